@@ -1,0 +1,99 @@
+#pragma once
+
+#include <array>
+#include <concepts>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+/// Uniform generators that the shuffled random source draws from. Each gives deviates in
+/// [0, 1) through draw() and starts a new stream through reseed(), which the source calls on
+/// every re-initialisation.
+namespace dla {
+
+template <class G>
+concept UniformGenerator = requires(G& g) {
+    { g.draw() } -> std::same_as<double>;
+    g.reseed();
+};
+
+/// xoshiro256+ (Blackman and Vigna), the generator its authors recommend for floating-point
+/// deviates: 256 bits of state, period 2^256 - 1, passes BigCrush on the upper 53 bits used
+/// here, and costs about a nanosecond a draw. State words are filled through SplitMix64.
+class Xoshiro256Plus {
+public:
+    explicit Xoshiro256Plus(std::uint64_t seed = 0) { seedWith(seed); }
+
+    void seedWith(std::uint64_t seed);
+    std::uint64_t next() {
+        const std::uint64_t result = s_[0] + s_[3];
+        const std::uint64_t t = s_[1] << 17;
+        s_[2] ^= s_[0];
+        s_[3] ^= s_[1];
+        s_[1] ^= s_[2];
+        s_[0] ^= s_[3];
+        s_[2] ^= t;
+        s_[3] = rotl(s_[3], 45);
+        return result;
+    }
+    /// Advances the state by 2^128 draws: streams made by successive jumps never overlap.
+    void jump();
+
+private:
+    static std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
+    std::array<std::uint64_t, 4> s_{};
+};
+
+/// Upper 53 bits of a 64-bit word as a double in [0, 1).
+inline double toUnitInterval(std::uint64_t bits) {
+    return static_cast<double>(bits >> 11) * 0x1.0p-53;
+}
+
+/// The fast platform generator. Clock-seeded (as the window uses it), every reseed takes a new
+/// clock reading; seeded, the first stream comes from the seed and every reseed moves to the
+/// next disjoint stream (2^128 draws further), so a seeded run repeats exactly and no two
+/// re-initialisations share a stream.
+class FastGenerator {
+public:
+    static FastGenerator clockSeeded();
+    static FastGenerator seeded(std::uint64_t seed);
+
+    double draw() { return toUnitInterval(engine_.next()); }
+    void reseed();
+
+    /// The seed of a seeded generator; empty when clock-seeded.
+    std::optional<std::uint64_t> seed() const { return seed_; }
+    /// How many times reseed() has run.
+    std::uint64_t reseedCount() const { return reseeds_; }
+
+private:
+    explicit FastGenerator(std::optional<std::uint64_t> seed);
+    Xoshiro256Plus engine_;
+    Xoshiro256Plus streamBase_;
+    std::optional<std::uint64_t> seed_;
+    std::uint64_t reseeds_ = 0;
+};
+
+/// A scripted generator for tests: returns the given values in order, then (if a fallback seed
+/// was given) continues with a seeded FastGenerator; a script that runs out without a fallback
+/// throws std::out_of_range. Reseeding does not disturb the script, so a scripted sequence reads
+/// straight through re-initialisations.
+class ScriptedGenerator {
+public:
+    explicit ScriptedGenerator(std::vector<double> script,
+                               std::optional<std::uint64_t> fallbackSeed = std::nullopt);
+
+    double draw();
+    void reseed();
+
+    std::size_t drawCount() const { return draws_; }
+    std::size_t reseedCount() const { return reseeds_; }
+
+private:
+    std::vector<double> script_;
+    std::optional<FastGenerator> fallback_;
+    std::size_t draws_ = 0;
+    std::size_t reseeds_ = 0;
+};
+
+}  // namespace dla
