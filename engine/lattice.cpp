@@ -37,6 +37,7 @@ void Lattice::clear() {
     }
     occupied_ = 0;
     killRadius_ = -1;
+    ++version_;
 }
 
 void Lattice::occupy(int x, int y) {
@@ -44,6 +45,7 @@ void Lattice::occupy(int x, int y) {
     if (flags_[at] & Occupied) return;
     flags_[at] |= Occupied;
     ++occupied_;
+    ++version_;
     if (x > -kExtent) flags_[at - 1] |= Near;
     if (x < kExtent) flags_[at + 1] |= Near;
     if (y > -kExtent) flags_[at - kStride] |= Near;

@@ -52,6 +52,9 @@ public:
     void occupy(int x, int y);
     /// Number of occupied cells.
     std::int64_t occupiedCount() const { return occupied_; }
+    /// Changes with every clear() and every newly occupied cell: lets a walker that keeps its own
+    /// map of the Lattice notice that a nested run has changed it.
+    std::uint64_t version() const { return version_; }
 
     /// Flags every cell with x^2 + y^2 > (2 radius)^2 as Outside, incrementally when the radius
     /// grows. `radius` >= 0.
@@ -70,6 +73,7 @@ private:
 
     std::vector<std::uint8_t> flags_;
     std::int64_t occupied_ = 0;
+    std::uint64_t version_ = 0;
     int killRadius_ = -1;  ///< -1: no cell is flagged Outside
 };
 

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+#include "conversions.h"
+#include "lattice.h"
+#include "random_source.h"
+
+/// One walker of the growth, from release to its end, as building blocks that the growth and the
+/// tests share.
+namespace dla {
+
+enum class WalkOutcome {
+    Stuck,    ///< next to an occupied cell (or released onto one)
+    Killed,   ///< stepped beyond the kill distance 2R
+    Dropped,  ///< reached the outermost ring of the Lattice, where it could not test on
+};
+
+struct WalkEnd {
+    WalkOutcome outcome;
+    std::ptrdiff_t at;  ///< Lattice::index of the walker's last cell
+};
+
+struct Site {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    friend constexpr bool operator==(Site, Site) = default;
+};
+
+/// The release point on the circle of radius `launchRadius` for the deviate u: the angle is
+/// u * 2 * pi and each coordinate is floored (toward minus infinity).
+inline Site releasePoint(std::int16_t launchRadius, double u, double pi) {
+    const double theta = u * 2.0 * pi;
+    return {floorToInt32(launchRadius * std::cos(theta)), floorToInt32(launchRadius * std::sin(theta))};
+}
+
+/// The walk of one walker released at `from`, one lattice step per deviate, until it has an
+/// occupied neighbour, is killed or is dropped. `lattice` must carry the kill disc of the current
+/// R (Lattice::setKillRadius). Adds the steps taken to `steps`.
+///
+/// The test before every step ("an occupied neighbour?") is one load of the cell's flags; after a
+/// step the same load tells whether the walker is beyond 2R (flag Outside), which is exactly
+/// x^2 + y^2 > 4R^2, i.e. sqrt(x^2 + y^2) > 2R, since no square root of an integer below 2^52
+/// lies within rounding of an integer it does not equal. The direction indexes a table instead of
+/// branching.
+template <UniformGenerator G>
+WalkEnd walkLiteral(const Lattice& lattice, RandomSource<G>& random, Site from, std::int64_t& steps) {
+    constexpr int inner = Lattice::kExtent - 1;
+    if (from.x < -inner || from.x > inner || from.y < -inner || from.y > inner) {
+        return {WalkOutcome::Dropped, 0};
+    }
+    static constexpr std::array<std::ptrdiff_t, 4> kMove{+1, -1, +Lattice::kStride, -Lattice::kStride};
+    const std::uint8_t* flags = lattice.flags();
+    std::ptrdiff_t at = Lattice::index(from.x, from.y);
+    // At release there is no kill test, only the neighbour test.
+    if (flags[at] & Lattice::Near) return {WalkOutcome::Stuck, at};
+
+    std::int64_t taken = 0;
+    std::uint8_t f;
+    do {
+        const double u = random.next();
+        // floor(4u) for u in [0, 1); the mask only keeps the table read inside for a generator
+        // that strays from [0, 1), which the platform generator never does.
+        at += kMove[static_cast<unsigned>(static_cast<int>(u * 4.0)) & 3u];
+        ++taken;
+        f = flags[at];
+    } while (!(f & Lattice::kStopMask));
+    steps += taken;
+
+    if (f & Lattice::Outside) return {WalkOutcome::Killed, at};
+    if (f & Lattice::Edge) return {WalkOutcome::Dropped, at};
+    return {WalkOutcome::Stuck, at};
+}
+
+}  // namespace dla
