@@ -11,6 +11,8 @@ namespace {
 
 constexpr int kBorderWidth = 2;
 constexpr float kTwipsPerPixel = 15.0f;
+// Below this radius in pixels a disc is drawn as a small square.
+constexpr double kSmallRadius = 1.5;
 
 // Pixel index range [first, last] covered by the span [low, high] of device coordinates, or an
 // empty range (first > last) when nothing is covered.
@@ -36,10 +38,14 @@ Canvas::Canvas(QWidget* parent) : QFrame(parent) {
 
 void Canvas::resizeEvent(QResizeEvent* event) {
     QFrame::resizeEvent(event);
+    ensureImageSize();
+}
+
+void Canvas::ensureImageSize() {
     const qreal ratio = devicePixelRatioF();
     const QSize size = contentsRect().size() * ratio;
     if (size == image_.size()) return;
-    // The canvas has a fixed size in the window, so a resize happens only while it is being
+    // The canvas has a fixed size in the window, so its size changes only while it is being
     // laid out, before anything is drawn: the picture starts afresh.
     image_ = QImage(size, QImage::Format_RGB32);
     image_.setDevicePixelRatio(ratio);
@@ -48,8 +54,15 @@ void Canvas::resizeEvent(QResizeEvent* event) {
     scaleHeight_ = static_cast<float>(contentsRect().height()) * kTwipsPerPixel;
 }
 
-void Canvas::setScaleWidth(float width) { scaleWidth_ = width; }
-void Canvas::setScaleHeight(float height) { scaleHeight_ = height; }
+// The image comes first, so that making it cannot overwrite the scale with its default.
+void Canvas::setScaleWidth(float width) {
+    ensureImageSize();
+    scaleWidth_ = width;
+}
+void Canvas::setScaleHeight(float height) {
+    ensureImageSize();
+    scaleHeight_ = height;
+}
 
 double Canvas::pixelsPerUnitX() const {
     return scaleWidth_ > 0.0f ? image_.width() / static_cast<double>(scaleWidth_) : 0.0;
@@ -64,6 +77,7 @@ void Canvas::setPixel(int x, int y, QRgb colour) {
 }
 
 void Canvas::fillBox(float x1, float y1, float x2, float y2, QRgb colour) {
+    ensureImageSize();
     const double sx = pixelsPerUnitX();
     const double sy = pixelsPerUnitY();
     if (sx <= 0.0 || sy <= 0.0) return;
@@ -80,6 +94,7 @@ void Canvas::fillBox(float x1, float y1, float x2, float y2, QRgb colour) {
 }
 
 void Canvas::circle(float x, float y, float radius, QRgb outline) {
+    ensureImageSize();
     const double sx = pixelsPerUnitX();
     const double sy = pixelsPerUnitY();
     if (sx <= 0.0 || sy <= 0.0 || radius < 0.0f) return;
@@ -87,21 +102,33 @@ void Canvas::circle(float x, float y, float radius, QRgb outline) {
     const double cy = y * sy;
     const double rx = radius * sx;
     const double ry = radius * sy;
-    // A pixel belongs to the circle when its centre lies inside it: to the outline when that
-    // centre is less than a pixel from the circle's edge, to the interior otherwise. Nothing
-    // reaches beyond the circle, so the discs of neighbouring sites only touch.
-    const double rMin = std::min(rx, ry);
-    const double interior = rMin > 0.0 ? 1.0 - 1.0 / rMin : -1.0;
-    const bool solid = fillStyle_ == kSolid;
-
-    // Bounding box in whole pixels, including off-image ones, so that "no pixel at all" is told
-    // apart from "no pixel on the image".
-    const int left = static_cast<int>(std::floor(cx - rx));
-    const int right = static_cast<int>(std::ceil(cx + rx));
-    const int top = static_cast<int>(std::floor(cy - ry));
-    const int bottom = static_cast<int>(std::ceil(cy + ry));
     bool coversAny = false;
-    if (rMin > 0.0) {
+    int left, right, top, bottom;
+    if (rx < kSmallRadius && ry < kSmallRadius) {
+        // A disc a pixel or two across is drawn as the pixels whose centres lie in its bounding
+        // square, half-open to the right and down: discs one diameter apart then tile a row
+        // without gaps or overlaps, where round pixel discs would leave a dotted line.
+        left = static_cast<int>(std::ceil(cx - rx - 0.5));
+        right = static_cast<int>(std::ceil(cx + rx - 0.5)) - 1;
+        top = static_cast<int>(std::ceil(cy - ry - 0.5));
+        bottom = static_cast<int>(std::ceil(cy + ry - 0.5)) - 1;
+        for (int py = top; py <= bottom; ++py) {
+            for (int px = left; px <= right; ++px) {
+                setPixel(px, py, outline);
+                coversAny = true;
+            }
+        }
+    } else {
+        // A pixel belongs to the circle when its centre lies inside it: to the outline when
+        // that centre is less than a pixel from the circle's edge, to the interior otherwise.
+        // Nothing reaches beyond the circle, so the discs of neighbouring sites only touch.
+        const double rMin = std::min(rx, ry);
+        const double interior = 1.0 - 1.0 / rMin;
+        const bool solid = fillStyle_ == kSolid;
+        left = static_cast<int>(std::floor(cx - rx));
+        right = static_cast<int>(std::ceil(cx + rx));
+        top = static_cast<int>(std::floor(cy - ry));
+        bottom = static_cast<int>(std::ceil(cy + ry));
         for (int py = top; py <= bottom; ++py) {
             const double dy = (py + 0.5 - cy) / ry;
             for (int px = left; px <= right; ++px) {
@@ -109,7 +136,7 @@ void Canvas::circle(float x, float y, float radius, QRgb outline) {
                 const double d2 = dx * dx + dy * dy;
                 if (d2 > 1.0) continue;
                 coversAny = true;
-                if (interior > 0.0 && d2 < interior * interior) {
+                if (d2 < interior * interior) {
                     if (solid) setPixel(px, py, fillColour_);
                 } else {
                     setPixel(px, py, outline);
@@ -119,8 +146,9 @@ void Canvas::circle(float x, float y, float radius, QRgb outline) {
     }
     if (!coversAny) {
         // Too small to reach a pixel centre (a large logical extent): one pixel keeps it visible.
-        setPixel(static_cast<int>(std::floor(cx)), static_cast<int>(std::floor(cy)),
-                 solid ? fillColour_ : outline);
+        left = right = static_cast<int>(std::floor(cx));
+        top = bottom = static_cast<int>(std::floor(cy));
+        setPixel(left, top, outline);
     }
     repaintImageRect(std::max(left, 0), std::max(top, 0), std::min(right, image_.width() - 1),
                      std::min(bottom, image_.height() - 1));

@@ -17,7 +17,7 @@ namespace dla {
 class Canvas : public QFrame {
     Q_OBJECT
 
-public:
+  public:
     /// Fill style 0: closed figures are filled with the fill colour.
     static constexpr std::int16_t kSolid = 0;
     /// Fill style 1: closed figures are drawn as outlines only.
@@ -47,11 +47,14 @@ public:
     /// The drawing area's pixels (device pixels, format RGB32).
     const QImage& image() const { return image_; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
+    /// Gives the backing image the drawing area's size; a widget that was never shown has had
+    /// no resize event yet.
+    void ensureImageSize();
     double pixelsPerUnitX() const;
     double pixelsPerUnitY() const;
     void setPixel(int x, int y, QRgb colour);

@@ -14,8 +14,8 @@
 #include <QStyleOptionFrame>
 #include <optional>
 
-#include "growth.h"
 #include "fractal_dimension.h"
+#include "growth.h"
 #include "system_size_text.h"
 #include "window_font.h"
 
@@ -48,16 +48,17 @@ constexpr TwipRect kTXTN{390, 660, 1020, 285};
 constexpr TwipRect kTela{1995, 240, 6030, 6030};
 constexpr TwipRect kCMDExecutar{390, 1620, 1065, 330};
 constexpr TwipRect kLBLN{390, 450, 285, 165};
-static_assert(wholePixels(kClientArea) && wholePixels(kTXTPercentual) &&
-              wholePixels(kTXTInforme) && wholePixels(kFrame1) && wholePixels(kCMDLxM) &&
-              wholePixels(kTXTN) && wholePixels(kTela) && wholePixels(kCMDExecutar) &&
-              wholePixels(kLBLN));
+static_assert(wholePixels(kClientArea) && wholePixels(kTXTPercentual) && wholePixels(kTXTInforme) &&
+              wholePixels(kFrame1) && wholePixels(kCMDLxM) && wholePixels(kTXTN) &&
+              wholePixels(kTela) && wholePixels(kCMDExecutar) && wholePixels(kLBLN));
 
 constexpr std::int16_t kBackspace = 8;
 constexpr std::int16_t kEnter = 13;
 constexpr std::int16_t kEscape = 27;
 
-QRgb toQRgb(Rgb colour) { return qRgb(colour.red, colour.green, colour.blue); }
+QRgb toQRgb(Rgb colour) {
+    return qRgb(colour.red, colour.green, colour.blue);
+}
 
 QMessageBox::Icon iconFor(MessageStyle style) {
     switch (style) {
@@ -120,8 +121,7 @@ QSize lineEditTextRoom(const QLineEdit& edit) {
 
 }  // namespace
 
-FRMPrincipal::FRMPrincipal(QWidget* parent)
-    : FRMPrincipal(FastGenerator::clockSeeded(), parent) {}
+FRMPrincipal::FRMPrincipal(QWidget* parent) : FRMPrincipal(FastGenerator::clockSeeded(), parent) {}
 
 FRMPrincipal::FRMPrincipal(FastGenerator generator, QWidget* parent)
     : QWidget(parent), random_(std::move(generator), toolkit_) {
@@ -248,7 +248,9 @@ void FRMPrincipal::CMDexecutar_Click() {
     --runDepth_;
 }
 
-void FRMPrincipal::CMDLxM_Click() { (void)Dimensão_Fractal(SystemSize, Lattice, random_, toolkit_); }
+void FRMPrincipal::CMDLxM_Click() {
+    (void)Dimensão_Fractal(SystemSize, Lattice, random_, toolkit_);
+}
 
 void FRMPrincipal::retangulo(std::int16_t a, std::int16_t b, Rgb cor) {
     Tela->setFillStyle(Canvas::kSolid);
@@ -262,7 +264,9 @@ void FRMPrincipal::retangulo(std::int16_t a, std::int16_t b, Rgb cor) {
     Tela->circle(x, y, 1.0f, toQRgb(cor));
 }
 
-void FRMPrincipal::setStatusText(const QString& text) { TXTPercentual->setText(text); }
+void FRMPrincipal::setStatusText(const QString& text) {
+    TXTPercentual->setText(text);
+}
 
 bool FRMPrincipal::yieldToEvents() {
     emit yielding();

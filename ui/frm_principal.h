@@ -44,7 +44,7 @@ inline constexpr char16_t kSizeTooLargeMessage[] =
 class FRMPrincipal : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     /// Draws its deviates from a clock-seeded generator, as the program does.
     explicit FRMPrincipal(QWidget* parent = nullptr);
     /// Draws from `generator` (a seeded one makes runs repeatable, for tests and benchmarks).
@@ -80,16 +80,16 @@ public:
     /// Modal box with the application's title, one OK button and the icon of `style`.
     void showMessage(const QString& text, MessageStyle style);
 
-signals:
+  signals:
     /// Emitted at each yield of a run, before the pending events run: lets tests act at a
     /// chosen point of a run as a user event would.
     void yielding();
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void createControls();
     void applyWindowFont();
 

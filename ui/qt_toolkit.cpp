@@ -15,11 +15,17 @@ QString fromUtf8(std::string_view text) {
 
 }  // namespace
 
-void QtToolkit::setStatusText(std::string_view text) { window_.setStatusText(fromUtf8(text)); }
+void QtToolkit::setStatusText(std::string_view text) {
+    window_.setStatusText(fromUtf8(text));
+}
 
-bool QtToolkit::yield() { return window_.yieldToEvents(); }
+bool QtToolkit::yield() {
+    return window_.yieldToEvents();
+}
 
-void QtToolkit::retangulo(std::int16_t a, std::int16_t b, Rgb cor) { window_.retangulo(a, b, cor); }
+void QtToolkit::retangulo(std::int16_t a, std::int16_t b, Rgb cor) {
+    window_.retangulo(a, b, cor);
+}
 
 void QtToolkit::messageBox(std::string_view text, MessageStyle style) {
     window_.showMessage(fromUtf8(text), style);

@@ -14,7 +14,7 @@ class FRMPrincipal;
 /// into `TXTPercentual`, plots into `Tela` through `retangulo`, messages into modal boxes with the
 /// application's title, and the yield runs every pending window event.
 class QtToolkit final : public Toolkit {
-public:
+  public:
     explicit QtToolkit(FRMPrincipal& window) : window_(window) {}
 
     void setStatusText(std::string_view text) override;
@@ -26,7 +26,7 @@ public:
     /// The decimal point of the system locale.
     [[nodiscard]] std::string decimalSeparator() const override;
 
-private:
+  private:
     FRMPrincipal& window_;
 };
 

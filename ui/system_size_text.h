@@ -8,9 +8,9 @@ namespace dla {
 /// What the run command makes of the text of the entry box.
 struct SizeReading {
     enum class Verdict {
-        Accepted,   ///< `value` is the system size, 1..1000
-        TooLarge,   ///< a whole number above 1000, however many digits it has
-        NotANumber, ///< anything else, including "0" and every negative or fractional number
+        Accepted,    ///< `value` is the system size, 1..1000
+        TooLarge,    ///< a whole number above 1000, however many digits it has
+        NotANumber,  ///< anything else, including "0" and every negative or fractional number
     };
     Verdict verdict = Verdict::NotANumber;
     std::int32_t value = 0;  ///< only meaningful when Accepted
