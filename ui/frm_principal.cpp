@@ -14,6 +14,10 @@
 #include <QStyleOptionFrame>
 #include <optional>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 #include "fractal_dimension.h"
 #include "growth.h"
 #include "system_size_text.h"
@@ -118,6 +122,22 @@ QSize lineEditTextRoom(const QLineEdit& edit) {
     // QLineEdit keeps a further margin of 2 pixels across and 1 down inside its contents.
     return contents.size() - QSize(4, 2);
 }
+
+#if defined(__x86_64__) || defined(__i386__)
+[[gnu::target("avx")]] void zeroUpperVectorHalves() {
+    _mm256_zeroupper();
+}
+
+// Parts of the drawing that a yield runs (Qt's and the C library's vectorised routines) can
+// return with the upper halves of the AVX registers in use; until they are cleared every SSE
+// instruction of the walk that follows pays for it. Measured: the walk ran three times slower.
+void clearVectorState() {
+    static const bool hasAvx = __builtin_cpu_supports("avx");
+    if (hasAvx) zeroUpperVectorHalves();
+}
+#else
+void clearVectorState() {}
+#endif
 
 }  // namespace
 
@@ -271,6 +291,7 @@ void FRMPrincipal::setStatusText(const QString& text) {
 bool FRMPrincipal::yieldToEvents() {
     emit yielding();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+    clearVectorState();
     return !closing_;
 }
 
