@@ -4,6 +4,7 @@
 #include <charconv>
 #include <limits>
 #include <string_view>
+#include "fractal_dimension.h"
 
 namespace dla::cli {
 

@@ -30,10 +30,14 @@ TemporaryFile createBeside(const std::string& path) {
     std::error_code ec;
     if (std::filesystem::is_directory(target, ec)) fail(path, EISDIR);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = (target.parent_path() / ("." + target.filename().string() + ".tmp-" +
-                                                          std::to_string(::getpid()) + "-" +
-                                                          std::to_string(counter.fetch_add(1))))
-                                     .string();
+        // Built by appending: GCC 12 warns falsely (-Wrestrict) on a chain of operator+.
+        std::string leaf = ".";
+        leaf += target.filename().string();
+        leaf += ".tmp-";
+        leaf += std::to_string(::getpid());
+        leaf += '-';
+        leaf += std::to_string(counter.fetch_add(1));
+        const std::string name = (target.parent_path() / leaf).string();
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) {
             if (errno == EEXIST) continue;

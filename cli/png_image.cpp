@@ -40,6 +40,20 @@ bool writePngRows(std::FILE* stream, int width, int height, const std::uint8_t* 
     return true;
 }
 
+// One seed cell is lost in a picture of thousands, so a thin ring around it is drawn too,
+// through the background only, so that no particle is hidden.
+void markSeed(Image& image, int left, int top, int scale) {
+    const double cx = left + scale / 2.0, cy = top + scale / 2.0;
+    const double radius = std::max(6.0, 4.0 * scale);
+    const int reach = static_cast<int>(radius) + 2;
+    for (int y = std::max(0, top - reach); y < std::min(image.height, top + scale + reach); ++y) {
+        for (int x = std::max(0, left - reach); x < std::min(image.width, left + scale + reach); ++x) {
+            const double d = std::hypot(x + 0.5 - cx, y + 0.5 - cy);
+            if (std::abs(d - radius) < 0.6 && image.at(x, y) == Rgb{}) image.set(x, y, kSeedMark);
+        }
+    }
+}
+
 }  // namespace
 
 Rgb Image::at(int x, int y) const {
@@ -97,6 +111,7 @@ Image renderAggregate(const std::vector<Site>& arrivals, int scale) {
             for (int dx = 0; dx < scale; ++dx) image.set(left + dx, top + dy, colour);
         }
     }
+    if (!arrivals.empty()) markSeed(image, (arrivals.front().x + extent) * scale, (arrivals.front().y + extent) * scale, scale);
     return image;
 }
 

@@ -21,7 +21,10 @@ std::string progressLine(std::int64_t done, std::int64_t total, std::int64_t par
                          double elapsedSeconds, int barWidth) {
     const double fraction = total > 0 ? std::clamp(static_cast<double>(done) / static_cast<double>(total), 0.0, 1.0) : 1.0;
     const auto filled = static_cast<std::size_t>(std::lround(fraction * barWidth));
-    std::string line = "[" + std::string(filled, '#') + std::string(static_cast<std::size_t>(barWidth) - filled, '.') + "] ";
+    std::string line(1, '[');
+    line.append(filled, '#');
+    line.append(static_cast<std::size_t>(barWidth) - filled, '.');
+    line += "] ";
     line += std::to_string(done) + "/" + std::to_string(total) + " runs  " + std::to_string(particles) +
             " particles  " + formatDuration(elapsedSeconds) + " elapsed  ";
     if (done > 0) {

@@ -54,13 +54,26 @@ void writeGroup(JsonWriter& json, const GroupSummary& group) {
     json.endObject();
 }
 
+// Pads to `width` characters as they show on screen: UTF-8 continuation bytes take no column.
+std::string column(const std::string& text, std::size_t width) {
+    std::size_t shown = 0;
+    for (const char c : text) {
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++shown;
+    }
+    return text + std::string(shown < width ? width - shown : 0, ' ');
+}
+
+std::string tableRow(const std::string& label, const std::string& runs, const std::string& particles,
+                     const std::string& radius, const std::string& mean, const std::string& sd,
+                     const std::string& sem) {
+    return column(label, 6) + column(runs, 6) + column(particles, 19) + column(radius, 20) + column(mean, 11) +
+           column(sd, 8) + sem + "\n";
+}
+
 std::string tableRow(const std::string& label, const GroupSummary& group) {
-    char buffer[256];
-    std::snprintf(buffer, sizeof buffer, "%-6s %6lld  %-18s %-20s %-9s %-8s %-8s\n", label.c_str(),
-                  static_cast<long long>(group.runs), meanAndSd(group.particles, 1).c_str(),
-                  meanAndSd(group.radiusOfGyration, 2).c_str(), fixed(group.dimension.mean, 4).c_str(),
-                  fixed(group.dimension.sd, 4).c_str(), fixed(group.dimension.sem, 4).c_str());
-    return buffer;
+    return tableRow(label, std::to_string(group.runs), meanAndSd(group.particles, 1),
+                    meanAndSd(group.radiusOfGyration, 2), fixed(group.dimension.mean, 4), fixed(group.dimension.sd, 4),
+                    fixed(group.dimension.sem, 4));
 }
 
 }  // namespace
@@ -161,10 +174,7 @@ std::string summaryJson(const Summary& summary) {
 
 std::string summaryTable(const Summary& summary) {
     std::string table;
-    char header[256];
-    std::snprintf(header, sizeof header, "%-6s %6s  %-18s %-20s %-9s %-8s %-8s\n", "size", "runs", "particles",
-                  "radius of gyration", "dimension", "sd", "sem");
-    table += header;
+    table += tableRow("size", "runs", "particles", "radius of gyration", "dimension", "sd", "sem");
     for (const GroupSummary& group : summary.bySize) table += tableRow(std::to_string(group.size), group);
     if (summary.bySize.size() > 1) table += tableRow("all", summary.all);
     if (summary.massRadius) {
@@ -183,8 +193,9 @@ std::string fitCsvHeader() {
 std::string fitCsvRows(const RunRecord& record) {
     if (!record.estimate || !record.fit) return {};
     const auto optional = [](const std::optional<double>& v) { return v ? formatDouble(*v) : std::string(); };
-    const std::string tail = "," + formatDouble(record.fit->slope) + "," + optional(record.fit->slopeStandardError) +
-                             "," + optional(record.fit->rSquared) + "\n";
+    std::string tail(1, ',');
+    tail += formatDouble(record.fit->slope) + "," + optional(record.fit->slopeStandardError) + "," +
+            optional(record.fit->rSquared) + "\n";
     const std::string head = std::to_string(record.spec.index + 1) + "," +
                              (record.spec.seed ? std::to_string(*record.spec.seed) : std::string()) + "," +
                              std::to_string(record.spec.size) + ",";
