@@ -18,9 +18,10 @@ namespace {
 
 PlotText plotText(const RunRecord& record) {
     char buffer[160];
-    const std::string seed = record.spec.seed ? "seed " + std::to_string(*record.spec.seed) : "seeded from the clock";
-    std::snprintf(buffer, sizeof buffer, "N = %d, %s, %zu box sides", static_cast<int>(record.spec.size),
-                  seed.c_str(), record.estimate->points.size());
+    const std::string seed =
+        record.spec.seed ? "seed " + std::to_string(*record.spec.seed) : "seeded from the clock";
+    std::snprintf(buffer, sizeof buffer, "N = %d, %s, %zu box sides",
+                  static_cast<int>(record.spec.size), seed.c_str(), record.estimate->points.size());
     std::string subtitle = buffer;
     if (record.fit->rSquared) {
         std::snprintf(buffer, sizeof buffer, ", R² = %.4f", *record.fit->rSquared);
@@ -48,19 +49,22 @@ void runBatch(const Options& options, std::ostream& out, std::ostream& err, bool
     RunObserver observer;
     observer.record = [&](RunRecord&& record) {
         progress.finish();
-        out << (options.json ? runJson(record, total) : runLine(record, total)) << '\n' << std::flush;
+        out << (options.json ? runJson(record, total) : runLine(record, total)) << '\n'
+            << std::flush;
         if (!options.imagePath.empty()) {
             savePng(renderAggregate(record.arrivals, options.scale),
                     numberedPath(options.imagePath, record.spec.index, total));
         }
         if (!options.plotPath.empty() && record.estimate && record.fit) {
-            savePlot(numberedPath(options.plotPath, record.spec.index, total), record.estimate->points, *record.fit,
-                     plotText(record));
+            savePlot(numberedPath(options.plotPath, record.spec.index, total),
+                     record.estimate->points, *record.fit, plotText(record));
         }
         csv += fitCsvRows(record);
         summary.add(record);
     };
-    observer.progress = [&](std::int64_t done, std::int64_t particles) { progress.update(done, particles); };
+    observer.progress = [&](std::int64_t done, std::int64_t particles) {
+        progress.update(done, particles);
+    };
 
     try {
         runAll(specs, options.growth, options.threads, observer);
@@ -78,8 +82,8 @@ void runBatch(const Options& options, std::ostream& out, std::ostream& err, bool
 
 }  // namespace
 
-int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal,
-           int defaultThreads) {
+int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           bool errIsTerminal, int defaultThreads) {
     Options options;
     try {
         options = parseOptions(args, defaultThreads);

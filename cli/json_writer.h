@@ -10,7 +10,7 @@
 namespace dla::cli {
 
 class JsonWriter {
-public:
+  public:
     JsonWriter& beginObject();
     JsonWriter& endObject();
     JsonWriter& beginArray();
@@ -18,7 +18,8 @@ public:
     /// The name of the next member; inside an object, before every value.
     JsonWriter& key(std::string_view name);
 
-    JsonWriter& value(double number);  ///< shortest text that reads back to the same double; NaN and infinities as null
+    JsonWriter& value(double number);  ///< shortest text that reads back to the same double; NaN
+                                       ///< and infinities as null
     JsonWriter& value(std::int64_t number);
     JsonWriter& value(std::uint64_t number);
     JsonWriter& value(int number) { return value(static_cast<std::int64_t>(number)); }
@@ -33,11 +34,11 @@ public:
 
     const std::string& text() const { return text_; }
 
-private:
+  private:
     void separate();
     std::string text_;
-    bool first_ = true;       // no value yet in the innermost object or array
-    bool afterKey_ = false;   // the next value follows a member name
+    bool first_ = true;      // no value yet in the innermost object or array
+    bool afterKey_ = false;  // the next value follows a member name
 };
 
 /// `number` as the shortest decimal text that converts back to the same double.

@@ -4,22 +4,26 @@
 #include <charconv>
 #include <limits>
 #include <string_view>
+
 #include "fractal_dimension.h"
 
 namespace dla::cli {
 
 namespace {
 
-[[noreturn]] void fail(const std::string& message) { throw UsageError(message + " (see --help)"); }
+[[noreturn]] void fail(const std::string& message) {
+    throw UsageError(message + " (see --help)");
+}
 
 // Only plain decimal digits are numbers here: no sign, blanks, fraction or exponent, so that a
 // mistyped value is refused rather than read as something else.
 std::uint64_t parseUnsigned(std::string_view option, std::string_view text, std::uint64_t largest) {
     if (!text.empty() && text.front() == '-') {
-        const bool numeric = text.size() > 1 && std::all_of(text.begin() + 1, text.end(), [](char c) {
-                                 return c >= '0' && c <= '9';
-                             });
-        if (numeric) fail(std::string(option) + " must not be negative, got '" + std::string(text) + "'");
+        const bool numeric =
+            text.size() > 1 &&
+            std::all_of(text.begin() + 1, text.end(), [](char c) { return c >= '0' && c <= '9'; });
+        if (numeric)
+            fail(std::string(option) + " must not be negative, got '" + std::string(text) + "'");
     }
     std::uint64_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -35,7 +39,8 @@ std::uint64_t parseUnsigned(std::string_view option, std::string_view text, std:
 
 std::int64_t parseRange(std::string_view option, std::string_view text, std::int64_t smallest,
                         std::int64_t largest) {
-    const auto value = static_cast<std::int64_t>(parseUnsigned(option, text, static_cast<std::uint64_t>(largest)));
+    const auto value =
+        static_cast<std::int64_t>(parseUnsigned(option, text, static_cast<std::uint64_t>(largest)));
     if (value < smallest) {
         fail(std::string(option) + " must be at least " + std::to_string(smallest) + ", got '" +
              std::string(text) + "'");
@@ -48,8 +53,10 @@ std::vector<std::int32_t> parseSizes(std::string_view text) {
     std::size_t start = 0;
     for (;;) {
         const std::size_t comma = text.find(',', start);
-        const std::string_view item = text.substr(start, comma == std::string_view::npos ? text.npos : comma - start);
-        const auto size = static_cast<std::int32_t>(parseRange("--size", item, 1, kLargestSystemSize));
+        const std::string_view item =
+            text.substr(start, comma == std::string_view::npos ? text.npos : comma - start);
+        const auto size =
+            static_cast<std::int32_t>(parseRange("--size", item, 1, kLargestSystemSize));
         if (std::find(sizes.begin(), sizes.end(), size) != sizes.end()) {
             fail("--size lists " + std::to_string(size) + " twice");
         }
@@ -94,8 +101,11 @@ Options parseOptions(const std::vector<std::string>& args, int defaultThreads) {
             name = arg.substr(0, equals);
             value = arg.substr(equals + 1);
         }
-        const bool known = name == "--size" || name == "--runs" || name == "--seed" || name == "--threads" ||
-                           name == "--image" || name == "--scale" || name == "--fit" || name == "--plot";
+        if (name == "--json" || name == "--quiet" || name == "--help")
+            fail(std::string(name) + " takes no value");
+        const bool known = name == "--size" || name == "--runs" || name == "--seed" ||
+                           name == "--threads" || name == "--image" || name == "--scale" ||
+                           name == "--fit" || name == "--plot";
         if (!known) fail("unknown option '" + std::string(name) + "'");
         if (equals == std::string_view::npos) {
             if (i + 1 >= args.size()) fail(std::string(name) + " needs a value");
@@ -121,8 +131,8 @@ Options parseOptions(const std::vector<std::string>& args, int defaultThreads) {
         }
     }
 
-    if (options.seed &&
-        *options.seed > std::numeric_limits<std::uint64_t>::max() - static_cast<std::uint64_t>(options.totalRuns() - 1)) {
+    if (options.seed && *options.seed > std::numeric_limits<std::uint64_t>::max() -
+                                            static_cast<std::uint64_t>(options.totalRuns() - 1)) {
         fail("--seed is too large for " + std::to_string(options.totalRuns()) + " runs");
     }
     const bool tooSmall = std::any_of(options.sizes.begin(), options.sizes.end(),

@@ -39,7 +39,7 @@ struct Options {
 
 /// A command line that cannot be obeyed; what() is one line for the user.
 class UsageError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

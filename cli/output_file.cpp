@@ -61,7 +61,8 @@ void writeFileAtomically(const std::string& path, const std::function<void(std::
     TemporaryFile temp = createBeside(path);
     try {
         write(temp.stream);
-        if (std::fflush(temp.stream) != 0 || std::ferror(temp.stream)) fail(path, errno ? errno : EIO);
+        if (std::fflush(temp.stream) != 0 || std::ferror(temp.stream))
+            fail(path, errno ? errno : EIO);
         std::FILE* stream = temp.stream;
         temp.stream = nullptr;
         if (std::fclose(stream) != 0) fail(path, errno);
@@ -75,7 +76,8 @@ void writeFileAtomically(const std::string& path, const std::function<void(std::
 
 void writeFileAtomically(const std::string& path, std::string_view contents) {
     writeFileAtomically(path, [&](std::FILE* stream) {
-        if (!contents.empty() && std::fwrite(contents.data(), 1, contents.size(), stream) != contents.size()) {
+        if (!contents.empty() &&
+            std::fwrite(contents.data(), 1, contents.size(), stream) != contents.size()) {
             fail(path, errno ? errno : EIO);
         }
     });

@@ -12,7 +12,7 @@ namespace dla::cli {
 
 /// A file that could not be written; what() is one line naming the file and the reason.
 class FileError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

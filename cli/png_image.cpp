@@ -31,7 +31,8 @@ bool writePngRows(std::FILE* stream, int width, int height, const std::uint8_t* 
     }
     png_init_io(png, stream);
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     const std::size_t stride = static_cast<std::size_t>(width) * 3;
     for (int y = 0; y < height; ++y) png_write_row(png, rgb + static_cast<std::size_t>(y) * stride);
@@ -47,7 +48,8 @@ void markSeed(Image& image, int left, int top, int scale) {
     const double radius = std::max(6.0, 4.0 * scale);
     const int reach = static_cast<int>(radius) + 2;
     for (int y = std::max(0, top - reach); y < std::min(image.height, top + scale + reach); ++y) {
-        for (int x = std::max(0, left - reach); x < std::min(image.width, left + scale + reach); ++x) {
+        for (int x = std::max(0, left - reach); x < std::min(image.width, left + scale + reach);
+             ++x) {
             const double d = std::hypot(x + 0.5 - cx, y + 0.5 - cy);
             if (std::abs(d - radius) < 0.6 && image.at(x, y) == Rgb{}) image.set(x, y, kSeedMark);
         }
@@ -57,12 +59,16 @@ void markSeed(Image& image, int left, int top, int scale) {
 }  // namespace
 
 Rgb Image::at(int x, int y) const {
-    const std::size_t i = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3;
+    const std::size_t i = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                           static_cast<std::size_t>(x)) *
+                          3;
     return {rgb[i], rgb[i + 1], rgb[i + 2]};
 }
 
 void Image::set(int x, int y, Rgb colour) {
-    const std::size_t i = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3;
+    const std::size_t i = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                           static_cast<std::size_t>(x)) *
+                          3;
     rgb[i] = colour.red;
     rgb[i + 1] = colour.green;
     rgb[i + 2] = colour.blue;
@@ -97,13 +103,16 @@ Image renderAggregate(const std::vector<Site>& arrivals, int scale) {
     for (const Site& s : arrivals) extent = std::max({extent, std::abs(s.x), std::abs(s.y)});
     Image image;
     image.width = image.height = (2 * extent + 1) * scale;
-    image.rgb.assign(static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height) * 3, 0);
+    image.rgb.assign(
+        static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height) * 3, 0);
 
     const std::size_t particles = arrivals.empty() ? 0 : arrivals.size() - 1;
     for (std::size_t k = 0; k < arrivals.size(); ++k) {
         Rgb colour = kSeedMark;
         if (k > 0) {
-            colour = viridis(particles > 1 ? static_cast<double>(k - 1) / static_cast<double>(particles - 1) : 0.0);
+            colour = viridis(particles > 1
+                                 ? static_cast<double>(k - 1) / static_cast<double>(particles - 1)
+                                 : 0.0);
         }
         const int left = (arrivals[k].x + extent) * scale;
         const int top = (arrivals[k].y + extent) * scale;
@@ -111,7 +120,9 @@ Image renderAggregate(const std::vector<Site>& arrivals, int scale) {
             for (int dx = 0; dx < scale; ++dx) image.set(left + dx, top + dy, colour);
         }
     }
-    if (!arrivals.empty()) markSeed(image, (arrivals.front().x + extent) * scale, (arrivals.front().y + extent) * scale, scale);
+    if (!arrivals.empty())
+        markSeed(image, (arrivals.front().x + extent) * scale,
+                 (arrivals.front().y + extent) * scale, scale);
     return image;
 }
 

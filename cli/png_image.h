@@ -31,9 +31,9 @@ inline constexpr Rgb kSeedMark{255, 0, 0};
 
 /// Draws the sites on black, the first of `arrivals` (the seed) in kSeedMark and the others by
 /// viridis of their place in the order, early dark and late bright. A ring of kSeedMark, radius
-/// max(6, 4 scale) pixels around the seed's centre, is drawn over black pixels only. The picture is centred on
-/// the seed and just wide enough for the site farthest out along either axis, e: it shows
-/// 2e + 1 sites a side, `scale` pixels each; x grows to the right and y downward, as on the
+/// max(6, 4 scale) pixels around the seed's centre, is drawn over black pixels only. The picture is
+/// centred on the seed and just wide enough for the site farthest out along either axis, e: it
+/// shows 2e + 1 sites a side, `scale` pixels each; x grows to the right and y downward, as on the
 /// window's canvas. `scale` >= 1.
 Image renderAggregate(const std::vector<Site>& arrivals, int scale);
 

@@ -19,13 +19,13 @@ std::string formatDuration(double seconds);
 /// Redraws progressLine in place on `out` (carriage return, clear to end of line). Disabled, it
 /// writes nothing at all.
 class ProgressBar {
-public:
+  public:
     ProgressBar(std::ostream& out, bool enabled, std::int64_t total);
     void update(std::int64_t done, std::int64_t particles);
     /// Erases the bar, so that what follows starts on a clean line.
     void finish();
 
-private:
+  private:
     std::ostream& out_;
     bool enabled_;
     bool drawn_ = false;

@@ -63,17 +63,17 @@ std::string column(const std::string& text, std::size_t width) {
     return text + std::string(shown < width ? width - shown : 0, ' ');
 }
 
-std::string tableRow(const std::string& label, const std::string& runs, const std::string& particles,
-                     const std::string& radius, const std::string& mean, const std::string& sd,
-                     const std::string& sem) {
-    return column(label, 6) + column(runs, 6) + column(particles, 19) + column(radius, 20) + column(mean, 11) +
-           column(sd, 8) + sem + "\n";
+std::string tableRow(const std::string& label, const std::string& runs,
+                     const std::string& particles, const std::string& radius,
+                     const std::string& mean, const std::string& sd, const std::string& sem) {
+    return column(label, 6) + column(runs, 6) + column(particles, 19) + column(radius, 20) +
+           column(mean, 11) + column(sd, 8) + sem + "\n";
 }
 
 std::string tableRow(const std::string& label, const GroupSummary& group) {
     return tableRow(label, std::to_string(group.runs), meanAndSd(group.particles, 1),
-                    meanAndSd(group.radiusOfGyration, 2), fixed(group.dimension.mean, 4), fixed(group.dimension.sd, 4),
-                    fixed(group.dimension.sem, 4));
+                    meanAndSd(group.radiusOfGyration, 2), fixed(group.dimension.mean, 4),
+                    fixed(group.dimension.sd, 4), fixed(group.dimension.sem, 4));
 }
 
 }  // namespace
@@ -127,20 +127,23 @@ std::string runJson(const RunRecord& record, std::int64_t totalRuns) {
 
 std::string runLine(const RunRecord& record, std::int64_t totalRuns) {
     const GrowthResult& g = record.growth;
-    std::string line = "run " + std::to_string(record.spec.index + 1) + "/" + std::to_string(totalRuns) +
-                       "  N=" + std::to_string(record.spec.size) +
-                       "  seed=" + (record.spec.seed ? std::to_string(*record.spec.seed) : std::string("clock")) +
-                       "  particles=" + std::to_string(g.particles) + "  sites=" + std::to_string(record.sites) +
-                       "  R=" + std::to_string(g.launchRadius) + "  killed=" + std::to_string(g.walkersKilled) +
-                       "  steps=" + std::to_string(g.steps) + "  Rg=" + fixed(record.radiusOfGyration, 2);
+    std::string line =
+        "run " + std::to_string(record.spec.index + 1) + "/" + std::to_string(totalRuns) +
+        "  N=" + std::to_string(record.spec.size) +
+        "  seed=" + (record.spec.seed ? std::to_string(*record.spec.seed) : std::string("clock")) +
+        "  particles=" + std::to_string(g.particles) + "  sites=" + std::to_string(record.sites) +
+        "  R=" + std::to_string(g.launchRadius) + "  killed=" + std::to_string(g.walkersKilled) +
+        "  steps=" + std::to_string(g.steps) + "  Rg=" + fixed(record.radiusOfGyration, 2);
     if (record.estimate) {
         line += "  D=" + fixed(record.estimate->dimension, 4);
-        if (record.fit && record.fit->slopeStandardError) line += " ± " + fixed(*record.fit->slopeStandardError, 4);
+        if (record.fit && record.fit->slopeStandardError)
+            line += " ± " + fixed(*record.fit->slopeStandardError, 4);
         if (record.fit && record.fit->rSquared) line += "  R²=" + fixed(*record.fit->rSquared, 4);
     } else {
         line += "  D=- (N < 100)";
     }
-    line += "  grow " + fixed(record.growSeconds, 3) + " s  estimate " + fixed(record.estimateSeconds, 3) + " s";
+    line += "  grow " + fixed(record.growSeconds, 3) + " s  estimate " +
+            fixed(record.estimateSeconds, 3) + " s";
     return line;
 }
 
@@ -175,34 +178,41 @@ std::string summaryJson(const Summary& summary) {
 std::string summaryTable(const Summary& summary) {
     std::string table;
     table += tableRow("size", "runs", "particles", "radius of gyration", "dimension", "sd", "sem");
-    for (const GroupSummary& group : summary.bySize) table += tableRow(std::to_string(group.size), group);
+    for (const GroupSummary& group : summary.bySize)
+        table += tableRow(std::to_string(group.size), group);
     if (summary.bySize.size() > 1) table += tableRow("all", summary.all);
     if (summary.massRadius) {
         table += "mass-radius dimension (slope of ln sites against ln radius of gyration, " +
-                 std::to_string(summary.massRadius->points) + " runs): " + fixed(summary.massRadius->slope, 4);
-        if (summary.massRadius->slopeStandardError) table += " ± " + fixed(*summary.massRadius->slopeStandardError, 4);
+                 std::to_string(summary.massRadius->points) +
+                 " runs): " + fixed(summary.massRadius->slope, 4);
+        if (summary.massRadius->slopeStandardError)
+            table += " ± " + fixed(*summary.massRadius->slopeStandardError, 4);
         table += "\n";
     }
     return table;
 }
 
 std::string fitCsvHeader() {
-    return "run,seed,size,side,mean_mass,ln_l_over_l0,ln_m_over_m0,slope,slope_standard_error,r_squared\n";
+    return "run,seed,size,side,mean_mass,ln_l_over_l0,ln_m_over_m0,slope,slope_standard_error,r_"
+           "squared\n";
 }
 
 std::string fitCsvRows(const RunRecord& record) {
     if (!record.estimate || !record.fit) return {};
-    const auto optional = [](const std::optional<double>& v) { return v ? formatDouble(*v) : std::string(); };
+    const auto optional = [](const std::optional<double>& v) {
+        return v ? formatDouble(*v) : std::string();
+    };
     std::string tail(1, ',');
     tail += formatDouble(record.fit->slope) + "," + optional(record.fit->slopeStandardError) + "," +
             optional(record.fit->rSquared) + "\n";
-    const std::string head = std::to_string(record.spec.index + 1) + "," +
-                             (record.spec.seed ? std::to_string(*record.spec.seed) : std::string()) + "," +
-                             std::to_string(record.spec.size) + ",";
+    const std::string head =
+        std::to_string(record.spec.index + 1) + "," +
+        (record.spec.seed ? std::to_string(*record.spec.seed) : std::string()) + "," +
+        std::to_string(record.spec.size) + ",";
     std::string rows;
     for (const FitPoint& p : record.estimate->points) {
-        rows += head + std::to_string(p.side) + "," + formatDouble(p.meanMass) + "," + formatDouble(p.x) + "," +
-                formatDouble(p.y) + tail;
+        rows += head + std::to_string(p.side) + "," + formatDouble(p.meanMass) + "," +
+                formatDouble(p.x) + "," + formatDouble(p.y) + tail;
     }
     return rows;
 }
@@ -213,7 +223,8 @@ std::string numberedPath(const std::string& path, std::int64_t index, std::int64
     std::string number = std::to_string(index + 1);
     const std::size_t width = std::to_string(totalRuns).size();
     if (number.size() < width) number.insert(0, width - number.size(), '0');
-    std::filesystem::path result = p.parent_path() / (p.stem().string() + "-" + number + p.extension().string());
+    std::filesystem::path result =
+        p.parent_path() / (p.stem().string() + "-" + number + p.extension().string());
     return result.string();
 }
 

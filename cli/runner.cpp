@@ -17,13 +17,14 @@ namespace {
 // Headless toolkit: nothing is shown; every plotted site is remembered, since the growth plots
 // the seed and then each particle as it sticks.
 class ArrivalToolkit final : public Toolkit {
-public:
+  public:
     explicit ArrivalToolkit(std::atomic<std::int64_t>* particles) : particles_(particles) {}
 
     void setStatusText(std::string_view) override {}
     bool yield() override { return true; }
     void retangulo(std::int16_t a, std::int16_t b, Rgb) override {
-        if (!plotted_.empty() && particles_ != nullptr) particles_->fetch_add(1, std::memory_order_relaxed);
+        if (!plotted_.empty() && particles_ != nullptr)
+            particles_->fetch_add(1, std::memory_order_relaxed);
         plotted_.push_back({a, b});
     }
     void messageBox(std::string_view, MessageStyle) override {}
@@ -41,7 +42,7 @@ public:
         return sites;
     }
 
-private:
+  private:
     std::atomic<std::int64_t>* particles_;
     std::vector<Site> plotted_;
 };
@@ -69,8 +70,8 @@ std::vector<RunSpec> planRuns(const Options& options) {
 RunRecord runOne(const RunSpec& spec, const GrowthOptions& growth, Lattice& lattice,
                  std::atomic<std::int64_t>* particles) {
     ArrivalToolkit toolkit(particles);
-    RandomSource<FastGenerator> random(spec.seed ? FastGenerator::seeded(*spec.seed) : FastGenerator::clockSeeded(),
-                                       toolkit);
+    RandomSource<FastGenerator> random(
+        spec.seed ? FastGenerator::seeded(*spec.seed) : FastGenerator::clockSeeded(), toolkit);
     RunRecord record;
     record.spec = spec;
 
@@ -117,7 +118,8 @@ void runAll(const std::vector<RunSpec>& specs, const GrowthOptions& growth, int 
         }
     };
 
-    const auto workers = static_cast<std::size_t>(std::max(1, std::min<int>(threads, static_cast<int>(specs.size()))));
+    const auto workers = static_cast<std::size_t>(
+        std::max(1, std::min<int>(threads, static_cast<int>(specs.size()))));
     std::vector<std::jthread> pool;
     pool.reserve(workers);
     for (std::size_t t = 0; t < workers; ++t) pool.emplace_back(work);
@@ -125,6 +127,8 @@ void runAll(const std::vector<RunSpec>& specs, const GrowthOptions& growth, int 
     try {
         std::int64_t handed = 0;
         const auto total = static_cast<std::int64_t>(specs.size());
+        // At once, so that the display starts before the first run is done.
+        if (observer.progress) observer.progress(0, 0);
         std::unique_lock lock(mutex);
         while (handed < total && !failure) {
             // The timeout only paces the progress display; completion is signalled.

@@ -26,8 +26,8 @@ struct RunSpec {
 struct RunRecord {
     RunSpec spec;
     GrowthResult growth;
-    std::int64_t sites = 0;         ///< occupied cells, the seed included
-    double radiusOfGyration = 0.0;  ///< of the occupied cells, lattice units
+    std::int64_t sites = 0;                     ///< occupied cells, the seed included
+    double radiusOfGyration = 0.0;              ///< of the occupied cells, lattice units
     std::optional<DimensionEstimate> estimate;  ///< empty below N = 100
     std::optional<LineFit> fit;                 ///< of estimate->points
     double growSeconds = 0.0;
@@ -50,7 +50,8 @@ RunRecord runOne(const RunSpec& spec, const GrowthOptions& growth, Lattice& latt
 struct RunObserver {
     /// Each record, in the order of the specs, as soon as it and all before it are done.
     std::function<void(RunRecord&&)> record;
-    /// Every so often while work remains: runs done, stuck particles so far.
+    /// Once at the start and then every so often while work remains: runs done, stuck
+    /// particles so far.
     std::function<void(std::int64_t done, std::int64_t particles)> progress;
 };
 

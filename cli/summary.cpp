@@ -8,8 +8,8 @@ namespace dla::cli {
 void SummaryBuilder::add(const RunRecord& record) {
     std::optional<double> dimension;
     if (record.estimate) dimension = record.estimate->dimension;
-    rows_.push_back({record.spec.size, static_cast<double>(record.growth.particles), record.radiusOfGyration,
-                     static_cast<double>(record.sites), dimension});
+    rows_.push_back({record.spec.size, static_cast<double>(record.growth.particles),
+                     record.radiusOfGyration, static_cast<double>(record.sites), dimension});
 }
 
 namespace {
@@ -39,10 +39,12 @@ Summary SummaryBuilder::build() const {
     summary.all = summarise(rows_, 0, [](const auto&) { return true; });
     std::vector<std::int32_t> sizes;
     for (const Row& row : rows_) {
-        if (std::find(sizes.begin(), sizes.end(), row.size) == sizes.end()) sizes.push_back(row.size);
+        if (std::find(sizes.begin(), sizes.end(), row.size) == sizes.end())
+            sizes.push_back(row.size);
     }
     for (const std::int32_t size : sizes) {
-        summary.bySize.push_back(summarise(rows_, size, [size](const auto& row) { return row.size == size; }));
+        summary.bySize.push_back(
+            summarise(rows_, size, [size](const auto& row) { return row.size == size; }));
     }
     if (sizes.size() >= 2) {
         std::vector<FitPoint> points;

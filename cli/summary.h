@@ -29,11 +29,11 @@ struct Summary {
 
 /// Collects what the summary needs from each run (not the runs themselves).
 class SummaryBuilder {
-public:
+  public:
     void add(const RunRecord& record);
     Summary build() const;
 
-private:
+  private:
     struct Row {
         std::int32_t size;
         double particles;
