@@ -18,10 +18,11 @@ namespace {
 // the seed and then each particle as it sticks.
 class ArrivalToolkit final : public Toolkit {
   public:
-    explicit ArrivalToolkit(std::atomic<std::int64_t>* particles) : particles_(particles) {}
+    ArrivalToolkit(std::atomic<std::int64_t>* particles, const std::atomic<bool>* stop)
+        : particles_(particles), stop_(stop) {}
 
     void setStatusText(std::string_view) override {}
-    bool yield() override { return true; }
+    bool yield() override { return stop_ == nullptr || !stop_->load(std::memory_order_relaxed); }
     void retangulo(std::int16_t a, std::int16_t b, Rgb) override {
         if (!plotted_.empty() && particles_ != nullptr)
             particles_->fetch_add(1, std::memory_order_relaxed);
@@ -44,6 +45,7 @@ class ArrivalToolkit final : public Toolkit {
 
   private:
     std::atomic<std::int64_t>* particles_;
+    const std::atomic<bool>* stop_;
     std::vector<Site> plotted_;
 };
 
@@ -68,8 +70,8 @@ std::vector<RunSpec> planRuns(const Options& options) {
 }
 
 RunRecord runOne(const RunSpec& spec, const GrowthOptions& growth, Lattice& lattice,
-                 std::atomic<std::int64_t>* particles) {
-    ArrivalToolkit toolkit(particles);
+                 std::atomic<std::int64_t>* particles, const std::atomic<bool>* stop) {
+    ArrivalToolkit toolkit(particles, stop);
     RandomSource<FastGenerator> random(
         spec.seed ? FastGenerator::seeded(*spec.seed) : FastGenerator::clockSeeded(), toolkit);
     RunRecord record;
@@ -79,13 +81,14 @@ RunRecord runOne(const RunSpec& spec, const GrowthOptions& growth, Lattice& latt
     record.growth = Gerar_DLA(spec.size, lattice, random, toolkit, growth);
     record.growSeconds = secondsSince(start);
 
-    start = std::chrono::steady_clock::now();
-    record.estimate = Dimensão_Fractal(spec.size, lattice, random, toolkit);
-    record.estimateSeconds = secondsSince(start);
-
     record.sites = lattice.occupiedCount();
     record.arrivals = toolkit.distinctArrivals();
     record.radiusOfGyration = radiusOfGyration(record.arrivals);
+    if (!record.growth.finished) return record;
+
+    start = std::chrono::steady_clock::now();
+    record.estimate = Dimensão_Fractal(spec.size, lattice, random, toolkit);
+    record.estimateSeconds = secondsSince(start);
     if (record.estimate) record.fit = fitLine(record.estimate->points);
     return record;
 }
@@ -106,7 +109,7 @@ void runAll(const std::vector<RunSpec>& specs, const GrowthOptions& growth, int 
             const std::size_t i = next.fetch_add(1);
             if (i >= specs.size() || stop.load()) return;
             try {
-                RunRecord record = runOne(specs[i], growth, lattice, &particles);
+                RunRecord record = runOne(specs[i], growth, lattice, &particles, &stop);
                 const std::lock_guard lock(mutex);
                 finished.emplace(static_cast<std::int64_t>(i), std::move(record));
             } catch (...) {
@@ -150,7 +153,7 @@ void runAll(const std::vector<RunSpec>& specs, const GrowthOptions& growth, int 
             }
         }
     } catch (...) {
-        // The workers finish the runs they are in and take no more.
+        // The workers drop the runs they are in at their next particle and take no more.
         stop = true;
         throw;
     }

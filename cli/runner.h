@@ -42,9 +42,12 @@ std::vector<RunSpec> planRuns(const Options& options);
 
 /// Grows and measures one aggregate on `lattice` (whatever it held is cleared). Each stuck
 /// particle adds one to `particles` when it is given, so that another thread can follow the
-/// work. The growth and the estimate draw from one random source, as in the window.
+/// work. The growth and the estimate draw from one random source, as in the window. Once
+/// `stop` (when given) is set, the growth ends at its next particle and the record comes back
+/// with growth.finished false and no estimate.
 RunRecord runOne(const RunSpec& spec, const GrowthOptions& growth, Lattice& lattice,
-                 std::atomic<std::int64_t>* particles = nullptr);
+                 std::atomic<std::int64_t>* particles = nullptr,
+                 const std::atomic<bool>* stop = nullptr);
 
 /// Where runAll reports to. Both are called on the thread that called runAll.
 struct RunObserver {

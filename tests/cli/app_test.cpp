@@ -186,7 +186,8 @@ TEST(App, ProgressOnlyOnATerminalAndNotWhenQuiet) {
     const std::vector<std::string> args{"--size", "40", "--runs",    "2",
                                         "--seed", "1",  "--threads", "1"};
     const Outcome terminal = run(args, true);
-    EXPECT_NE(terminal.err.find("\r[........................] 0/2 runs  0 particles"), std::string::npos)
+    EXPECT_NE(terminal.err.find("\r[........................] 0/2 runs  0 particles"),
+              std::string::npos)
         << terminal.err;
     EXPECT_EQ(run(args, false).err.find('\r'), std::string::npos);
     std::vector<std::string> quiet = args;

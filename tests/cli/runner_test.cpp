@@ -128,6 +128,16 @@ TEST(RunAll, SummaryOnFixedSeeds) {
     EXPECT_LT(mean, 1.9);
 }
 
+TEST(RunOne, StopEndsTheGrowthAtTheFirstParticle) {
+    Lattice lattice;
+    const std::atomic<bool> stop{true};
+    const RunRecord r = runOne({0, 300, 1}, {}, lattice, nullptr, &stop);
+    EXPECT_FALSE(r.growth.finished);
+    EXPECT_FALSE(r.estimate);
+    // The start's yields already say stop, before the seed is placed.
+    EXPECT_EQ(r.growth.particles, 0);
+}
+
 TEST(RunAll, FailureInARunReachesTheCaller) {
     const std::vector<RunSpec> specs{{0, 100, 1}, {1, 5000, 2}, {2, 100, 3}};
     EXPECT_THROW(collect(specs, 2), std::invalid_argument);
