@@ -179,6 +179,26 @@ TEST(GrowthTest, TheSquareIsClosedAndTheLastParticleIsMarked) {
     }
 }
 
+struct RadiusCase {
+    std::int16_t before;
+    Site stuck;
+    std::int16_t after;
+};
+
+class LaunchRadiusUpdate : public ::testing::TestWithParam<RadiusCase> {};
+
+TEST_P(LaunchRadiusUpdate, FollowsTheStuckParticle) {
+    EXPECT_EQ(launchRadiusAfter(GetParam().before, GetParam().stuck), GetParam().after);
+}
+
+// (3, 2): D = 3.61 leaves R; (3, 3): D = 4.24, and (4, 0): D = 4, raise it to 8; a walker that
+// sticks at its release point (12, 0) with R = 12 raises it to 16.
+INSTANTIATE_TEST_SUITE_P(Cases, LaunchRadiusUpdate,
+                         ::testing::Values(RadiusCase{4, {3, 2}, 4}, RadiusCase{4, {3, 3}, 8},
+                                           RadiusCase{4, {4, 0}, 8}, RadiusCase{4, {-4, 0}, 8},
+                                           RadiusCase{12, {12, 0}, 16}, RadiusCase{12, {8, -8}, 12},
+                                           RadiusCase{100, {-60, -80}, 104}, RadiusCase{4, {0, 1}, 4}));
+
 TEST(GrowthTest, RadiusGrowsByAtLeastFourWhenAParticleSticksAtOrBeyondIt) {
     // Rebuild R from the plotted sites of a seeded run and compare with the run's own R.
     RecordingToolkit toolkit;
