@@ -19,9 +19,9 @@ namespace {
 PlotText plotText(const RunRecord& record) {
     char buffer[160];
     const std::string seed =
-        record.spec.seed ? "seed " + std::to_string(*record.spec.seed) : "seeded from the clock";
+        record.plan.seed ? "seed " + std::to_string(*record.plan.seed) : "seeded from the clock";
     std::snprintf(buffer, sizeof buffer, "N = %d, %s, %zu box sides",
-                  static_cast<int>(record.spec.size), seed.c_str(), record.estimate->points.size());
+                  static_cast<int>(record.plan.size), seed.c_str(), record.estimate->points.size());
     std::string subtitle = buffer;
     if (record.fit->rSquared) {
         std::snprintf(buffer, sizeof buffer, ", R² = %.4f", *record.fit->rSquared);
@@ -40,8 +40,8 @@ void checkOutputs(const Options& options) {
 }
 
 void runBatch(const Options& options, std::ostream& out, std::ostream& err, bool errIsTerminal) {
-    const std::vector<RunSpec> specs = planRuns(options);
-    const auto total = static_cast<std::int64_t>(specs.size());
+    const std::vector<RunPlan> plans = planRuns(options);
+    const auto total = static_cast<std::int64_t>(plans.size());
     SummaryBuilder summary;
     std::string csv = fitCsvHeader();
     ProgressBar progress(err, errIsTerminal && !options.quiet, total);
@@ -53,10 +53,10 @@ void runBatch(const Options& options, std::ostream& out, std::ostream& err, bool
             << std::flush;
         if (!options.imagePath.empty()) {
             savePng(renderAggregate(record.arrivals, options.scale),
-                    numberedPath(options.imagePath, record.spec.index, total));
+                    numberedPath(options.imagePath, record.plan.index, total));
         }
         if (!options.plotPath.empty() && record.estimate && record.fit) {
-            savePlot(numberedPath(options.plotPath, record.spec.index, total),
+            savePlot(numberedPath(options.plotPath, record.plan.index, total),
                      record.estimate->points, *record.fit, plotText(record));
         }
         csv += fitCsvRows(record);
@@ -67,7 +67,7 @@ void runBatch(const Options& options, std::ostream& out, std::ostream& err, bool
     };
 
     try {
-        runAll(specs, options.growth, options.threads, observer);
+        runAll(plans, options.growth, options.threads, observer, !options.imagePath.empty());
     } catch (...) {
         progress.finish();
         throw;

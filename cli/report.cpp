@@ -83,10 +83,10 @@ std::string runJson(const RunRecord& record, std::int64_t totalRuns) {
     JsonWriter json;
     json.beginObject();
     json.key("type").value("run");
-    json.key("run").value(record.spec.index + 1);
+    json.key("run").value(record.plan.index + 1);
     json.key("runs").value(totalRuns);
-    json.key("size").value(record.spec.size);
-    json.key("seed").value(record.spec.seed);
+    json.key("size").value(record.plan.size);
+    json.key("seed").value(record.plan.seed);
     json.key("half_side").value(static_cast<int>(g.halfSide));
     json.key("particles").value(g.particles);
     json.key("sites").value(record.sites);
@@ -128,9 +128,9 @@ std::string runJson(const RunRecord& record, std::int64_t totalRuns) {
 std::string runLine(const RunRecord& record, std::int64_t totalRuns) {
     const GrowthResult& g = record.growth;
     std::string line =
-        "run " + std::to_string(record.spec.index + 1) + "/" + std::to_string(totalRuns) +
-        "  N=" + std::to_string(record.spec.size) +
-        "  seed=" + (record.spec.seed ? std::to_string(*record.spec.seed) : std::string("clock")) +
+        "run " + std::to_string(record.plan.index + 1) + "/" + std::to_string(totalRuns) +
+        "  N=" + std::to_string(record.plan.size) +
+        "  seed=" + (record.plan.seed ? std::to_string(*record.plan.seed) : std::string("clock")) +
         "  particles=" + std::to_string(g.particles) + "  sites=" + std::to_string(record.sites) +
         "  R=" + std::to_string(g.launchRadius) + "  killed=" + std::to_string(g.walkersKilled) +
         "  steps=" + std::to_string(g.steps) + "  Rg=" + fixed(record.radiusOfGyration, 2);
@@ -206,9 +206,9 @@ std::string fitCsvRows(const RunRecord& record) {
     tail += formatDouble(record.fit->slope) + "," + optional(record.fit->slopeStandardError) + "," +
             optional(record.fit->rSquared) + "\n";
     const std::string head =
-        std::to_string(record.spec.index + 1) + "," +
-        (record.spec.seed ? std::to_string(*record.spec.seed) : std::string()) + "," +
-        std::to_string(record.spec.size) + ",";
+        std::to_string(record.plan.index + 1) + "," +
+        (record.plan.seed ? std::to_string(*record.plan.seed) : std::string()) + "," +
+        std::to_string(record.plan.size) + ",";
     std::string rows;
     for (const FitPoint& p : record.estimate->points) {
         rows += head + std::to_string(p.side) + "," + formatDouble(p.meanMass) + "," +

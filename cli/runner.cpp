@@ -55,30 +55,30 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 
 }  // namespace
 
-std::vector<RunSpec> planRuns(const Options& options) {
-    std::vector<RunSpec> specs;
-    specs.reserve(static_cast<std::size_t>(options.totalRuns()));
+std::vector<RunPlan> planRuns(const Options& options) {
+    std::vector<RunPlan> plans;
+    plans.reserve(static_cast<std::size_t>(options.totalRuns()));
     std::int64_t index = 0;
     for (const std::int32_t size : options.sizes) {
         for (std::int64_t k = 0; k < options.runs; ++k, ++index) {
-            RunSpec spec{index, size, std::nullopt};
-            if (options.seed) spec.seed = *options.seed + static_cast<std::uint64_t>(index);
-            specs.push_back(spec);
+            RunPlan plan{index, size, std::nullopt};
+            if (options.seed) plan.seed = *options.seed + static_cast<std::uint64_t>(index);
+            plans.push_back(plan);
         }
     }
-    return specs;
+    return plans;
 }
 
-RunRecord runOne(const RunSpec& spec, const GrowthOptions& growth, Lattice& lattice,
+RunRecord runOne(const RunPlan& plan, const GrowthOptions& growth, Lattice& lattice,
                  std::atomic<std::int64_t>* particles, const std::atomic<bool>* stop) {
     ArrivalToolkit toolkit(particles, stop);
     RandomSource<FastGenerator> random(
-        spec.seed ? FastGenerator::seeded(*spec.seed) : FastGenerator::clockSeeded(), toolkit);
+        plan.seed ? FastGenerator::seeded(*plan.seed) : FastGenerator::clockSeeded(), toolkit);
     RunRecord record;
-    record.spec = spec;
+    record.plan = plan;
 
     auto start = std::chrono::steady_clock::now();
-    record.growth = Gerar_DLA(spec.size, lattice, random, toolkit, growth);
+    record.growth = Gerar_DLA(plan.size, lattice, random, toolkit, growth);
     record.growSeconds = secondsSince(start);
 
     record.sites = lattice.occupiedCount();
@@ -87,17 +87,17 @@ RunRecord runOne(const RunSpec& spec, const GrowthOptions& growth, Lattice& latt
     if (!record.growth.finished) return record;
 
     start = std::chrono::steady_clock::now();
-    record.estimate = Dimensão_Fractal(spec.size, lattice, random, toolkit);
+    record.estimate = Dimensão_Fractal(plan.size, lattice, random, toolkit);
     record.estimateSeconds = secondsSince(start);
     if (record.estimate) record.fit = fitLine(record.estimate->points);
     return record;
 }
 
-void runAll(const std::vector<RunSpec>& specs, const GrowthOptions& growth, int threads,
-            const RunObserver& observer) {
+void runAll(const std::vector<RunPlan>& plans, const GrowthOptions& growth, int threads,
+            const RunObserver& observer, bool keepArrivals) {
     std::mutex mutex;
     std::condition_variable changed;
-    std::map<std::int64_t, RunRecord> finished;  // by position in specs, waiting to be handed on
+    std::map<std::int64_t, RunRecord> finished;  // by position in plans, waiting to be handed on
     std::exception_ptr failure;
     std::atomic<std::size_t> next{0};
     std::atomic<bool> stop{false};
@@ -107,9 +107,10 @@ void runAll(const std::vector<RunSpec>& specs, const GrowthOptions& growth, int 
         Lattice lattice;
         for (;;) {
             const std::size_t i = next.fetch_add(1);
-            if (i >= specs.size() || stop.load()) return;
+            if (i >= plans.size() || stop.load()) return;
             try {
-                RunRecord record = runOne(specs[i], growth, lattice, &particles, &stop);
+                RunRecord record = runOne(plans[i], growth, lattice, &particles, &stop);
+                if (!keepArrivals) std::vector<Site>().swap(record.arrivals);
                 const std::lock_guard lock(mutex);
                 finished.emplace(static_cast<std::int64_t>(i), std::move(record));
             } catch (...) {
@@ -122,14 +123,14 @@ void runAll(const std::vector<RunSpec>& specs, const GrowthOptions& growth, int 
     };
 
     const auto workers = static_cast<std::size_t>(
-        std::max(1, std::min<int>(threads, static_cast<int>(specs.size()))));
+        std::max(1, std::min<int>(threads, static_cast<int>(plans.size()))));
     std::vector<std::jthread> pool;
     pool.reserve(workers);
     for (std::size_t t = 0; t < workers; ++t) pool.emplace_back(work);
 
     try {
         std::int64_t handed = 0;
-        const auto total = static_cast<std::int64_t>(specs.size());
+        const auto total = static_cast<std::int64_t>(plans.size());
         // At once, so that the display starts before the first run is done.
         if (observer.progress) observer.progress(0, 0);
         std::unique_lock lock(mutex);

@@ -16,7 +16,7 @@
 namespace dla::cli {
 
 /// Which run to make.
-struct RunSpec {
+struct RunPlan {
     std::int64_t index = 0;  ///< 0-based over all sizes, in the order of --size
     std::int32_t size = 200;
     std::optional<std::uint64_t> seed;  ///< empty: seeded from the clock
@@ -24,7 +24,7 @@ struct RunSpec {
 
 /// Everything one run produced.
 struct RunRecord {
-    RunSpec spec;
+    RunPlan plan;
     GrowthResult growth;
     std::int64_t sites = 0;                     ///< occupied cells, the seed included
     double radiusOfGyration = 0.0;              ///< of the occupied cells, lattice units
@@ -38,30 +38,32 @@ struct RunRecord {
 
 /// The runs that `options` asks for: sizes in the given order, `runs` of each, seeds counting up
 /// from --seed.
-std::vector<RunSpec> planRuns(const Options& options);
+std::vector<RunPlan> planRuns(const Options& options);
 
 /// Grows and measures one aggregate on `lattice` (whatever it held is cleared). Each stuck
 /// particle adds one to `particles` when it is given, so that another thread can follow the
 /// work. The growth and the estimate draw from one random source, as in the window. Once
 /// `stop` (when given) is set, the growth ends at its next particle and the record comes back
 /// with growth.finished false and no estimate.
-RunRecord runOne(const RunSpec& spec, const GrowthOptions& growth, Lattice& lattice,
+RunRecord runOne(const RunPlan& plan, const GrowthOptions& growth, Lattice& lattice,
                  std::atomic<std::int64_t>* particles = nullptr,
                  const std::atomic<bool>* stop = nullptr);
 
 /// Where runAll reports to. Both are called on the thread that called runAll.
 struct RunObserver {
-    /// Each record, in the order of the specs, as soon as it and all before it are done.
+    /// Each record, in the order of the plans, as soon as it and all before it are done.
     std::function<void(RunRecord&&)> record;
     /// Once at the start and then every so often while work remains: runs done, stuck
     /// particles so far.
     std::function<void(std::int64_t done, std::int64_t particles)> progress;
 };
 
-/// Makes every run of `specs` on `threads` worker threads (each with its own Lattice). The
-/// results do not depend on the number of threads. An exception in a run is rethrown here once
-/// the workers have stopped.
-void runAll(const std::vector<RunSpec>& specs, const GrowthOptions& growth, int threads,
-            const RunObserver& observer);
+/// Makes every run of `plans` on `threads` worker threads (each with its own Lattice). The
+/// results do not depend on the number of threads. Without `keepArrivals` the records come
+/// without their arrivals, which only a picture needs, so that records waiting for an earlier,
+/// slower run hold little memory. An exception in a run is rethrown here once the workers have
+/// stopped.
+void runAll(const std::vector<RunPlan>& plans, const GrowthOptions& growth, int threads,
+            const RunObserver& observer, bool keepArrivals = true);
 
 }  // namespace dla::cli

@@ -8,7 +8,7 @@ namespace dla::cli {
 void SummaryBuilder::add(const RunRecord& record) {
     std::optional<double> dimension;
     if (record.estimate) dimension = record.estimate->dimension;
-    rows_.push_back({record.spec.size, static_cast<double>(record.growth.particles),
+    rows_.push_back({record.plan.size, static_cast<double>(record.growth.particles),
                      record.radiusOfGyration, static_cast<double>(record.sites), dimension});
 }
 

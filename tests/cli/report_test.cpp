@@ -31,7 +31,7 @@ INSTANTIATE_TEST_SUITE_P(Table, NumberedPath,
 
 RunRecord measuredRecord() {
     RunRecord r;
-    r.spec = {4, 100, 12};
+    r.plan = {4, 100, 12};
     r.growth.halfSide = 50;
     r.growth.launchRadius = 56;
     r.growth.particles = 1000;
@@ -65,7 +65,7 @@ TEST(RunJson, CarriesTheRunsFieldsAndItsFit) {
 
 TEST(RunJson, UnmeasuredClockSeededRunHasNulls) {
     RunRecord r;
-    r.spec = {0, 50, std::nullopt};
+    r.plan = {0, 50, std::nullopt};
     const std::string json = runJson(r, 1);
     EXPECT_NE(json.find(R"("seed":null)"), std::string::npos) << json;
     EXPECT_NE(json.find(R"("dimension":null)"), std::string::npos) << json;

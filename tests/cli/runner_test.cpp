@@ -14,16 +14,16 @@ TEST(PlanRuns, SizesInOrderWithSeedsCountingUp) {
     o.sizes = {100, 200};
     o.runs = 2;
     o.seed = 10;
-    const std::vector<RunSpec> specs = planRuns(o);
-    ASSERT_EQ(specs.size(), 4u);
+    const std::vector<RunPlan> plans = planRuns(o);
+    ASSERT_EQ(plans.size(), 4u);
     const std::int32_t sizes[] = {100, 100, 200, 200};
     for (std::size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(specs[i].index, static_cast<std::int64_t>(i));
-        EXPECT_EQ(specs[i].size, sizes[i]);
-        EXPECT_EQ(specs[i].seed, 10u + i);
+        EXPECT_EQ(plans[i].index, static_cast<std::int64_t>(i));
+        EXPECT_EQ(plans[i].size, sizes[i]);
+        EXPECT_EQ(plans[i].seed, 10u + i);
     }
     o.seed.reset();
-    for (const RunSpec& s : planRuns(o)) EXPECT_FALSE(s.seed);
+    for (const RunPlan& s : planRuns(o)) EXPECT_FALSE(s.seed);
 }
 
 TEST(RunOne, RecordAgreesWithTheLattice) {
@@ -76,11 +76,11 @@ TEST(RunOne, SmallSizeIsGrownButNotMeasured) {
     EXPECT_FALSE(r.fit);
 }
 
-std::vector<RunRecord> collect(const std::vector<RunSpec>& specs, int threads) {
+std::vector<RunRecord> collect(const std::vector<RunPlan>& plans, int threads) {
     std::vector<RunRecord> records;
     RunObserver observer;
     observer.record = [&](RunRecord&& r) { records.push_back(std::move(r)); };
-    runAll(specs, {}, threads, observer);
+    runAll(plans, {}, threads, observer);
     return records;
 }
 
@@ -89,14 +89,14 @@ TEST(RunAll, ThreadsChangeNothingButTheTimings) {
     o.sizes = {100, 120};
     o.runs = 3;
     o.seed = 7;
-    const std::vector<RunSpec> specs = planRuns(o);
-    const std::vector<RunRecord> one = collect(specs, 1);
-    const std::vector<RunRecord> three = collect(specs, 3);
-    ASSERT_EQ(one.size(), specs.size());
-    ASSERT_EQ(three.size(), specs.size());
-    for (std::size_t i = 0; i < specs.size(); ++i) {
-        EXPECT_EQ(one[i].spec.index, static_cast<std::int64_t>(i)) << "handed on in order";
-        EXPECT_EQ(three[i].spec.index, static_cast<std::int64_t>(i));
+    const std::vector<RunPlan> plans = planRuns(o);
+    const std::vector<RunRecord> one = collect(plans, 1);
+    const std::vector<RunRecord> three = collect(plans, 3);
+    ASSERT_EQ(one.size(), plans.size());
+    ASSERT_EQ(three.size(), plans.size());
+    for (std::size_t i = 0; i < plans.size(); ++i) {
+        EXPECT_EQ(one[i].plan.index, static_cast<std::int64_t>(i)) << "handed on in order";
+        EXPECT_EQ(three[i].plan.index, static_cast<std::int64_t>(i));
         EXPECT_EQ(one[i].growth.particles, three[i].growth.particles);
         EXPECT_EQ(one[i].growth.steps, three[i].growth.steps);
         EXPECT_EQ(one[i].estimate->dimension, three[i].estimate->dimension);
@@ -138,20 +138,33 @@ TEST(RunOne, StopEndsTheGrowthAtTheFirstParticle) {
     EXPECT_EQ(r.growth.particles, 0);
 }
 
+TEST(RunAll, ArrivalsOnlyWhenAsked) {
+    const std::vector<RunPlan> plans{{0, 30, 1}};
+    std::vector<RunRecord> records;
+    RunObserver observer;
+    observer.record = [&](RunRecord&& r) { records.push_back(std::move(r)); };
+    runAll(plans, {}, 1, observer, false);
+    runAll(plans, {}, 1, observer, true);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_TRUE(records[0].arrivals.empty());
+    EXPECT_EQ(static_cast<std::int64_t>(records[1].arrivals.size()), records[1].sites);
+    EXPECT_EQ(records[0].radiusOfGyration, records[1].radiusOfGyration);
+}
+
 TEST(RunAll, FailureInARunReachesTheCaller) {
-    const std::vector<RunSpec> specs{{0, 100, 1}, {1, 5000, 2}, {2, 100, 3}};
-    EXPECT_THROW(collect(specs, 2), std::invalid_argument);
+    const std::vector<RunPlan> plans{{0, 100, 1}, {1, 5000, 2}, {2, 100, 3}};
+    EXPECT_THROW(collect(plans, 2), std::invalid_argument);
 }
 
 TEST(RunAll, FailureInTheObserverStopsTheBatch) {
-    const std::vector<RunSpec> specs{{0, 30, 1}, {1, 30, 2}, {2, 30, 3}, {3, 30, 4}};
+    const std::vector<RunPlan> plans{{0, 30, 1}, {1, 30, 2}, {2, 30, 3}, {3, 30, 4}};
     int seen = 0;
     RunObserver observer;
     observer.record = [&](RunRecord&&) {
         ++seen;
         throw std::runtime_error("disk full");
     };
-    EXPECT_THROW(runAll(specs, {}, 2, observer), std::runtime_error);
+    EXPECT_THROW(runAll(plans, {}, 2, observer), std::runtime_error);
     EXPECT_EQ(seen, 1);
 }
 

@@ -10,7 +10,7 @@ namespace {
 RunRecord record(std::int32_t size, std::int64_t particles, double rg,
                  std::optional<double> dimension, std::int64_t sites = 0) {
     RunRecord r;
-    r.spec.size = size;
+    r.plan.size = size;
     r.growth.particles = particles;
     r.sites = sites > 0 ? sites : particles + 1;
     r.radiusOfGyration = rg;
