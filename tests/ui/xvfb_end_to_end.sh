@@ -57,6 +57,23 @@ wait_busy() {
     done
 }
 
+# Takes a screenshot of the window once the program is idle and its picture no longer changes.
+settled_screenshot() {
+    local file=$1 tries
+    wait_idle "$pid"
+    import -window "$wid" "$file"
+    for tries in $(seq 20); do
+        wait_idle "$pid"
+        import -window "$wid" "$file.again.png"
+        if [[ $(compare -metric AE "$file" "$file.again.png" null: 2>&1) == 0 ]]; then
+            rm -f "$file.again.png"
+            return 0
+        fi
+        mv "$file.again.png" "$file"
+    done
+    fail "the picture kept changing"
+}
+
 # "count #RRGGBB" lines for the colours of an area of a picture.
 histogram() {
     convert "$1" -crop "$2" +repage -depth 8 -format %c histogram:info:- |
@@ -72,10 +89,9 @@ trap 'kill "$pid" 2>/dev/null || true' EXIT
 wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^DLA \(Quirandel\)  28 de abril de 2003$' | head -n 1)
 [[ -n $wid ]] || fail "no window with the caption"
 xdotool windowfocus --sync "$wid"
-wait_idle "$pid"
 
 # The window at start.
-import -window "$wid" "$shots/start.png"
+settled_screenshot "$shots/start.png"
 size=$(identify -format '%wx%h' "$shots/start.png")
 [[ $size == 542x424 ]] || fail "window is $size, not 542x424"
 start=$(histogram "$shots/start.png" "$canvas_area")
@@ -85,8 +101,7 @@ start=$(histogram "$shots/start.png" "$canvas_area")
 # An N = 200 run.
 xdotool mousemove --window "$wid" $executar click 1
 wait_busy "$pid"
-wait_idle "$pid"
-import -window "$wid" "$shots/after_run.png"
+settled_screenshot "$shots/after_run.png"
 after=$(histogram "$shots/after_run.png" "$canvas_area")
 echo "canvas after the run:"
 echo "$after"
