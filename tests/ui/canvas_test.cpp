@@ -5,6 +5,8 @@
 #include <set>
 #include <utility>
 
+#include "ui_test_support.h"
+
 using dla::Canvas;
 using PixelSet = std::set<std::pair<int, int>>;
 
@@ -170,14 +172,7 @@ class CanvasTest : public QObject {
         Canvas canvas;
         prepare(canvas, 400.0f);
         QCoreApplication::processEvents();
-        struct PaintSpy : QObject {
-            std::vector<QRect> rects;
-            bool eventFilter(QObject*, QEvent* e) override {
-                if (e->type() == QEvent::Paint)
-                    rects.push_back(static_cast<QPaintEvent*>(e)->rect());
-                return false;
-            }
-        } spy;
+        dla::test::PaintSpy spy;
         canvas.installEventFilter(&spy);
         canvas.setFillStyle(Canvas::kSolid);
         canvas.circle(300.0f, 100.0f, 1.0f, kLightGreen);

@@ -276,14 +276,7 @@ class CommandsTest : public QObject {
     // yield a particle, and a canvas showing it.
     void wholeRun() {
         auto* canvas = control<dla::Canvas>(*window_, "Tela");
-        struct PaintSpy : QObject {
-            std::vector<QRect> rects;
-            bool eventFilter(QObject*, QEvent* e) override {
-                if (e->type() == QEvent::Paint)
-                    rects.push_back(static_cast<QPaintEvent*>(e)->rect());
-                return false;
-            }
-        } spy;
+        dla::test::PaintSpy spy;
         QCoreApplication::processEvents();
         canvas->installEventFilter(&spy);
         YieldScript yields(*window_);

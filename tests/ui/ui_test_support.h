@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QPaintEvent>
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
@@ -90,6 +91,17 @@ class YieldScript {
     int count_ = 0;
     int maxDepth_ = 0;
     int afterClose_ = 0;
+};
+
+/// Keeps the rectangle of every paint event of the widgets it filters.
+class PaintSpy : public QObject {
+  public:
+    std::vector<QRect> rects;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            rects.push_back(static_cast<QPaintEvent*>(event)->rect());
+        return false;
+    }
 };
 
 inline void click(QPushButton* button) {
