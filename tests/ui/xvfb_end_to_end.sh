@@ -44,17 +44,24 @@ wait_idle() {
     done
 }
 
-# Waits until the program uses CPU (a run has started).
-wait_busy() {
-    local pid=$1 last now tries=0
-    last=$(ticks "$pid")
-    while true; do
-        sleep 0.1
-        now=$(ticks "$pid")
-        [[ $now != "$last" ]] && return 0
-        tries=$((tries + 1))
-        ((tries < 300)) || fail "the program never started working"
+# Clicks at a place in the window until the program starts working. A click that arrives while
+# the freshly mapped window is still settling can be lost; an idle program has certainly not
+# started a run, so clicking again cannot start a second one.
+click_until_busy() {
+    local x=$1 y=$2 attempt last now waited
+    for attempt in 1 2 3 4 5 6; do
+        last=$(ticks "$pid")
+        xdotool mousemove --window "$wid" "$x" "$y"
+        sleep 0.2
+        xdotool click 1
+        for waited in $(seq 50); do
+            sleep 0.1
+            now=$(ticks "$pid")
+            [[ $now != "$last" ]] && return 0
+        done
+        echo "click at $x,$y not taken (attempt $attempt), trying again" >&2
     done
+    fail "the program never started working"
 }
 
 # Takes a screenshot of the window once the program is idle and its picture no longer changes.
@@ -99,8 +106,7 @@ start=$(histogram "$shots/start.png" "$canvas_area")
 [[ $(count_of "$start" "#000000") -eq 0 ]] || fail "the canvas is black before any run"
 
 # An N = 200 run.
-xdotool mousemove --window "$wid" $executar click 1
-wait_busy "$pid"
+click_until_busy $executar
 settled_screenshot "$shots/after_run.png"
 after=$(histogram "$shots/after_run.png" "$canvas_area")
 echo "canvas after the run:"
@@ -116,8 +122,16 @@ light=$(count_of "$after" "#00FF00")
     fail "the seed is not at the centre"
 
 # The estimate's message box.
-xdotool mousemove --window "$wid" $dimensao click 1
-box=$(timeout 60 xdotool search --sync --onlyvisible --name '^DLA$' | head -n 1)
+# While the modal box is up the window takes no clicks, so clicking again is harmless.
+box=
+for attempt in 1 2 3 4 5 6; do
+    xdotool mousemove --window "$wid" $dimensao
+    sleep 0.2
+    xdotool click 1
+    box=$(timeout 10 xdotool search --sync --onlyvisible --name '^DLA$' | head -n 1) || true
+    [[ -n $box ]] && break
+    echo "click on Dimensão Fractal not taken (attempt $attempt), trying again" >&2
+done
 [[ -n $box ]] || fail "no message box"
 wait_idle "$pid"
 import -window root "$shots/estimate.png"
@@ -134,8 +148,7 @@ if [[ -n $close_helper ]]; then
     xdotool mousemove --window "$wid" $entry click 1
     xdotool key ctrl+a BackSpace
     xdotool type 1x000
-    xdotool mousemove --window "$wid" $executar click 1
-    wait_busy "$pid"
+    click_until_busy $executar
     sleep 1
     kill -0 "$pid" 2>/dev/null || fail "the program ended by itself"
     "$close_helper" "$wid"
