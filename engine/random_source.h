@@ -37,15 +37,15 @@ public:
     /// Random(0), the per-call step alone: the hot path of the walk.
     double next() {
         table_.y = generator_.draw();
-        const double index = 1.0 + std::floor(97.0 * table_.y);
-        int j;
-        if (index >= 1.0 && index <= 97.0) [[likely]] {
-            j = static_cast<int>(index);
+        std::size_t j;
+        // For y in [0, 1), 1 + floor(97 y) is 1 + the truncation of 97 y, and lies in 1..97.
+        if (table_.y >= 0.0 && table_.y < 1.0) [[likely]] {
+            j = 1 + static_cast<std::size_t>(97.0 * table_.y);
         } else {
-            j = guardIndex(index);
+            j = guardIndex(1.0 + std::floor(97.0 * table_.y));
         }
-        table_.y = table_.v[static_cast<std::size_t>(j)];
-        table_.v[static_cast<std::size_t>(j)] = generator_.draw();
+        table_.y = table_.v[j];
+        table_.v[j] = generator_.draw();
         return table_.y;
     }
 
@@ -64,7 +64,8 @@ private:
     // Only a generator that leaves [0, 1) gets here. After the message the index is clamped to
     // the nearest entry, so the call still returns a stored deviate and refills it, and the
     // table stays whole.
-    [[gnu::cold]] int guardIndex(double index) {
+    [[gnu::cold]] std::size_t guardIndex(double index) {
+        if (index >= 1.0 && index <= 97.0) return static_cast<std::size_t>(index);
         toolkit_->messageBox("Error", MessageStyle::None);
         if (!(index >= 1.0)) return 1;  // also catches NaN
         return ShuffleTable::kSize;

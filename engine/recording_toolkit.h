@@ -16,13 +16,36 @@ public:
     enum class Kind { StatusText, Yield, Plot, Message };
 
     struct Call {
-        Kind kind;
+        Kind kind = Kind::Yield;
         std::string text;  ///< status or message text
         std::int16_t a = 0;
         std::int16_t b = 0;
         Rgb colour;
         MessageStyle style = MessageStyle::None;
         friend bool operator==(const Call&, const Call&) = default;
+
+        static Call status(std::string_view text) {
+            Call c;
+            c.kind = Kind::StatusText;
+            c.text = text;
+            return c;
+        }
+        static Call yielded() { return Call{}; }
+        static Call plot(std::int16_t a, std::int16_t b, Rgb colour) {
+            Call c;
+            c.kind = Kind::Plot;
+            c.a = a;
+            c.b = b;
+            c.colour = colour;
+            return c;
+        }
+        static Call message(std::string_view text, MessageStyle style) {
+            Call c;
+            c.kind = Kind::Message;
+            c.text = text;
+            c.style = style;
+            return c;
+        }
     };
 
     std::vector<Call> calls;
@@ -33,18 +56,18 @@ public:
     std::int64_t plotCount = 0;
 
     void setStatusText(std::string_view text) override {
-        calls.push_back({Kind::StatusText, std::string(text)});
+        calls.push_back(Call::status(text));
     }
     bool yield() override {
-        calls.push_back({Kind::Yield, {}});
+        calls.push_back(Call::yielded());
         return onYield ? onYield() : true;
     }
     void retangulo(std::int16_t a, std::int16_t b, Rgb cor) override {
         ++plotCount;
-        if (logPlots) calls.push_back({Kind::Plot, {}, a, b, cor});
+        if (logPlots) calls.push_back(Call::plot(a, b, cor));
     }
     void messageBox(std::string_view text, MessageStyle style) override {
-        calls.push_back({Kind::Message, std::string(text), 0, 0, {}, style});
+        calls.push_back(Call::message(text, style));
     }
     std::string decimalSeparator() const override { return separator; }
 

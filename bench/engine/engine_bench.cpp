@@ -1,0 +1,75 @@
+#include <benchmark/benchmark.h>
+
+#include <random>
+
+#include "fractal_dimension.h"
+#include "growth.h"
+#include "random_source.h"
+
+namespace dla {
+namespace {
+
+// The generators on their own: ours against the standard library's Mersenne Twister.
+void BM_FastGeneratorDraw(benchmark::State& state) {
+    FastGenerator g = FastGenerator::seeded(1);
+    for (auto _ : state) benchmark::DoNotOptimize(g.draw());
+}
+BENCHMARK(BM_FastGeneratorDraw);
+
+void BM_Mt19937Draw(benchmark::State& state) {
+    std::mt19937_64 g(1);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (auto _ : state) benchmark::DoNotOptimize(unit(g));
+}
+BENCHMARK(BM_Mt19937Draw);
+
+// Random(0): one shuffled deviate, two generator draws.
+void BM_ShuffledDeviate(benchmark::State& state) {
+    SilentToolkit toolkit;
+    RandomSource source(FastGenerator::seeded(1), toolkit);
+    (void)source.Random(-1);
+    for (auto _ : state) benchmark::DoNotOptimize(source.next());
+}
+BENCHMARK(BM_ShuffledDeviate);
+
+// Whole runs; "ns_per_step" divides the run's time by the single lattice steps it took.
+void BM_GrowthRun(benchmark::State& state) {
+    const auto n = static_cast<std::int32_t>(state.range(0));
+    SilentToolkit toolkit;
+    Lattice lattice;
+    std::uint64_t seed = 1;
+    std::int64_t steps = 0;
+    std::int64_t particles = 0;
+    for (auto _ : state) {
+        RandomSource source(FastGenerator::seeded(seed++), toolkit);
+        const GrowthResult result = Gerar_DLA(n, lattice, source, toolkit);
+        steps += result.steps;
+        particles += result.particles;
+    }
+    state.counters["ns_per_step"] =
+        benchmark::Counter(static_cast<double>(steps), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["particles"] = benchmark::Counter(static_cast<double>(particles), benchmark::Counter::kAvgIterations);
+    state.counters["steps"] = benchmark::Counter(static_cast<double>(steps), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_GrowthRun)->Arg(200)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GrowthRun)->Arg(400)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(3);
+BENCHMARK(BM_GrowthRun)->Arg(1000)->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(3);
+
+// The estimate on one seeded N = 1000 aggregate, grown once.
+void BM_Estimate(benchmark::State& state) {
+    const auto n = static_cast<std::int32_t>(state.range(0));
+    SilentToolkit toolkit;
+    static Lattice lattice;
+    static std::int32_t grownFor = 0;
+    if (grownFor != n) {
+        RandomSource grow(FastGenerator::seeded(1000), toolkit);
+        (void)Gerar_DLA(n, lattice, grow, toolkit);
+        grownFor = n;
+    }
+    RandomSource source(FastGenerator::seeded(5), toolkit);
+    for (auto _ : state) benchmark::DoNotOptimize(Dimensão_Fractal(n, lattice, source, toolkit));
+}
+BENCHMARK(BM_Estimate)->Arg(200)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace dla

@@ -1,0 +1,174 @@
+#include "fractal_dimension.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "box_counter.h"
+#include "growth.h"
+#include "recording_toolkit.h"
+#include "reference_model.h"
+
+namespace dla {
+namespace {
+
+struct SidesCase {
+    std::int32_t n;
+    std::int16_t first;
+    std::int16_t last;
+    std::size_t count;
+};
+
+class BoxSides : public ::testing::TestWithParam<SidesCase> {};
+
+TEST_P(BoxSides, AreMultiplesOfTheFirstBelowHalfTheSize) {
+    const auto [n, first, last, count] = GetParam();
+    const std::vector<std::int16_t> sides = boxSides(n);
+    ASSERT_EQ(sides.size(), count);
+    EXPECT_EQ(sides.front(), first);
+    EXPECT_EQ(sides.back(), last);
+    for (std::size_t i = 0; i < sides.size(); ++i) EXPECT_EQ(sides[i], first * static_cast<int>(i + 1));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, BoxSides,
+                         ::testing::Values(SidesCase{100, 5, 45, 9}, SidesCase{101, 5, 45, 9},
+                                           SidesCase{102, 5, 50, 10}, SidesCase{112, 5, 55, 11},
+                                           SidesCase{120, 6, 54, 9}, SidesCase{179, 8, 88, 11},
+                                           SidesCase{200, 10, 90, 9}, SidesCase{999, 49, 490, 10},
+                                           SidesCase{1000, 50, 450, 9}));
+
+TEST(BoxSidesTest, ElevenSidesOnlyForTheKnownSizes) {
+    const auto eleven = [](int n) {
+        return (n >= 112 && n <= 119) || (n >= 134 && n <= 139) || (n >= 156 && n <= 159) || n == 178 ||
+               n == 179;
+    };
+    for (int n = 100; n <= 1000; ++n) {
+        const auto sides = boxSides(n);
+        ASSERT_EQ(sides.front(), n / 20) << n;
+        ASSERT_EQ(sides.size() == 11, eleven(n)) << n;
+        ASSERT_TRUE(sides.size() >= 9 && sides.size() <= 11) << n;
+    }
+    EXPECT_TRUE(boxSides(99).empty());
+    EXPECT_TRUE(boxSides(1001).empty());
+}
+
+TEST(TestCellTest, HalfSideIsAddedWithTiesToEven) {
+    EXPECT_EQ(testCell(0, 5), 2);
+    EXPECT_EQ(testCell(1, 5), 4);
+    EXPECT_EQ(testCell(-2, 5), 0);
+    EXPECT_EQ(testCell(-3, 5), 0);
+    EXPECT_EQ(testCell(-3, 10), 2);
+    EXPECT_EQ(testCell(50, 45), 72);  // 72.5 -> 72
+    EXPECT_EQ(testCell(51, 45), 74);  // 73.5 -> 74
+}
+
+TEST(FormatTest, FourDecimalsWithTheUsersSeparator) {
+    EXPECT_EQ(formatFourDecimals(1.71234, "."), "1.7123");
+    EXPECT_EQ(formatFourDecimals(1.7, "."), "1.7000");
+    EXPECT_EQ(formatFourDecimals(-0.25, "."), "-0.2500");
+    EXPECT_EQ(formatFourDecimals(1.71236, ","), "1,7124");
+    EXPECT_EQ(formatFourDecimals(0.00004, ","), "0,0000");
+    EXPECT_EQ(formatFourDecimals(-0.00004, "."), "0.0000");
+    EXPECT_EQ(formatFourDecimals(12.5, "\u066B"), "12\u066B5000");
+}
+
+TEST(BoxCounterTest, CountsEqualCellByCellCounting) {
+    Lattice lattice;
+    SilentToolkit toolkit;
+    RandomSource source(FastGenerator::seeded(9), toolkit);
+    (void)Gerar_DLA(200, lattice, source, toolkit);
+    const BoxCounter counter(lattice, -100, 189);
+    FastGenerator g = FastGenerator::seeded(4);
+    for (int i = 0; i < 2000; ++i) {
+        const int side = 1 + static_cast<int>(g.draw() * 120);
+        const int x0 = -140 + static_cast<int>(g.draw() * 300);
+        const int y0 = -140 + static_cast<int>(g.draw() * 300);
+        std::int64_t expected = 0;
+        for (int x = std::max(x0, -100); x < std::min(x0 + side, 190); ++x)
+            for (int y = std::max(y0, -100); y < std::min(y0 + side, 190); ++y) expected += lattice.isOccupied(x, y);
+        ASSERT_EQ(counter.count(x0, y0, side), expected) << x0 << "," << y0 << " side " << side;
+    }
+}
+
+struct EstimateTest : ::testing::Test {
+    RecordingToolkit toolkit;
+    Lattice lattice;
+};
+
+TEST_F(EstimateTest, RefusesSmallSizesAfterReinitialising) {
+    RandomSource source(FastGenerator::seeded(1), toolkit);
+    (void)Gerar_DLA(99, lattice, source, toolkit);
+    toolkit.calls.clear();
+    const auto reseeds = source.generator().reseedCount();
+    EXPECT_FALSE(Dimensão_Fractal(99, lattice, source, toolkit).has_value());
+    EXPECT_EQ(source.generator().reseedCount(), reseeds + 1);
+    ASSERT_EQ(toolkit.calls.size(), 1u);
+    EXPECT_EQ(toolkit.calls[0].text, "Por favor inicie o sistema ou verique seu tamanho (N >= 100)!");
+    EXPECT_EQ(toolkit.calls[0].style, MessageStyle::Exclamation);
+    EXPECT_FALSE(Dimensão_Fractal(1, lattice, source, toolkit).has_value());
+}
+
+TEST_F(EstimateTest, AnEmptyLatticeIsRefusedInsteadOfSearchingForever) {
+    RandomSource source(FastGenerator::seeded(1), toolkit);
+    EXPECT_FALSE(Dimensão_Fractal(500, lattice, source, toolkit).has_value());
+    EXPECT_EQ(toolkit.messages(), std::vector<std::string>{std::string(kEstimateRefusal)});
+}
+
+TEST_F(EstimateTest, ReportsTheSlopeInAnInformationBox) {
+    RandomSource source(FastGenerator::seeded(2), toolkit);
+    (void)Gerar_DLA(100, lattice, source, toolkit);
+    toolkit.calls.clear();
+    toolkit.separator = ",";
+    const auto estimate = Dimensão_Fractal(100, lattice, source, toolkit);
+    ASSERT_TRUE(estimate.has_value());
+    ASSERT_EQ(estimate->points.size(), 9u);
+    EXPECT_EQ(estimate->points[0].x, 0.0);
+    EXPECT_EQ(estimate->points[0].y, 0.0);
+    for (std::size_t c = 0; c < 9; ++c) EXPECT_DOUBLE_EQ(estimate->points[c].x, std::log(static_cast<double>(c) + 1.0));
+    EXPECT_GE(estimate->points[0].meanMass, 1.0);
+    ASSERT_EQ(toolkit.calls.size(), 1u);
+    EXPECT_EQ(toolkit.calls[0].style, MessageStyle::Information);
+    EXPECT_EQ(toolkit.calls[0].text, "Dimensão Fractal = " + formatFourDecimals(estimate->dimension, ","));
+    EXPECT_GT(estimate->dimension, 1.2);
+    EXPECT_LT(estimate->dimension, 2.0);
+
+    // A second estimate of the same aggregate draws from a new stream and differs.
+    const auto again = Dimensão_Fractal(100, lattice, source, toolkit);
+    ASSERT_TRUE(again.has_value());
+    EXPECT_NE(again->dimension, estimate->dimension);
+}
+
+class EstimateMatchesCounting : public ::testing::TestWithParam<std::int32_t> {};
+
+// The summed-area counting gives bit for bit the result of counting every cell.
+TEST_P(EstimateMatchesCounting, SamePointsSameSlopeSameDraws) {
+    const std::int32_t n = GetParam();
+    SilentToolkit toolkit;
+    Lattice lattice;
+    reference::PlainLattice plain;
+    RandomSource grow(FastGenerator::seeded(static_cast<std::uint64_t>(n)), toolkit);
+    (void)Gerar_DLA(n, lattice, grow, toolkit);
+    for (int y = -1000; y <= 1000; ++y)
+        for (int x = -1000; x <= 1000; ++x)
+            if (lattice.isOccupied(x, y)) plain.at(x, y) = -1;
+
+    RandomSource fast(FastGenerator::seeded(77), toolkit);
+    RandomSource slow(FastGenerator::seeded(77), toolkit);
+    const auto a = Dimensão_Fractal(n, lattice, fast, toolkit);
+    const auto b = reference::dimensaoFractal(n, plain, slow);
+    ASSERT_TRUE(a && b);
+    ASSERT_EQ(a->points.size(), b->points.size());
+    for (std::size_t i = 0; i < a->points.size(); ++i) {
+        EXPECT_EQ(a->points[i].side, b->points[i].side);
+        EXPECT_EQ(a->points[i].meanMass, b->points[i].meanMass);
+        EXPECT_EQ(a->points[i].y, b->points[i].y);
+    }
+    EXPECT_EQ(a->draws, b->draws);
+    EXPECT_EQ(a->dimension, b->dimension);
+}
+
+// 112 has an eleventh side, which enters the fit.
+INSTANTIATE_TEST_SUITE_P(Sizes, EstimateMatchesCounting, ::testing::Values(100, 112, 203));
+
+}  // namespace
+}  // namespace dla
