@@ -10,6 +10,7 @@
 
 namespace dla {
 
+
 std::int16_t halfSideFor(std::int32_t systemSize) {
     return roundHalfEvenToInt16(static_cast<double>(systemSize) / 2.0);
 }
@@ -65,8 +66,7 @@ GrowthResult Gerar_DLA(std::int32_t SystemSize, Lattice& lattice, RandomSource<G
             LaunchRadius = floorToInt16(WalkerDistance + 4.0);
         }
         result.launchRadius = LaunchRadius;
-        toolkit.retangulo(static_cast<std::int16_t>(x), static_cast<std::int16_t>(y),
-                          particleColour);
+        toolkit.retangulo(static_cast<std::int16_t>(x), static_cast<std::int16_t>(y), particleColour);
         ++result.particles;
         if (!toolkit.yield()) return result;
         if (x > HalfSide || x < -HalfSide || y > HalfSide || y < -HalfSide) {
