@@ -84,35 +84,40 @@ void ExitTables::build(const std::vector<std::vector<double>>& borderLaws) {
     for (std::size_t i = 0; i < borderLaws.size(); ++i) {
         const int m = static_cast<int>(i) + 2;
         const std::vector<double>& law = borderLaws[i];
-        double sum = 0.0;
+        // Summed in extended precision: a plain double sum of a few hundred terms is off by
+        // about 1e-15, which the normalisation would hand on to every cell.
+        long double sum = 0.0L;
         for (double p : law) {
             if (!(p >= 0.0)) throw std::invalid_argument("negative exit probability");
             sum += p;
         }
-        if (!(sum > 0.0)) throw std::invalid_argument("exit law sums to zero");
+        if (!(sum > 0.0L)) throw std::invalid_argument("exit law sums to zero");
         const std::size_t n = law.size();
         std::vector<double> cellProbability(n);
-        for (std::size_t k = 0; k < n; ++k) cellProbability[k] = law[k] / sum;
+        for (std::size_t k = 0; k < n; ++k) cellProbability[k] = static_cast<double>(law[k] / sum);
         law_.insert(law_.end(), cellProbability.begin(), cellProbability.end());
 
         // Vose: scaled probabilities n p_k; cells below 1 are topped up by one cell above 1.
         Square sq{alias_.size(), n, static_cast<double>(n)};
         squares_[static_cast<std::size_t>(m)] = sq;
         alias_.resize(alias_.size() + n);
-        std::vector<double> scaled(n);
+        // Extended precision keeps the round-off that the pairing passes on from cell to cell
+        // below that of the doubles finally stored.
+        std::vector<long double> scaled(n);
         std::vector<std::size_t> small, large;
         for (std::size_t k = 0; k < n; ++k) {
-            scaled[k] = cellProbability[k] * static_cast<double>(n);
-            (scaled[k] < 1.0 ? small : large).push_back(k);
+            scaled[k] = static_cast<long double>(cellProbability[k]) * static_cast<long double>(n);
+            (scaled[k] < 1.0L ? small : large).push_back(k);
         }
         while (!small.empty() && !large.empty()) {
             const std::size_t s = small.back();
             small.pop_back();
             const std::size_t l = large.back();
-            alias_[sq.first + s] = {scaled[s], pack(borderCell(m, static_cast<int>(s))),
+            alias_[sq.first + s] = {static_cast<double>(scaled[s]),
+                                    pack(borderCell(m, static_cast<int>(s))),
                                     pack(borderCell(m, static_cast<int>(l)))};
-            scaled[l] = (scaled[l] + scaled[s]) - 1.0;
-            if (scaled[l] < 1.0) {
+            scaled[l] = (scaled[l] + scaled[s]) - 1.0L;
+            if (scaled[l] < 1.0L) {
                 large.pop_back();
                 small.push_back(l);
             }
