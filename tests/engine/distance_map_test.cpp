@@ -34,7 +34,8 @@ int mismatches(const DistanceMap& map, const Lattice& lattice, Window w) {
             if (!lattice.hasOccupiedNeighbour(x, y)) continue;
             for (int v = std::max(y - cap, w.bottom); v <= std::min(y + cap, w.top); ++v) {
                 for (int u = std::max(x - cap, w.low); u <= std::min(x + cap, w.high); ++u) {
-                    int& e = expected[static_cast<std::size_t>((v - w.bottom) * width + (u - w.low))];
+                    int& e =
+                        expected[static_cast<std::size_t>((v - w.bottom) * width + (u - w.low))];
                     e = std::min(e, std::max(std::abs(u - x), std::abs(v - y)));
                 }
             }
@@ -43,9 +44,11 @@ int mismatches(const DistanceMap& map, const Lattice& lattice, Window w) {
     int wrong = 0;
     for (int y = w.bottom; y <= w.top; ++y) {
         for (int x = w.low; x <= w.high; ++x) {
-            const int want = expected[static_cast<std::size_t>((y - w.bottom) * width + (x - w.low))];
+            const int want =
+                expected[static_cast<std::size_t>((y - w.bottom) * width + (x - w.low))];
             if (map.at(x, y) != want && ++wrong <= 5) {
-                ADD_FAILURE() << "(" << x << ", " << y << "): map " << int{map.at(x, y)} << ", expected " << want;
+                ADD_FAILURE() << "(" << x << ", " << y << "): map " << int{map.at(x, y)}
+                              << ", expected " << want;
             }
         }
     }
@@ -133,7 +136,8 @@ TEST(DistanceMapTest, StampsStopAtTheLatticeEdge) {
     Lattice lattice;
     DistanceMap map(64);
     const int e = Lattice::kExtent;
-    const std::vector<std::pair<int, int>> cells{{-e, -e}, {e, e}, {e, 3}, {-4, e}, {e - 1, -e}, {-e + 1, 0}};
+    const std::vector<std::pair<int, int>> cells{{-e, -e}, {e, e},      {e, 3},
+                                                 {-4, e},  {e - 1, -e}, {-e + 1, 0}};
     map.sync(lattice);
     for (const auto& [x, y] : cells) {
         lattice.occupy(x, y);
