@@ -14,7 +14,7 @@ JumpWalker::JumpWalker(int largest, const ExitTables& tables, JumpFault fault)
 
 int JumpWalker::jumpSize(const Lattice& lattice, int x, int y) {
     map_.sync(lattice);
-    return limit(map_.at(x, y), x, y, killBound(lattice));
+    return limit(map_.bound(x, y), x, y, killBound(lattice));
 }
 
 int JumpWalker::killLimit(int a, int b, std::int64_t kill) {

@@ -105,7 +105,6 @@ WalkEnd JumpWalker::walk(const Lattice& lattice, RandomSource<G>& random, Site f
     static constexpr std::array<int, 4> kDx{+1, -1, 0, 0};
     static constexpr std::array<int, 4> kDy{0, 0, +1, -1};
     map_.sync(lattice);
-    const std::uint8_t* distance = map_.data();
     const std::int64_t kill = killBound(lattice);
     std::ptrdiff_t at = Lattice::index(from.x, from.y);
     // At release there is no kill test, only the neighbour test.
@@ -117,7 +116,7 @@ WalkEnd JumpWalker::walk(const Lattice& lattice, RandomSource<G>& random, Site f
     // a move instead of two.
     int x = from.x, y = from.y;
     std::int64_t single = 0, jumped = 0;
-    int d = distance[at];
+    int d = map_.bound(x, y, at);
     WalkOutcome outcome;
     for (;;) {
         const int m = limit(d, x, y, kill);
@@ -144,7 +143,7 @@ WalkEnd JumpWalker::walk(const Lattice& lattice, RandomSource<G>& random, Site f
             outcome = WalkOutcome::Dropped;
             break;
         }
-        d = distance[at];
+        d = map_.bound(x, y, at);
         if (d == 0) {
             outcome = WalkOutcome::Stuck;
             break;

@@ -22,33 +22,60 @@ Window clipped(int low, int high, int bottom, int top) {
 }
 
 // Compares the map over `w` with a recomputation from the Lattice alone: every cell with an
-// occupied neighbour near the window stamps its distances onto a fresh copy. Returns the number
-// of cells that differ (the first few are reported).
+// occupied neighbour near the window stamps its distances (capped at the map's cap) onto a fresh
+// copy. The fine layer must equal that capped at fineCap(), the coarse layer (for every block
+// wholly inside the window) its least value over the block, and bound() the coarse value or, below
+// the threshold, the fine one. Returns the number of values that differ (the first few are
+// reported).
 int mismatches(const DistanceMap& map, const Lattice& lattice, Window w) {
     const int cap = map.cap();
     const int width = w.high - w.low + 1;
     std::vector<int> expected(static_cast<std::size_t>(width * (w.top - w.bottom + 1)), cap);
+    auto want = [&](int x, int y) -> int& {
+        return expected[static_cast<std::size_t>((y - w.bottom) * width + (x - w.low))];
+    };
     const Window reach = clipped(w.low - cap, w.high + cap, w.bottom - cap, w.top + cap);
     for (int y = reach.bottom; y <= reach.top; ++y) {
         for (int x = reach.low; x <= reach.high; ++x) {
             if (!lattice.hasOccupiedNeighbour(x, y)) continue;
             for (int v = std::max(y - cap, w.bottom); v <= std::min(y + cap, w.top); ++v) {
                 for (int u = std::max(x - cap, w.low); u <= std::min(x + cap, w.high); ++u) {
-                    int& e =
-                        expected[static_cast<std::size_t>((v - w.bottom) * width + (u - w.low))];
+                    int& e = want(u, v);
                     e = std::min(e, std::max(std::abs(u - x), std::abs(v - y)));
                 }
             }
         }
     }
     int wrong = 0;
+    auto report = [&](const char* layer, int x, int y, int got, int expected) {
+        if (++wrong <= 5) {
+            ADD_FAILURE() << layer << " (" << x << ", " << y << "): map " << got << ", expected "
+                          << expected;
+        }
+    };
     for (int y = w.bottom; y <= w.top; ++y) {
         for (int x = w.low; x <= w.high; ++x) {
-            const int want =
-                expected[static_cast<std::size_t>((y - w.bottom) * width + (x - w.low))];
-            if (map.at(x, y) != want && ++wrong <= 5) {
-                ADD_FAILURE() << "(" << x << ", " << y << "): map " << int{map.at(x, y)}
-                              << ", expected " << want;
+            const int fine = std::min(want(x, y), map.fineCap());
+            if (map.fine(x, y) != fine) report("fine", x, y, map.fine(x, y), fine);
+        }
+    }
+    // Blocks start at x, y = -1000 + 4k; the last one per axis holds only x or y = 1000.
+    constexpr int b = DistanceMap::kBlock;
+    const int e = Lattice::kExtent;
+    for (int by = w.bottom + (((w.bottom + e) % b) ? b - (w.bottom + e) % b : 0);
+         by + b - 1 <= std::min(w.top, e - 1); by += b) {
+        for (int bx = w.low + (((w.low + e) % b) ? b - (w.low + e) % b : 0);
+             bx + b - 1 <= std::min(w.high, e - 1); bx += b) {
+            int least = cap;
+            for (int y = by; y < by + b; ++y)
+                for (int x = bx; x < bx + b; ++x) least = std::min(least, want(x, y));
+            if (map.coarse(bx, by) != least) report("coarse", bx, by, map.coarse(bx, by), least);
+            for (int y = by; y < by + b; ++y) {
+                for (int x = bx; x < bx + b; ++x) {
+                    const int bound =
+                        least >= map.threshold() ? least : std::min(want(x, y), map.fineCap());
+                    if (map.bound(x, y) != bound) report("bound", x, y, map.bound(x, y), bound);
+                }
             }
         }
     }
@@ -101,7 +128,8 @@ TEST_P(DistanceMapFollowsARun, AgreesWithARecomputationAfterEveryParticle) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Caps, DistanceMapFollowsARun,
-                         ::testing::Values(FollowCase{1, 1}, FollowCase{8, 1}, FollowCase{64, 40}));
+                         ::testing::Values(FollowCase{1, 1}, FollowCase{8, 1}, FollowCase{32, 10},
+                                           FollowCase{64, 40}));
 
 TEST(DistanceMapTest, RebuildsAfterChangesItWasNotToldOf) {
     Lattice lattice;

@@ -46,11 +46,11 @@ TEST(JumpGrowthTest, GoldenSeededAggregate) {
     RandomSource source(FastGenerator::seeded(1), toolkit);
     const GrowthResult result = Gerar_DLA(200, lattice, source, toolkit, {Walk::Jump});
     EXPECT_TRUE(result.finished);
-    EXPECT_EQ(result.particles, 3884);
-    EXPECT_EQ(result.launchRadius, 112);
-    EXPECT_EQ(result.steps, 13920);
-    EXPECT_EQ(result.jumps, 65648);
-    EXPECT_EQ(lattice.hash(), 6401059637220823529u);
+    EXPECT_EQ(result.particles, 2669);
+    EXPECT_EQ(result.launchRadius, 104);
+    EXPECT_EQ(result.steps, 10492);
+    EXPECT_EQ(result.jumps, 52494);
+    EXPECT_EQ(lattice.hash(), 17378652680457079203u);
 }
 
 TEST(JumpGrowthTest, LargestJumpOutsideTheTablesIsRefusedBeforeAnythingHappens) {
