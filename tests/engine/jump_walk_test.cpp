@@ -333,21 +333,29 @@ const ExitTables& uniformTables() {
     return tables;
 }
 
-double outcomeScore(const Outcomes& a, const Outcomes& b) {
+// The chi-square score of two outcome histograms, kept in the test's report under `label`.
+double outcomeScore(const Outcomes& a, const Outcomes& b,
+                    const std::string& label = "outcome_score") {
     int dof = 0;
     const double score = test::twoSampleChiSquareScore(a.histogram, b.histogram, &dof);
     EXPECT_GT(dof, 100);
+    ::testing::Test::RecordProperty(label, std::to_string(score));
+    return score;
+}
+
+// The two-proportion score of the killed fractions, kept in the test's report under `label`.
+double killScore(const Outcomes& a, const Outcomes& b, const std::string& label = "kill_score") {
+    const double score = test::twoProportionScore(a.killed, a.walkers, b.killed, b.walkers);
+    ::testing::Test::RecordProperty(label, std::to_string(score));
     return score;
 }
 
 TEST(FrozenAggregateTest, JumpWalkersEndWhereLiteralOnesDo) {
     const Frozen& frozen = frozenAggregate(100);
-    const Outcomes& literal = literalSample(100, 100'000);
-    const Outcomes jump = jumpOutcomes(frozen.lattice, frozen.radius, 100'000, 21);
+    const Outcomes& literal = literalSample(100, 200'000);
+    const Outcomes jump = jumpOutcomes(frozen.lattice, frozen.radius, 1'000'000, 21);
     EXPECT_LT(std::fabs(outcomeScore(literal, jump)), test::kRejectScore);
-    EXPECT_LT(std::fabs(test::twoProportionScore(jump.killed, jump.walkers, literal.killed,
-                                                 literal.walkers)),
-              test::kRejectScore);
+    EXPECT_LT(std::fabs(killScore(jump, literal)), test::kRejectScore);
 }
 
 struct BrokenCase {
@@ -360,9 +368,9 @@ class FrozenAggregateBroken : public ::testing::TestWithParam<BrokenCase> {};
 
 TEST_P(FrozenAggregateBroken, BrokenJumpWalkersAreRejected) {
     const Frozen& frozen = frozenAggregate(100);
-    const Outcomes& literal = literalSample(100, 100'000);
+    const Outcomes& literal = literalSample(100, 200'000);
     const Outcomes broken =
-        jumpOutcomes(frozen.lattice, frozen.radius, 100'000, 22,
+        jumpOutcomes(frozen.lattice, frozen.radius, 1'000'000, 22,
                      GetParam().uniform ? uniformTables() : ExitTables::shared(), GetParam().fault);
     EXPECT_GT(outcomeScore(literal, broken), test::kRejectScore);
 }
@@ -380,12 +388,10 @@ TEST(FrozenAggregateLongTest, JumpWalkersEndWhereLiteralOnesDoOnALargeAggregate)
     const Outcomes literal = literalOutcomes(frozen.lattice, frozen.radius, 200'000, 31);
     const Outcomes jump = jumpOutcomes(frozen.lattice, frozen.radius, 1'000'000, 32);
     EXPECT_LT(std::fabs(outcomeScore(literal, jump)), test::kRejectScore);
-    EXPECT_LT(std::fabs(test::twoProportionScore(jump.killed, jump.walkers, literal.killed,
-                                                 literal.walkers)),
-              test::kRejectScore);
+    EXPECT_LT(std::fabs(killScore(jump, literal)), test::kRejectScore);
     const Outcomes uniform =
         jumpOutcomes(frozen.lattice, frozen.radius, 1'000'000, 33, uniformTables());
-    EXPECT_GT(outcomeScore(literal, uniform), test::kRejectScore);
+    EXPECT_GT(outcomeScore(literal, uniform, "uniform_score"), test::kRejectScore);
 }
 
 // --- The kill fraction, where a jump one too large near the circle shows ---------------------
@@ -406,10 +412,8 @@ TEST_P(KillFraction, MatchesTheLiteralWalkAndCatchesAJumpPastTheCircle) {
     const Outcomes jump = jumpOutcomes(frozen.lattice, frozen.radius, walkers, 42);
     const Outcomes past = jumpOutcomes(frozen.lattice, frozen.radius, walkers, 43,
                                        ExitTables::shared(), JumpFault::KillLimitOneTooLarge);
-    EXPECT_LT(std::fabs(test::twoProportionScore(jump.killed, walkers, literal.killed, walkers)),
-              test::kRejectScore);
-    EXPECT_GT(std::fabs(test::twoProportionScore(past.killed, walkers, literal.killed, walkers)),
-              test::kRejectScore);
+    EXPECT_LT(std::fabs(killScore(jump, literal, "jump_kill_score")), test::kRejectScore);
+    EXPECT_GT(std::fabs(killScore(past, literal, "past_kill_score")), test::kRejectScore);
 }
 
 INSTANTIATE_TEST_SUITE_P(SmallAggregates, KillFraction,
@@ -422,10 +426,8 @@ TEST(KillFractionLongTest, MatchesTheLiteralWalkOnALargerAggregate) {
     const Outcomes jump = jumpOutcomes(frozen.lattice, frozen.radius, kWalkers, 52);
     const Outcomes past = jumpOutcomes(frozen.lattice, frozen.radius, kWalkers, 53,
                                        ExitTables::shared(), JumpFault::KillLimitOneTooLarge);
-    EXPECT_LT(std::fabs(test::twoProportionScore(jump.killed, kWalkers, literal.killed, kWalkers)),
-              test::kRejectScore);
-    EXPECT_GT(std::fabs(test::twoProportionScore(past.killed, kWalkers, literal.killed, kWalkers)),
-              test::kRejectScore);
+    EXPECT_LT(std::fabs(killScore(jump, literal, "jump_kill_score")), test::kRejectScore);
+    EXPECT_GT(std::fabs(killScore(past, literal, "past_kill_score")), test::kRejectScore);
 }
 
 // --- The edge of the Lattice -----------------------------------------------------------------
@@ -464,9 +466,7 @@ TEST(LatticeEdgeTest, JumpWalkersAreDroppedWhereLiteralOnesAre) {
     EXPECT_GT(jumps, 0);
     EXPECT_GT(literal.killed, 10'000);
     EXPECT_LT(std::fabs(outcomeScore(literal, jump)), test::kRejectScore);
-    EXPECT_LT(std::fabs(test::twoProportionScore(jump.killed, jump.walkers, literal.killed,
-                                                 literal.walkers)),
-              test::kRejectScore);
+    EXPECT_LT(std::fabs(killScore(jump, literal)), test::kRejectScore);
 }
 
 }  // namespace
