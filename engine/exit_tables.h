@@ -36,9 +36,9 @@ struct ExitCell {
 /// table read and one comparison whatever m is.
 class ExitTables {
   public:
-    /// The largest half-side of the default tables. Larger squares make every jump longer but
-    /// make the distance map, whose update after each stuck particle touches (2m + 1)^2 cells,
-    /// dearer; 64 measured best for whole runs.
+    /// The largest half-side of the default tables. Larger squares make jumps far from the
+    /// aggregate longer but the tables and the distance map's update after each stuck particle
+    /// dearer; 64 measured best for whole runs (96 about as good, 48 and 128 worse).
     static constexpr int kLargest = 64;
 
     /// The exact exit law for m = 2..largest. `largest` in 1..255; 1 gives no table at all (a

@@ -34,11 +34,15 @@ enum class JumpFault {
 /// step (killed beyond 2R, dropped on the outermost ring, stuck next to an occupied cell). Where
 /// no such square with m >= 2 exists it takes a single step, with the very rule of walkLiteral().
 ///
-/// The largest safe m comes from a DistanceMap of the Lattice (nearest cell with an occupied
-/// neighbour, capped at the largest jump), the exact integer distance of the square's far corner
-/// to the kill circle and the distance to the Lattice's edge. The walker keeps the map in step
-/// with the Lattice: noteOccupied() after every particle that sticks, and a rebuild whenever the
-/// Lattice's version shows any other change (a nested run).
+/// The size m is the least of three bounds: the DistanceMap's bound on the distance to the
+/// nearest cell with an occupied neighbour (capped at the largest jump; exact near the
+/// aggregate, at most DistanceMap::kBlock - 1 short of it elsewhere, never above it), the exact
+/// integer limit that keeps the square's far corner inside the kill disc, and the distance to the
+/// Lattice's outermost ring. A square smaller than the largest safe one changes the speed, never
+/// the law. The walker keeps the map in step with the Lattice: noteOccupied() after every
+/// particle that sticks, and a rebuild whenever the Lattice's version shows any other change (a
+/// nested run). After a move the landing tests come from exact integers and the map (0 there is
+/// exactly "has an occupied neighbour"), not from the Lattice's flags.
 class JumpWalker {
   public:
     /// `largest`: the largest half-side of a jump, in 1..tables.largest() (1: single steps only,
@@ -112,8 +116,8 @@ WalkEnd JumpWalker::walk(const Lattice& lattice, RandomSource<G>& random, Site f
 
     // From here the tests that follow a move come from exact integers and the map, which agree
     // with the Lattice's flags: beyond the disc is x^2 + y^2 > 4R^2 (Outside), the outermost ring
-    // is |x| or |y| = 1000 (Edge), and distance 0 is an occupied neighbour (Near). One array read
-    // a move instead of two.
+    // is |x| or |y| = 1000 (Edge), and a bound of 0 is an occupied neighbour (Near). Far from the
+    // aggregate that is one read of the map's small coarse layer a move, which stays in cache.
     int x = from.x, y = from.y;
     std::int64_t single = 0, jumped = 0;
     int d = map_.bound(x, y, at);
