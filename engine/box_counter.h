@@ -10,7 +10,7 @@ namespace dla {
 /// Counts occupied cells in square boxes of a Lattice window in constant time, through a
 /// summed-area table built once. Integer counts, so every result equals counting cell by cell.
 class BoxCounter {
-public:
+  public:
     /// The window: x and y both from `low` to `high` (clipped to the Lattice).
     BoxCounter(const Lattice& lattice, int low, int high);
 
@@ -18,7 +18,7 @@ public:
     /// outside the window count nothing.
     std::int64_t count(int x0, int y0, int side) const;
 
-private:
+  private:
     std::int64_t prefix(int x, int y) const;  // cells of the window with x' < x and y' < y
 
     int low_;

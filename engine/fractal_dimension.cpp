@@ -12,7 +12,9 @@ namespace {
 
 constexpr int kBoxesPerSide = 1000;
 
-std::int16_t firstSide(std::int32_t n) { return floorToInt16(5.0 / 100.0 * n); }
+std::int16_t firstSide(std::int32_t n) {
+    return floorToInt16(5.0 / 100.0 * n);
+}
 
 }  // namespace
 
@@ -92,13 +94,14 @@ std::optional<DimensionEstimate> Dimensão_Fractal(std::int32_t SystemSize, cons
         }
         if (L == L0) M0 = total / kBoxesPerSide;
         total = total / kBoxesPerSide;
-        estimate.points.push_back({L, total, std::log(static_cast<double>(L) / L0), std::log(total / M0)});
+        estimate.points.push_back(
+            {L, total, std::log(static_cast<double>(L) / L0), std::log(total / M0)});
     }
 
     estimate.dimension = leastSquaresSlope(estimate.points);
-    toolkit.messageBox("Dimensão Fractal = " +
-                           formatFourDecimals(estimate.dimension, toolkit.decimalSeparator()),
-                       MessageStyle::Information);
+    toolkit.messageBox(
+        "Dimensão Fractal = " + formatFourDecimals(estimate.dimension, toolkit.decimalSeparator()),
+        MessageStyle::Information);
     return estimate;
 }
 

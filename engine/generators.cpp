@@ -19,7 +19,8 @@ std::uint64_t splitMix64(std::uint64_t& state) {
 std::uint64_t clockSeed() {
     static std::atomic<std::uint64_t> counter{0};
     const auto ticks = std::chrono::high_resolution_clock::now().time_since_epoch().count();
-    std::uint64_t mix = static_cast<std::uint64_t>(ticks) ^ (counter.fetch_add(1) * 0xD1B54A32D192ED03ULL);
+    std::uint64_t mix =
+        static_cast<std::uint64_t>(ticks) ^ (counter.fetch_add(1) * 0xD1B54A32D192ED03ULL);
     return splitMix64(mix);
 }
 
@@ -50,9 +51,13 @@ FastGenerator::FastGenerator(std::optional<std::uint64_t> seed) : seed_(seed) {
     engine_ = streamBase_;
 }
 
-FastGenerator FastGenerator::clockSeeded() { return FastGenerator(std::nullopt); }
+FastGenerator FastGenerator::clockSeeded() {
+    return FastGenerator(std::nullopt);
+}
 
-FastGenerator FastGenerator::seeded(std::uint64_t seed) { return FastGenerator(seed); }
+FastGenerator FastGenerator::seeded(std::uint64_t seed) {
+    return FastGenerator(seed);
+}
 
 void FastGenerator::reseed() {
     ++reseeds_;
@@ -77,6 +82,8 @@ double ScriptedGenerator::draw() {
     return fallback_->draw();
 }
 
-void ScriptedGenerator::reseed() { ++reseeds_; }
+void ScriptedGenerator::reseed() {
+    ++reseeds_;
+}
 
 }  // namespace dla

@@ -21,7 +21,7 @@ concept UniformGenerator = requires(G& g) {
 /// deviates: 256 bits of state, period 2^256 - 1, passes BigCrush on the upper 53 bits used
 /// here, and costs about a nanosecond a draw. State words are filled through SplitMix64.
 class Xoshiro256Plus {
-public:
+  public:
     explicit Xoshiro256Plus(std::uint64_t seed = 0) { seedWith(seed); }
 
     void seedWith(std::uint64_t seed);
@@ -39,7 +39,7 @@ public:
     /// Advances the state by 2^128 draws: streams made by successive jumps never overlap.
     void jump();
 
-private:
+  private:
     static std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
     std::array<std::uint64_t, 4> s_{};
 };
@@ -54,7 +54,7 @@ inline double toUnitInterval(std::uint64_t bits) {
 /// next disjoint stream (2^128 draws further), so a seeded run repeats exactly and no two
 /// re-initialisations share a stream.
 class FastGenerator {
-public:
+  public:
     static FastGenerator clockSeeded();
     static FastGenerator seeded(std::uint64_t seed);
 
@@ -66,7 +66,7 @@ public:
     /// How many times reseed() has run.
     std::uint64_t reseedCount() const { return reseeds_; }
 
-private:
+  private:
     explicit FastGenerator(std::optional<std::uint64_t> seed);
     Xoshiro256Plus engine_;
     Xoshiro256Plus streamBase_;
@@ -79,7 +79,7 @@ private:
 /// throws std::out_of_range. Reseeding does not disturb the script, so a scripted sequence reads
 /// straight through re-initialisations.
 class ScriptedGenerator {
-public:
+  public:
     explicit ScriptedGenerator(std::vector<double> script,
                                std::optional<std::uint64_t> fallbackSeed = std::nullopt);
 
@@ -89,7 +89,7 @@ public:
     std::size_t drawCount() const { return draws_; }
     std::size_t reseedCount() const { return reseeds_; }
 
-private:
+  private:
     std::vector<double> script_;
     std::optional<FastGenerator> fallback_;
     std::size_t draws_ = 0;

@@ -61,10 +61,7 @@ GrowthResult Gerar_DLA(std::int32_t SystemSize, Lattice& lattice, RandomSource<G
         const int y = Lattice::yOf(end.at);
         lattice.occupy(x, y);
         if (jumper) jumper->noteOccupied(lattice, x, y);
-        const double WalkerDistance = std::sqrt(static_cast<double>(x * x + y * y));
-        if (std::floor(WalkerDistance) >= LaunchRadius) {
-            LaunchRadius = floorToInt16(WalkerDistance + 4.0);
-        }
+        LaunchRadius = launchRadiusAfter(LaunchRadius, {x, y});
         result.launchRadius = LaunchRadius;
         toolkit.retangulo(static_cast<std::int16_t>(x), static_cast<std::int16_t>(y), particleColour);
         ++result.particles;

@@ -20,7 +20,9 @@ std::int64_t isqrtFloor(std::int64_t value) {
 
 }  // namespace
 
-Lattice::Lattice() : flags_(static_cast<std::size_t>(kSide) * kSide) { clear(); }
+Lattice::Lattice() : flags_(static_cast<std::size_t>(kSide) * kSide) {
+    clear();
+}
 
 std::size_t Lattice::checked(int x, int y) {
     if (!contains(x, y)) throw std::out_of_range("lattice index outside -1000..1000");
@@ -77,8 +79,10 @@ void Lattice::markOutsideRing(int fromRadius, int toRadius) {
         const std::int64_t innerHalf = std::min<std::int64_t>(isqrtFloor(inner - yy), kExtent);
         // Cells with innerHalf < |x| <= outerHalf are in the ring.
         for (std::int64_t x = innerHalf + 1; x <= outerHalf; ++x) {
-            flags_[static_cast<std::size_t>(index(static_cast<int>(x), y))] &= static_cast<std::uint8_t>(~Outside);
-            flags_[static_cast<std::size_t>(index(static_cast<int>(-x), y))] &= static_cast<std::uint8_t>(~Outside);
+            flags_[static_cast<std::size_t>(index(static_cast<int>(x), y))] &=
+                static_cast<std::uint8_t>(~Outside);
+            flags_[static_cast<std::size_t>(index(static_cast<int>(-x), y))] &=
+                static_cast<std::uint8_t>(~Outside);
         }
     }
 }

@@ -14,8 +14,8 @@ namespace dla {
 /// lies beyond the current kill disc of the walk, and whether it is on the outermost ring, where
 /// a walker can no longer read all four neighbours inside the grid.
 class Lattice {
-public:
-    static constexpr int kExtent = 1000;          ///< largest |index|
+  public:
+    static constexpr int kExtent = 1000;           ///< largest |index|
     static constexpr int kSide = 2 * kExtent + 1;  ///< cells per axis
     static constexpr std::ptrdiff_t kStride = kSide;
 
@@ -37,11 +37,17 @@ public:
     static constexpr std::ptrdiff_t index(int x, int y) {
         return static_cast<std::ptrdiff_t>(y + kExtent) * kStride + (x + kExtent);
     }
-    static constexpr int xOf(std::ptrdiff_t index) { return static_cast<int>(index % kStride) - kExtent; }
-    static constexpr int yOf(std::ptrdiff_t index) { return static_cast<int>(index / kStride) - kExtent; }
+    static constexpr int xOf(std::ptrdiff_t index) {
+        return static_cast<int>(index % kStride) - kExtent;
+    }
+    static constexpr int yOf(std::ptrdiff_t index) {
+        return static_cast<int>(index / kStride) - kExtent;
+    }
 
     /// The cell's value, 0 or -1. (x, y) must be inside the grid.
-    std::int16_t operator()(int x, int y) const { return isOccupied(x, y) ? std::int16_t{-1} : std::int16_t{0}; }
+    std::int16_t operator()(int x, int y) const {
+        return isOccupied(x, y) ? std::int16_t{-1} : std::int16_t{0};
+    }
     bool isOccupied(int x, int y) const { return (flags_[checked(x, y)] & Occupied) != 0; }
     /// Whether one of the four neighbours of (x, y) is occupied.
     bool hasOccupiedNeighbour(int x, int y) const { return (flags_[checked(x, y)] & Near) != 0; }
@@ -67,7 +73,7 @@ public:
     /// A hash of the set of occupied cells (FNV-1a over their indices), for golden tests.
     std::uint64_t hash() const;
 
-private:
+  private:
     static std::size_t checked(int x, int y);
     void markOutsideRing(int fromRadius, int toRadius);
 

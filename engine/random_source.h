@@ -23,9 +23,10 @@ struct ShuffleTable {
 /// table. An ordinary call makes 2 draws, a re-initialising one 197.
 template <UniformGenerator G>
 class RandomSource {
-public:
+  public:
     /// `toolkit` shows the "Error" message of the index guard; it must outlive the source.
-    RandomSource(G generator, Toolkit& toolkit) : generator_(std::move(generator)), toolkit_(&toolkit) {}
+    RandomSource(G generator, Toolkit& toolkit)
+        : generator_(std::move(generator)), toolkit_(&toolkit) {}
 
     /// `idum` is read once; only its sign matters; it is never written. Result in [0, 1) while
     /// the generator keeps to [0, 1).
@@ -53,11 +54,12 @@ public:
     G& generator() { return generator_; }
     const G& generator() const { return generator_; }
 
-private:
+  private:
     void reinitialise() {
         generator_.reseed();
         for (int i = 0; i < ShuffleTable::kSize; ++i) (void)generator_.draw();
-        for (int i = 1; i <= ShuffleTable::kSize; ++i) table_.v[static_cast<std::size_t>(i)] = generator_.draw();
+        for (int i = 1; i <= ShuffleTable::kSize; ++i)
+            table_.v[static_cast<std::size_t>(i)] = generator_.draw();
         table_.y = generator_.draw();
     }
 

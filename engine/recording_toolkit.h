@@ -12,7 +12,7 @@ namespace dla {
 /// Logs every toolkit call in order, for tests. `onYield` (if set) runs inside each yield, as a
 /// window event handler would, and its answer is the yield's; without it every yield goes on.
 class RecordingToolkit final : public Toolkit {
-public:
+  public:
     enum class Kind { StatusText, Yield, Plot, Message };
 
     struct Call {
@@ -55,9 +55,7 @@ public:
     bool logPlots = true;
     std::int64_t plotCount = 0;
 
-    void setStatusText(std::string_view text) override {
-        calls.push_back(Call::status(text));
-    }
+    void setStatusText(std::string_view text) override { calls.push_back(Call::status(text)); }
     bool yield() override {
         calls.push_back(Call::yielded());
         return onYield ? onYield() : true;

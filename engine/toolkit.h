@@ -33,7 +33,7 @@ inline constexpr int kSeedColour = 2;
 inline constexpr int kParticleColour = 10;
 
 class Toolkit {
-public:
+  public:
     virtual ~Toolkit() = default;
 
     /// Replaces the text of the status box.
@@ -56,7 +56,7 @@ public:
 
 /// Does nothing and never asks a run to stop: for headless runs.
 class SilentToolkit final : public Toolkit {
-public:
+  public:
     void setStatusText(std::string_view) override {}
     bool yield() override { return true; }
     void retangulo(std::int16_t, std::int16_t, Rgb) override {}

@@ -37,6 +37,14 @@ inline Site releasePoint(std::int16_t launchRadius, double u, double pi) {
     return {floorToInt32(launchRadius * std::cos(theta)), floorToInt32(launchRadius * std::sin(theta))};
 }
 
+/// R after a particle sticks at `site`, at distance D = sqrt(x^2 + y^2): floor(D + 4) when
+/// floor(D) >= R, else R unchanged. R never decreases, and each change raises it by 4 or more.
+inline std::int16_t launchRadiusAfter(std::int16_t launchRadius, Site site) {
+    const double distance = std::sqrt(static_cast<double>(site.x * site.x + site.y * site.y));
+    if (std::floor(distance) >= launchRadius) return floorToInt16(distance + 4.0);
+    return launchRadius;
+}
+
 /// The walk of one walker released at `from`, one lattice step per deviate, until it has an
 /// occupied neighbour, is killed or is dropped. `lattice` must carry the kill disc of the current
 /// R (Lattice::setKillRadius). Adds the steps taken to `steps`.

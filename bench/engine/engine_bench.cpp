@@ -46,10 +46,12 @@ void BM_GrowthRun(benchmark::State& state) {
         steps += result.steps;
         particles += result.particles;
     }
-    state.counters["ns_per_step"] =
-        benchmark::Counter(static_cast<double>(steps), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.counters["particles"] = benchmark::Counter(static_cast<double>(particles), benchmark::Counter::kAvgIterations);
-    state.counters["steps"] = benchmark::Counter(static_cast<double>(steps), benchmark::Counter::kAvgIterations);
+    state.counters["ns_per_step"] = benchmark::Counter(
+        static_cast<double>(steps), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["particles"] =
+        benchmark::Counter(static_cast<double>(particles), benchmark::Counter::kAvgIterations);
+    state.counters["steps"] =
+        benchmark::Counter(static_cast<double>(steps), benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_GrowthRun)->Arg(200)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GrowthRun)->Arg(400)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(3);

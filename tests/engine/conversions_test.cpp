@@ -43,16 +43,17 @@ struct HalfSideCase {
 
 class HalfSide : public ::testing::TestWithParam<HalfSideCase> {};
 
-TEST_P(HalfSide, IsHalfTheSizeRoundedTiesToEven) { EXPECT_EQ(halfSideFor(GetParam().n), GetParam().h); }
+TEST_P(HalfSide, IsHalfTheSizeRoundedTiesToEven) {
+    EXPECT_EQ(halfSideFor(GetParam().n), GetParam().h);
+}
 
-INSTANTIATE_TEST_SUITE_P(Sizes, HalfSide,
-                         ::testing::Values(HalfSideCase{0, 0}, HalfSideCase{1, 0}, HalfSideCase{-1, 0},
-                                           HalfSideCase{-2, -1}, HalfSideCase{2, 1}, HalfSideCase{3, 2},
-                                           HalfSideCase{5, 2}, HalfSideCase{7, 4},
-                                           HalfSideCase{201, 100}, HalfSideCase{203, 102},
-                                           HalfSideCase{999, 500}, HalfSideCase{1000, 500},
-                                           HalfSideCase{kSmallestSystemSize, -32768},
-                                           HalfSideCase{-65536, -32768}));
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, HalfSide,
+    ::testing::Values(HalfSideCase{0, 0}, HalfSideCase{1, 0}, HalfSideCase{-1, 0},
+                      HalfSideCase{-2, -1}, HalfSideCase{2, 1}, HalfSideCase{3, 2},
+                      HalfSideCase{5, 2}, HalfSideCase{7, 4}, HalfSideCase{201, 100},
+                      HalfSideCase{203, 102}, HalfSideCase{999, 500}, HalfSideCase{1000, 500},
+                      HalfSideCase{kSmallestSystemSize, -32768}, HalfSideCase{-65536, -32768}));
 
 }  // namespace
 }  // namespace dla

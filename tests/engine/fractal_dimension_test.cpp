@@ -27,7 +27,8 @@ TEST_P(BoxSides, AreMultiplesOfTheFirstBelowHalfTheSize) {
     ASSERT_EQ(sides.size(), count);
     EXPECT_EQ(sides.front(), first);
     EXPECT_EQ(sides.back(), last);
-    for (std::size_t i = 0; i < sides.size(); ++i) EXPECT_EQ(sides[i], first * static_cast<int>(i + 1));
+    for (std::size_t i = 0; i < sides.size(); ++i)
+        EXPECT_EQ(sides[i], first * static_cast<int>(i + 1));
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, BoxSides,
@@ -39,8 +40,8 @@ INSTANTIATE_TEST_SUITE_P(Sizes, BoxSides,
 
 TEST(BoxSidesTest, ElevenSidesOnlyForTheKnownSizes) {
     const auto eleven = [](int n) {
-        return (n >= 112 && n <= 119) || (n >= 134 && n <= 139) || (n >= 156 && n <= 159) || n == 178 ||
-               n == 179;
+        return (n >= 112 && n <= 119) || (n >= 134 && n <= 139) || (n >= 156 && n <= 159) ||
+               n == 178 || n == 179;
     };
     for (int n = 100; n <= 1000; ++n) {
         const auto sides = boxSides(n);
@@ -85,7 +86,8 @@ TEST(BoxCounterTest, CountsEqualCellByCellCounting) {
         const int y0 = -140 + static_cast<int>(g.draw() * 300);
         std::int64_t expected = 0;
         for (int x = std::max(x0, -100); x < std::min(x0 + side, 190); ++x)
-            for (int y = std::max(y0, -100); y < std::min(y0 + side, 190); ++y) expected += lattice.isOccupied(x, y);
+            for (int y = std::max(y0, -100); y < std::min(y0 + side, 190); ++y)
+                expected += lattice.isOccupied(x, y);
         ASSERT_EQ(counter.count(x0, y0, side), expected) << x0 << "," << y0 << " side " << side;
     }
 }
@@ -103,7 +105,8 @@ TEST_F(EstimateTest, RefusesSmallSizesAfterReinitialising) {
     EXPECT_FALSE(Dimensão_Fractal(99, lattice, source, toolkit).has_value());
     EXPECT_EQ(source.generator().reseedCount(), reseeds + 1);
     ASSERT_EQ(toolkit.calls.size(), 1u);
-    EXPECT_EQ(toolkit.calls[0].text, "Por favor inicie o sistema ou verique seu tamanho (N >= 100)!");
+    EXPECT_EQ(toolkit.calls[0].text,
+              "Por favor inicie o sistema ou verique seu tamanho (N >= 100)!");
     EXPECT_EQ(toolkit.calls[0].style, MessageStyle::Exclamation);
     EXPECT_FALSE(Dimensão_Fractal(1, lattice, source, toolkit).has_value());
 }
@@ -124,11 +127,13 @@ TEST_F(EstimateTest, ReportsTheSlopeInAnInformationBox) {
     ASSERT_EQ(estimate->points.size(), 9u);
     EXPECT_EQ(estimate->points[0].x, 0.0);
     EXPECT_EQ(estimate->points[0].y, 0.0);
-    for (std::size_t c = 0; c < 9; ++c) EXPECT_DOUBLE_EQ(estimate->points[c].x, std::log(static_cast<double>(c) + 1.0));
+    for (std::size_t c = 0; c < 9; ++c)
+        EXPECT_DOUBLE_EQ(estimate->points[c].x, std::log(static_cast<double>(c) + 1.0));
     EXPECT_GE(estimate->points[0].meanMass, 1.0);
     ASSERT_EQ(toolkit.calls.size(), 1u);
     EXPECT_EQ(toolkit.calls[0].style, MessageStyle::Information);
-    EXPECT_EQ(toolkit.calls[0].text, "Dimensão Fractal = " + formatFourDecimals(estimate->dimension, ","));
+    EXPECT_EQ(toolkit.calls[0].text,
+              "Dimensão Fractal = " + formatFourDecimals(estimate->dimension, ","));
     EXPECT_GT(estimate->dimension, 1.2);
     EXPECT_LT(estimate->dimension, 2.0);
 

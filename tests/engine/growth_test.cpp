@@ -44,7 +44,8 @@ TEST(ReleasePointTest, NoReleasePointOfTheFirstWalkerTouchesTheSeed) {
 }
 
 // A source whose ordinary calls return `outputs` (the first is taken by the re-initialisation).
-RandomSource<ScriptedGenerator> sourceReturning(const std::vector<double>& outputs, Toolkit& toolkit) {
+RandomSource<ScriptedGenerator> sourceReturning(const std::vector<double>& outputs,
+                                                Toolkit& toolkit) {
     RandomSource<ScriptedGenerator> source(ScriptedGenerator(drawsReturning(outputs)), toolkit);
     (void)source.Random(-1);
     return source;
@@ -106,14 +107,19 @@ TEST(GrowthTest, SmallestRunShowsStatusPlotsAndYieldsInOrder) {
     Lattice lattice;
     // Release at u = 0, (4, 0); three steps toward the seed stick at (1, 0).
     RandomSource<ScriptedGenerator> source(
-        ScriptedGenerator(drawsReturning({0.0, 0.0, stepDeviate(2), stepDeviate(2), stepDeviate(2)})),
+        ScriptedGenerator(
+            drawsReturning({0.0, 0.0, stepDeviate(2), stepDeviate(2), stepDeviate(2)})),
         toolkit);
     const GrowthResult result = Gerar_DLA(0, lattice, source, toolkit);
 
     using Call = RecordingToolkit::Call;
     const std::vector<Call> expected{
-        Call::status("Iniciando..."),        Call::yielded(), Call::plot(0, 0, paletteColour(2)),
-        Call::status(""),                    Call::yielded(), Call::plot(1, 0, paletteColour(10)),
+        Call::status("Iniciando..."),
+        Call::yielded(),
+        Call::plot(0, 0, paletteColour(2)),
+        Call::status(""),
+        Call::yielded(),
+        Call::plot(1, 0, paletteColour(10)),
         Call::yielded(),
     };
     EXPECT_EQ(toolkit.calls, expected);
@@ -179,6 +185,27 @@ TEST(GrowthTest, TheSquareIsClosedAndTheLastParticleIsMarked) {
     }
 }
 
+struct RadiusCase {
+    std::int16_t before;
+    Site stuck;
+    std::int16_t after;
+};
+
+class LaunchRadiusUpdate : public ::testing::TestWithParam<RadiusCase> {};
+
+TEST_P(LaunchRadiusUpdate, FollowsTheStuckParticle) {
+    EXPECT_EQ(launchRadiusAfter(GetParam().before, GetParam().stuck), GetParam().after);
+}
+
+// (3, 2): D = 3.61 leaves R; (3, 3): D = 4.24, and (4, 0): D = 4, raise it to 8; a walker that
+// sticks at its release point (12, 0) with R = 12 raises it to 16.
+INSTANTIATE_TEST_SUITE_P(Cases, LaunchRadiusUpdate,
+                         ::testing::Values(RadiusCase{4, {3, 2}, 4}, RadiusCase{4, {3, 3}, 8},
+                                           RadiusCase{4, {4, 0}, 8}, RadiusCase{4, {-4, 0}, 8},
+                                           RadiusCase{12, {12, 0}, 16}, RadiusCase{12, {8, -8}, 12},
+                                           RadiusCase{100, {-60, -80}, 104},
+                                           RadiusCase{4, {0, 1}, 4}));
+
 TEST(GrowthTest, RadiusGrowsByAtLeastFourWhenAParticleSticksAtOrBeyondIt) {
     // Rebuild R from the plotted sites of a seeded run and compare with the run's own R.
     RecordingToolkit toolkit;
@@ -233,7 +260,8 @@ TEST(GrowthTest, NestedRunsAndEstimatesFromAYieldStayConsistent) {
     std::optional<DimensionEstimate> estimate;
     toolkit.onYield = [&] {
         ++yields;
-        if (yields == 1) estimate = Dimensão_Fractal(150, lattice, source, toolkit);  // empty Lattice
+        if (yields == 1)
+            estimate = Dimensão_Fractal(150, lattice, source, toolkit);  // empty Lattice
         if (yields == 30) nested = Gerar_DLA(60, lattice, source, toolkit);
         if (yields == 500) estimate = Dimensão_Fractal(150, lattice, source, toolkit);
         return true;

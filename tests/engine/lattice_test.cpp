@@ -10,16 +10,22 @@ namespace {
 // Every cell's flags against their definitions; reports the first cell that disagrees.
 void expectFlagsConsistent(const Lattice& lattice, int radius) {
     const std::int64_t kill = 4LL * radius * radius;
-    const auto occupied = [&](int a, int b) { return Lattice::contains(a, b) && lattice.isOccupied(a, b); };
+    const auto occupied = [&](int a, int b) {
+        return Lattice::contains(a, b) && lattice.isOccupied(a, b);
+    };
     for (int y = -Lattice::kExtent; y <= Lattice::kExtent; ++y) {
         for (int x = -Lattice::kExtent; x <= Lattice::kExtent; ++x) {
-            const bool near = occupied(x + 1, y) || occupied(x - 1, y) || occupied(x, y + 1) || occupied(x, y - 1);
-            const bool outside = radius >= 0 && static_cast<std::int64_t>(x) * x + static_cast<std::int64_t>(y) * y > kill;
+            const bool near = occupied(x + 1, y) || occupied(x - 1, y) || occupied(x, y + 1) ||
+                              occupied(x, y - 1);
+            const bool outside =
+                radius >= 0 &&
+                static_cast<std::int64_t>(x) * x + static_cast<std::int64_t>(y) * y > kill;
             const bool edge = std::abs(x) == Lattice::kExtent || std::abs(y) == Lattice::kExtent;
             const std::uint8_t f = lattice.flags()[Lattice::index(x, y)];
             if (((f & Lattice::Near) != 0) != near || ((f & Lattice::Outside) != 0) != outside ||
                 ((f & Lattice::Edge) != 0) != edge) {
-                FAIL() << "flags of (" << x << ", " << y << ") are " << int{f} << " with R = " << radius;
+                FAIL() << "flags of (" << x << ", " << y << ") are " << int{f}
+                       << " with R = " << radius;
             }
         }
     }

@@ -17,7 +17,9 @@ std::vector<double> numberedDraws(std::size_t count) {
     return draws;
 }
 
-double d(std::size_t i) { return static_cast<double>(i) / 1024.0; }  // the i-th draw, from 1
+double d(std::size_t i) {
+    return static_cast<double>(i) / 1024.0;
+}  // the i-th draw, from 1
 
 struct Fixture : ::testing::Test {
     RecordingToolkit toolkit;
@@ -87,8 +89,8 @@ TEST_F(RandomSourceTest, EachNegativeCallRebuildsTheTable) {
 
 TEST_F(RandomSourceTest, IndexBoundsOfTheSelectingDraw) {
     // 0 selects entry 1, the largest draw below 1 entry 97.
-    for (const auto& [draw, entry] : {std::pair{0.0, 1}, std::pair{1.0 - 0x1.0p-24, 97},
-                                      std::pair{1.0 - 0x1.0p-53, 97}}) {
+    for (const auto& [draw, entry] :
+         {std::pair{0.0, 1}, std::pair{1.0 - 0x1.0p-24, 97}, std::pair{1.0 - 0x1.0p-53, 97}}) {
         std::vector<double> draws = numberedDraws(196);
         draws.push_back(0.0);  // d197 refills
         draws[195] = draw;     // d196 selects

@@ -17,21 +17,23 @@
 namespace dla::reference {
 
 class PlainLattice {
-public:
+  public:
     PlainLattice() : cells_(2001u * 2001u, 0) {}
     std::int16_t& at(int x, int y) {
-        if (x < -1000 || x > 1000 || y < -1000 || y > 1000) throw std::out_of_range("plain lattice");
+        if (x < -1000 || x > 1000 || y < -1000 || y > 1000)
+            throw std::out_of_range("plain lattice");
         return cells_[static_cast<std::size_t>((y + 1000) * 2001 + (x + 1000))];
     }
     std::int16_t get(int x, int y) const { return const_cast<PlainLattice*>(this)->at(x, y); }
     void clear() { std::fill(cells_.begin(), cells_.end(), std::int16_t{0}); }
 
-private:
+  private:
     std::vector<std::int16_t> cells_;
 };
 
 template <UniformGenerator G>
-GrowthResult gerarDla(std::int32_t n, PlainLattice& lattice, RandomSource<G>& random, Toolkit& toolkit) {
+GrowthResult gerarDla(std::int32_t n, PlainLattice& lattice, RandomSource<G>& random,
+                      Toolkit& toolkit) {
     GrowthResult result;
     const double pi = std::atan(1.0) * 4.0;
     const double halfExact = n / 2.0;
@@ -93,7 +95,8 @@ GrowthResult gerarDla(std::int32_t n, PlainLattice& lattice, RandomSource<G>& ra
         lattice.at(x, y) = -1;
         if (std::floor(d) >= r) r = static_cast<std::int16_t>(std::floor(d + 4.0));
         result.launchRadius = r;
-        toolkit.retangulo(static_cast<std::int16_t>(x), static_cast<std::int16_t>(y), paletteColour(10));
+        toolkit.retangulo(static_cast<std::int16_t>(x), static_cast<std::int16_t>(y),
+                          paletteColour(10));
         ++result.particles;
         if (!toolkit.yield()) return result;
         if (x > h || x < -h || y > h || y < -h) finished = true;
@@ -119,8 +122,10 @@ std::optional<DimensionEstimate> dimensaoFractal(std::int32_t n, const PlainLatt
             std::int16_t x0, y0;
             for (;;) {
                 ++estimate.draws;
-                x0 = static_cast<std::int16_t>(std::floor((n / 2.0) * std::cos(random.Random(0) * 2.0 * pi)));
-                y0 = static_cast<std::int16_t>(std::floor((n / 2.0) * std::cos(random.Random(0) * 2.0 * pi)));
+                x0 = static_cast<std::int16_t>(
+                    std::floor((n / 2.0) * std::cos(random.Random(0) * 2.0 * pi)));
+                y0 = static_cast<std::int16_t>(
+                    std::floor((n / 2.0) * std::cos(random.Random(0) * 2.0 * pi)));
                 const auto cx = static_cast<int>(std::nearbyint(x0 + l / 2.0));
                 const auto cy = static_cast<int>(std::nearbyint(y0 + l / 2.0));
                 if (lattice.get(cx, cy) == -1) break;
@@ -131,7 +136,8 @@ std::optional<DimensionEstimate> dimensaoFractal(std::int32_t n, const PlainLatt
         }
         if (l == l0) m0 = total / 1000;
         total = total / 1000;
-        estimate.points.push_back({l, total, std::log(static_cast<double>(l) / l0), std::log(total / m0)});
+        estimate.points.push_back(
+            {l, total, std::log(static_cast<double>(l) / l0), std::log(total / m0)});
         l = static_cast<std::int16_t>(l + static_cast<std::int16_t>(std::floor(5.0 / 100.0 * n)));
     } while (std::floor(n / 2.0) > l);
     double sx = 0.0, sy = 0.0, sxx = 0.0, sxy = 0.0;
