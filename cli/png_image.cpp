@@ -1,0 +1,145 @@
+#include "png_image.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <csetjmp>
+#include <cstdlib>
+#include <stdexcept>
+
+#include "output_file.h"
+
+namespace dla::cli {
+
+namespace {
+
+// libpng reports errors by longjmp; this function holds no object with a destructor, so the
+// jump skips nothing that needs cleaning up.
+bool writePngRows(std::FILE* stream, int width, int height, const std::uint8_t* rgb) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (png == nullptr) return false;
+    png_infop info = png_create_info_struct(png);
+    if (info == nullptr) {
+        png_destroy_write_struct(&png, nullptr);
+        return false;
+    }
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_init_io(png, stream);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    const std::size_t stride = static_cast<std::size_t>(width) * 3;
+    for (int y = 0; y < height; ++y) png_write_row(png, rgb + static_cast<std::size_t>(y) * stride);
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+// One seed cell is lost in a picture of thousands, so a thin ring around it is drawn too,
+// through the background only, so that no particle is hidden.
+void markSeed(Image& image, int left, int top, int scale) {
+    const double cx = left + scale / 2.0, cy = top + scale / 2.0;
+    const double radius = std::max(6.0, 4.0 * scale);
+    const int reach = static_cast<int>(radius) + 2;
+    for (int y = std::max(0, top - reach); y < std::min(image.height, top + scale + reach); ++y) {
+        for (int x = std::max(0, left - reach); x < std::min(image.width, left + scale + reach);
+             ++x) {
+            const double d = std::hypot(x + 0.5 - cx, y + 0.5 - cy);
+            if (std::abs(d - radius) < 0.6 && image.at(x, y) == Rgb{}) image.set(x, y, kSeedMark);
+        }
+    }
+}
+
+}  // namespace
+
+Rgb Image::at(int x, int y) const {
+    const std::size_t i = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                           static_cast<std::size_t>(x)) *
+                          3;
+    return {rgb[i], rgb[i + 1], rgb[i + 2]};
+}
+
+void Image::set(int x, int y, Rgb colour) {
+    const std::size_t i = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                           static_cast<std::size_t>(x)) *
+                          3;
+    rgb[i] = colour.red;
+    rgb[i + 1] = colour.green;
+    rgb[i + 2] = colour.blue;
+}
+
+Rgb viridis(double t) {
+    static constexpr std::array<Rgb, 10> kStops{{
+        {68, 1, 84},
+        {72, 40, 120},
+        {62, 74, 137},
+        {49, 104, 142},
+        {38, 130, 142},
+        {31, 158, 137},
+        {53, 183, 121},
+        {109, 205, 89},
+        {180, 222, 44},
+        {253, 231, 37},
+    }};
+    const double position = std::clamp(std::isnan(t) ? 0.0 : t, 0.0, 1.0) * (kStops.size() - 1);
+    const auto lower = std::min(static_cast<std::size_t>(position), kStops.size() - 2);
+    const double f = position - static_cast<double>(lower);
+    const auto mix = [f](std::uint8_t a, std::uint8_t b) {
+        return static_cast<std::uint8_t>(std::lround(a + (b - a) * f));
+    };
+    const Rgb a = kStops[lower];
+    const Rgb b = kStops[lower + 1];
+    return {mix(a.red, b.red), mix(a.green, b.green), mix(a.blue, b.blue)};
+}
+
+Image renderAggregate(const std::vector<Site>& arrivals, int scale) {
+    int extent = 0;
+    for (const Site& s : arrivals) extent = std::max({extent, std::abs(s.x), std::abs(s.y)});
+    Image image;
+    image.width = image.height = (2 * extent + 1) * scale;
+    image.rgb.assign(
+        static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height) * 3, 0);
+
+    const std::size_t particles = arrivals.empty() ? 0 : arrivals.size() - 1;
+    for (std::size_t k = 0; k < arrivals.size(); ++k) {
+        Rgb colour = kSeedMark;
+        if (k > 0) {
+            colour = viridis(particles > 1
+                                 ? static_cast<double>(k - 1) / static_cast<double>(particles - 1)
+                                 : 0.0);
+        }
+        const int left = (arrivals[k].x + extent) * scale;
+        const int top = (arrivals[k].y + extent) * scale;
+        for (int dy = 0; dy < scale; ++dy) {
+            for (int dx = 0; dx < scale; ++dx) image.set(left + dx, top + dy, colour);
+        }
+    }
+    if (!arrivals.empty())
+        markSeed(image, (arrivals.front().x + extent) * scale,
+                 (arrivals.front().y + extent) * scale, scale);
+    return image;
+}
+
+void writePng(const Image& image, std::FILE* stream) {
+    if (!writePngRows(stream, image.width, image.height, image.rgb.data())) {
+        throw std::runtime_error("libpng could not encode the image");
+    }
+}
+
+void savePng(const Image& image, const std::string& path) {
+    writeFileAtomically(path, [&](std::FILE* stream) {
+        try {
+            writePng(image, stream);
+        } catch (const std::runtime_error& e) {
+            throw FileError("cannot write '" + path + "': " + e.what());
+        }
+    });
+}
+
+}  // namespace dla::cli

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "runner.h"
+#include "summary.h"
+
+/// The text forms of runs and summaries: JSON lines, readable lines, the summary table and the
+/// CSV of the box-mass fits.
+namespace dla::cli {
+
+/// One JSON object (no newline) for a run; `totalRuns` is the number of runs in the batch.
+std::string runJson(const RunRecord& record, std::int64_t totalRuns);
+/// One readable line (no newline) for a run.
+std::string runLine(const RunRecord& record, std::int64_t totalRuns);
+
+/// The final JSON object (no newline).
+std::string summaryJson(const Summary& summary);
+/// The summary as a table, lines ending in newlines.
+std::string summaryTable(const Summary& summary);
+
+/// The header line of the fit CSV, with its newline.
+std::string fitCsvHeader();
+/// One CSV line per box side of the run's estimate; empty for a run without one.
+std::string fitCsvRows(const RunRecord& record);
+
+/// "<stem>-<run number><extension>" for batches of several runs, the path itself for one; the
+/// number is 1-based and padded to the width of `totalRuns`.
+std::string numberedPath(const std::string& path, std::int64_t index, std::int64_t totalRuns);
+
+}  // namespace dla::cli

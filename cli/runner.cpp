@@ -1,0 +1,166 @@
+#include "runner.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <unordered_set>
+
+#include "toolkit.h"
+
+namespace dla::cli {
+
+namespace {
+
+// Headless toolkit: nothing is shown; every plotted site is remembered, since the growth plots
+// the seed and then each particle as it sticks.
+class ArrivalToolkit final : public Toolkit {
+  public:
+    ArrivalToolkit(std::atomic<std::int64_t>* particles, const std::atomic<bool>* stop)
+        : particles_(particles), stop_(stop) {}
+
+    void setStatusText(std::string_view) override {}
+    bool yield() override { return stop_ == nullptr || !stop_->load(std::memory_order_relaxed); }
+    void retangulo(std::int16_t a, std::int16_t b, Rgb) override {
+        if (!plotted_.empty() && particles_ != nullptr)
+            particles_->fetch_add(1, std::memory_order_relaxed);
+        plotted_.push_back({a, b});
+    }
+    void messageBox(std::string_view, MessageStyle) override {}
+
+    /// The plotted sites without repeats: a walker released onto an occupied cell is plotted
+    /// again there, but the cell keeps the place of its first arrival.
+    std::vector<Site> distinctArrivals() const {
+        std::vector<Site> sites;
+        sites.reserve(plotted_.size());
+        std::unordered_set<std::int64_t> seen;
+        seen.reserve(plotted_.size() * 2);
+        for (const Site& s : plotted_) {
+            if (seen.insert(static_cast<std::int64_t>(s.x) * 4096 + s.y).second) sites.push_back(s);
+        }
+        return sites;
+    }
+
+  private:
+    std::atomic<std::int64_t>* particles_;
+    const std::atomic<bool>* stop_;
+    std::vector<Site> plotted_;
+};
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace
+
+std::vector<RunPlan> planRuns(const Options& options) {
+    std::vector<RunPlan> plans;
+    plans.reserve(static_cast<std::size_t>(options.totalRuns()));
+    std::int64_t index = 0;
+    for (const std::int32_t size : options.sizes) {
+        for (std::int64_t k = 0; k < options.runs; ++k, ++index) {
+            RunPlan plan{index, size, std::nullopt};
+            if (options.seed) plan.seed = *options.seed + static_cast<std::uint64_t>(index);
+            plans.push_back(plan);
+        }
+    }
+    return plans;
+}
+
+RunRecord runOne(const RunPlan& plan, const GrowthOptions& growth, Lattice& lattice,
+                 std::atomic<std::int64_t>* particles, const std::atomic<bool>* stop) {
+    ArrivalToolkit toolkit(particles, stop);
+    RandomSource<FastGenerator> random(
+        plan.seed ? FastGenerator::seeded(*plan.seed) : FastGenerator::clockSeeded(), toolkit);
+    RunRecord record;
+    record.plan = plan;
+
+    auto start = std::chrono::steady_clock::now();
+    record.growth = Gerar_DLA(plan.size, lattice, random, toolkit, growth);
+    record.growSeconds = secondsSince(start);
+
+    record.sites = lattice.occupiedCount();
+    record.arrivals = toolkit.distinctArrivals();
+    record.radiusOfGyration = radiusOfGyration(record.arrivals);
+    if (!record.growth.finished) return record;
+
+    start = std::chrono::steady_clock::now();
+    record.estimate = Dimensão_Fractal(plan.size, lattice, random, toolkit);
+    record.estimateSeconds = secondsSince(start);
+    if (record.estimate) record.fit = fitLine(record.estimate->points);
+    return record;
+}
+
+void runAll(const std::vector<RunPlan>& plans, const GrowthOptions& growth, int threads,
+            const RunObserver& observer, bool keepArrivals) {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::map<std::int64_t, RunRecord> finished;  // by position in plans, waiting to be handed on
+    std::exception_ptr failure;
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> stop{false};
+    std::atomic<std::int64_t> particles{0};
+
+    auto work = [&] {
+        Lattice lattice;
+        for (;;) {
+            const std::size_t i = next.fetch_add(1);
+            if (i >= plans.size() || stop.load()) return;
+            try {
+                RunRecord record = runOne(plans[i], growth, lattice, &particles, &stop);
+                if (!keepArrivals) std::vector<Site>().swap(record.arrivals);
+                const std::lock_guard lock(mutex);
+                finished.emplace(static_cast<std::int64_t>(i), std::move(record));
+            } catch (...) {
+                const std::lock_guard lock(mutex);
+                if (!failure) failure = std::current_exception();
+                stop = true;
+            }
+            changed.notify_one();
+        }
+    };
+
+    const auto workers = static_cast<std::size_t>(
+        std::max(1, std::min<int>(threads, static_cast<int>(plans.size()))));
+    std::vector<std::jthread> pool;
+    pool.reserve(workers);
+    for (std::size_t t = 0; t < workers; ++t) pool.emplace_back(work);
+
+    try {
+        std::int64_t handed = 0;
+        const auto total = static_cast<std::int64_t>(plans.size());
+        // At once, so that the display starts before the first run is done.
+        if (observer.progress) observer.progress(0, 0);
+        std::unique_lock lock(mutex);
+        while (handed < total && !failure) {
+            // The timeout only paces the progress display; completion is signalled.
+            changed.wait_for(lock, std::chrono::milliseconds(200),
+                             [&] { return failure || finished.contains(handed); });
+            while (!failure && finished.contains(handed)) {
+                RunRecord record = std::move(finished.at(handed));
+                finished.erase(handed);
+                ++handed;
+                lock.unlock();
+                if (observer.record) observer.record(std::move(record));
+                lock.lock();
+            }
+            if (observer.progress && handed < total) {
+                const auto done = handed + static_cast<std::int64_t>(finished.size());
+                lock.unlock();
+                observer.progress(done, particles.load(std::memory_order_relaxed));
+                lock.lock();
+            }
+        }
+    } catch (...) {
+        // The workers drop the runs they are in at their next particle and take no more.
+        stop = true;
+        throw;
+    }
+    stop = true;
+    pool.clear();
+    if (failure) std::rethrow_exception(failure);
+}
+
+}  // namespace dla::cli

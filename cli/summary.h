@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "runner.h"
+#include "statistics.h"
+
+/// The ensemble summary: statistics over the runs, for each size and, with several sizes, the
+/// dimension from the mass-radius relation.
+namespace dla::cli {
+
+struct GroupSummary {
+    std::int32_t size = 0;  ///< 0 for the group of all runs
+    std::int64_t runs = 0;
+    Moments particles;
+    Moments radiusOfGyration;
+    Moments dimension;  ///< over the runs that were measured (N >= 100)
+};
+
+struct Summary {
+    GroupSummary all;
+    std::vector<GroupSummary> bySize;  ///< in the order the sizes first appeared
+    /// Slope of ln(sites) against ln(radius of gyration), one point per run; only with two or
+    /// more sizes.
+    std::optional<LineFit> massRadius;
+};
+
+/// Collects what the summary needs from each run (not the runs themselves).
+class SummaryBuilder {
+  public:
+    void add(const RunRecord& record);
+    Summary build() const;
+
+  private:
+    struct Row {
+        std::int32_t size;
+        double particles;
+        double radiusOfGyration;
+        double sites;
+        std::optional<double> dimension;
+    };
+    std::vector<Row> rows_;
+};
+
+}  // namespace dla::cli
