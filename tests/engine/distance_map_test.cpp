@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <ostream>
+#include <string>
 #include <vector>
 
 #include "growth.h"
@@ -105,6 +107,10 @@ struct FollowCase {
     int checkEvery;  // particles between comparisons
 };
 
+void PrintTo(const FollowCase& c, std::ostream* os) {
+    *os << "cap " << c.cap << ", checked every " << c.checkEvery;
+}
+
 class DistanceMapFollowsARun : public ::testing::TestWithParam<FollowCase> {};
 
 TEST_P(DistanceMapFollowsARun, AgreesWithARecomputationAfterEveryParticle) {
@@ -129,7 +135,8 @@ TEST_P(DistanceMapFollowsARun, AgreesWithARecomputationAfterEveryParticle) {
 
 INSTANTIATE_TEST_SUITE_P(Caps, DistanceMapFollowsARun,
                          ::testing::Values(FollowCase{1, 1}, FollowCase{8, 1}, FollowCase{32, 10},
-                                           FollowCase{64, 40}));
+                                           FollowCase{64, 40}),
+                         [](const auto& info) { return "Cap" + std::to_string(info.param.cap); });
 
 TEST(DistanceMapTest, RebuildsAfterChangesItWasNotToldOf) {
     Lattice lattice;

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <map>
+#include <ostream>
+#include <string>
 #include <vector>
 
 #include "generators.h"
@@ -210,6 +212,10 @@ struct BruteForceCase {
     int walks;
 };
 
+void PrintTo(const BruteForceCase& c, std::ostream* os) {
+    *os << "m = " << c.m << ", " << c.walks << " walks";
+}
+
 class ExitTablesBruteForce : public ::testing::TestWithParam<BruteForceCase> {};
 
 TEST_P(ExitTablesBruteForce, SingleStepWalksExitAsTheTablesSay) {
@@ -222,7 +228,8 @@ INSTANTIATE_TEST_SUITE_P(FewSquares, ExitTablesBruteForce,
                          ::testing::Values(BruteForceCase{2, 8'000'000},
                                            BruteForceCase{3, 2'000'000},
                                            BruteForceCase{5, 1'000'000},
-                                           BruteForceCase{8, 400'000}));
+                                           BruteForceCase{8, 400'000}),
+                         [](const auto& info) { return "M" + std::to_string(info.param.m); });
 
 // The same comparison rejects tables that are slightly or grossly wrong: one cell of the
 // smallest square 1 % too likely, or every border cell equally likely.

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -183,6 +184,10 @@ struct WholeRunCase {
     int runs;
 };
 
+void PrintTo(const WholeRunCase& c, std::ostream* os) {
+    *os << "N = " << c.n << ", " << c.runs << " runs";
+}
+
 class WholeRunLongTest : public ::testing::TestWithParam<WholeRunCase> {};
 
 TEST_P(WholeRunLongTest, JumpRunsGrowLikeLiteralRuns) {
@@ -192,7 +197,8 @@ TEST_P(WholeRunLongTest, JumpRunsGrowLikeLiteralRuns) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, WholeRunLongTest,
-                         ::testing::Values(WholeRunCase{100, 400}, WholeRunCase{200, 300}));
+                         ::testing::Values(WholeRunCase{100, 400}, WholeRunCase{200, 300}),
+                         [](const auto& info) { return "N" + std::to_string(info.param.n); });
 
 }  // namespace
 }  // namespace dla

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,10 @@ struct RuleCase {
     const char* name;
     JumpFault fault;
 };
+
+void PrintTo(const RuleCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class JumpSizeRule : public ::testing::TestWithParam<RuleCase> {};
 
@@ -396,6 +401,10 @@ void expectKillFractions(std::int32_t n, std::int64_t walkers, std::uint64_t see
     EXPECT_GT(std::fabs(killScore(past, literal, "past_kill_score")), test::kRejectScore);
 }
 
+void PrintTo(const KillCase& c, std::ostream* os) {
+    *os << "N = " << c.n << ", " << c.walkers << " walkers";
+}
+
 class KillFraction : public ::testing::TestWithParam<KillCase> {};
 
 TEST_P(KillFraction, MatchesTheLiteralWalkAndCatchesAJumpPastTheCircle) {
@@ -403,7 +412,8 @@ TEST_P(KillFraction, MatchesTheLiteralWalkAndCatchesAJumpPastTheCircle) {
 }
 
 INSTANTIATE_TEST_SUITE_P(SmallAggregates, KillFraction,
-                         ::testing::Values(KillCase{10, 1'000'000}, KillCase{20, 1'000'000}));
+                         ::testing::Values(KillCase{10, 1'000'000}, KillCase{20, 1'000'000}),
+                         [](const auto& info) { return "N" + std::to_string(info.param.n); });
 
 // R = 24: the shift is down to 0.4 %.
 TEST(KillFractionLongTest, MatchesTheLiteralWalkOnALargerAggregate) {
