@@ -1,5 +1,6 @@
 #include "jump_walk.h"
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
@@ -24,9 +25,13 @@ int JumpWalker::killLimit(int a, int b, std::int64_t kill) {
     const double d = static_cast<double>(a - b);
     const double root =
         (std::sqrt(std::max(0.0, 2.0 * static_cast<double>(kill) - d * d)) - (a + b)) / 2.0;
-    auto k = static_cast<std::int64_t>(std::max(0.0, std::floor(root)));
+    // Nothing beyond the Lattice's width matters; the bound keeps a disc far larger than the
+    // Lattice (or none at all) from overflowing the squares.
+    constexpr std::int64_t kFar = 4 * Lattice::kSide;
+    auto k =
+        static_cast<std::int64_t>(std::clamp(std::floor(root), 0.0, static_cast<double>(kFar)));
     while (k > 0 && !fits(k)) --k;
-    while (fits(k + 1)) ++k;
+    while (k < kFar && fits(k + 1)) ++k;
     return static_cast<int>(k) + 1;
 }
 

@@ -87,7 +87,8 @@ class JumpWalker {
         if ((a + k) * (a + k) + (b + k) * (b + k) > kill) m = killLimit(a, b, kill);
         return m;
     }
-    /// 1 + the largest k >= 0 with (a + k)^2 + (b + k)^2 <= kill; a^2 + b^2 <= kill.
+    /// 1 + the largest k >= 0 with (a + k)^2 + (b + k)^2 <= kill, at most 1 + 4 * 2001;
+    /// a^2 + b^2 <= kill.
     static int killLimit(int a, int b, std::int64_t kill);
     int faultyLimit(int fromMap, int x, int y, std::int64_t kill) const;
 

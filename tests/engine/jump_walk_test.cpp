@@ -168,6 +168,14 @@ TEST(JumpSizeRuleTest, SmallCasesByHand) {
     empty.setKillRadius(600);
     EXPECT_EQ(walker.jumpSize(empty, 950, 0), 50);
     EXPECT_EQ(walker.jumpSize(empty, -999, 999), 1);
+    // Without a kill disc only the aggregate and the edge limit a jump, for the broken rules too.
+    Lattice noDisc;
+    for (JumpFault fault :
+         {JumpFault::None, JumpFault::KillLimitOneTooLarge, JumpFault::OneTooLarge}) {
+        JumpWalker w(ExitTables::kLargest, ExitTables::shared(), fault);
+        EXPECT_EQ(w.jumpSize(noDisc, 0, 0), 64);
+        EXPECT_EQ(w.jumpSize(noDisc, 990, -5), 10);
+    }
 }
 
 // --- Single walks on scripted deviates -------------------------------------------------------
