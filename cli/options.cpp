@@ -168,7 +168,7 @@ Options:
   --walk W         how walkers move: 'jump' (default) crosses squares free of the aggregate,
                    the kill circle and the lattice's edge in one exact first-passage jump, and
                    grows aggregates with the same law as 'literal', one lattice step per random
-                   number as the window does, about a hundred times faster at N = 1000.
+                   number as the window does, over a hundred times faster at N = 1000.
   --threads T      runs grown in parallel (default: the number of processor cores). The
                    results do not depend on it.
   --json           one JSON object per run on stdout, then one summary object.
