@@ -31,7 +31,9 @@ struct Options {
     int scale = 1;          ///< image pixels per lattice site along each axis, 1..kLargestScale
     std::string fitPath;    ///< empty: no CSV
     std::string plotPath;   ///< empty: no SVG
-    GrowthOptions growth;
+    /// How walkers move (--walk): the jump walker unless the literal one is asked for; both
+    /// grow aggregates with the same law.
+    GrowthOptions growth{Walk::Jump};
 
     /// Runs over all sizes.
     std::int64_t totalRuns() const { return runs * static_cast<std::int64_t>(sizes.size()); }

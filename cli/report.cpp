@@ -94,6 +94,7 @@ std::string runJson(const RunRecord& record, std::int64_t totalRuns) {
     json.key("walkers_at_edge").value(g.walkersAtEdge);
     json.key("launch_radius").value(static_cast<int>(g.launchRadius));
     json.key("steps").value(g.steps);
+    json.key("jumps").value(g.jumps);
     json.key("radius_of_gyration").value(record.radiusOfGyration);
     if (record.estimate) {
         json.key("dimension").value(record.estimate->dimension);
@@ -133,7 +134,8 @@ std::string runLine(const RunRecord& record, std::int64_t totalRuns) {
         "  seed=" + (record.plan.seed ? std::to_string(*record.plan.seed) : std::string("clock")) +
         "  particles=" + std::to_string(g.particles) + "  sites=" + std::to_string(record.sites) +
         "  R=" + std::to_string(g.launchRadius) + "  killed=" + std::to_string(g.walkersKilled) +
-        "  steps=" + std::to_string(g.steps) + "  Rg=" + fixed(record.radiusOfGyration, 2);
+        "  steps=" + std::to_string(g.steps) + "  jumps=" + std::to_string(g.jumps) +
+        "  Rg=" + fixed(record.radiusOfGyration, 2);
     if (record.estimate) {
         line += "  D=" + fixed(record.estimate->dimension, 4);
         if (record.fit && record.fit->slopeStandardError)

@@ -75,7 +75,7 @@ TEST(Program, JsonLinesAreValidAndCarryEveryField) {
 import json, sys
 lines = open(sys.argv[1]).read().splitlines()
 objects = [json.loads(l) for l in lines]
-keys = ['size', 'half_side', 'particles', 'sites', 'walkers_killed', 'launch_radius', 'steps', 'dimension',
+keys = ['size', 'half_side', 'particles', 'sites', 'walkers_killed', 'launch_radius', 'steps', 'jumps', 'dimension',
         'grow_seconds', 'estimate_seconds', 'seed', 'fit', 'radius_of_gyration']
 for o in objects[:-1]:
     assert o['type'] == 'run', o
@@ -135,6 +135,28 @@ TEST(App, ClockSeededRunsPrintNullSeedAndDiffer) {
     EXPECT_NE(lines[0].find(R"("seed":null)"), std::string::npos);
     const auto body = [](const std::string& line) { return line.substr(line.find("\"size\"")); };
     EXPECT_NE(body(lines[0]), body(lines[1]));
+}
+
+// The literal walker takes single steps only; the jump walker mostly jumps. Both give an
+// aggregate that ends the run outside the square.
+TEST(App, WalkChoosesTheWalker) {
+    std::smatch m;
+    const std::regex counts(R"("half_side":(\d+),"particles":(\d+).*"steps":(\d+),"jumps":(\d+))");
+    for (const char* walk : {"literal", "jump"}) {
+        SCOPED_TRACE(walk);
+        const Outcome o = run({"--size", "60", "--seed", "4", "--json", "--walk", walk});
+        ASSERT_EQ(o.exitCode, 0) << o.err;
+        const std::string line = test::splitLines(o.out).at(0);
+        ASSERT_TRUE(std::regex_search(line, m, counts)) << line;
+        EXPECT_GT(std::stol(m[2]), 100);
+        const long steps = std::stol(m[3]), jumps = std::stol(m[4]);
+        if (std::string(walk) == "literal") {
+            EXPECT_EQ(jumps, 0);
+            EXPECT_GT(steps, 10000);
+        } else {
+            EXPECT_GT(jumps, steps);
+        }
+    }
 }
 
 TEST(App, TextLinesAndSummaryTable) {

@@ -92,6 +92,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Refused{{"--seed", "18446744073709551616"}, "--seed must be at most"},
                       Refused{{"--seed", "18446744073709551615", "--runs", "2"},
                               "--seed is too large for 2 runs"},
+                      Refused{{"--walk", "fast"}, "--walk must be literal or jump, got 'fast'"},
+                      Refused{{"--walk=Jump"}, "--walk must be literal or jump, got 'Jump'"},
+                      Refused{{"--walk"}, "--walk needs a value"},
                       Refused{{"--scale", "0"}, "--scale must be at least 1"},
                       Refused{{"--scale", "65"}, "--scale must be at most 64"},
                       Refused{{"--image"}, "--image needs a value"},
@@ -129,6 +132,14 @@ TEST(Options, ValueThatLooksLikeAnOptionIsStillTheValue) {
     }
 }
 
+TEST(Options, WalkIsJumpUnlessLiteralIsAsked) {
+    EXPECT_EQ(parseOptions({}).growth.walk, Walk::Jump);
+    EXPECT_EQ(parseOptions({"--walk", "literal"}).growth.walk, Walk::Literal);
+    EXPECT_EQ(parseOptions({"--walk=jump"}).growth.walk, Walk::Jump);
+    EXPECT_EQ(parseOptions({"--walk", "literal", "--walk", "jump"}).growth.walk, Walk::Jump);
+    EXPECT_EQ(parseOptions({}).growth.largestJump, GrowthOptions{}.largestJump);
+}
+
 TEST(Options, TotalRunsCountEverySize) {
     EXPECT_EQ(parseOptions({"--size", "100,200,300", "--runs", "4"}).totalRuns(), 12);
 }
@@ -136,7 +147,7 @@ TEST(Options, TotalRunsCountEverySize) {
 TEST(Options, HelpNamesEveryOptionAndGivesAnExample) {
     const std::string help = helpText();
     for (const char* option : {"--size", "--runs", "--seed", "--threads", "--json", "--quiet",
-                               "--image", "--scale", "--fit", "--plot", "--help"}) {
+                               "--image", "--scale", "--fit", "--plot", "--walk", "--help"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
     EXPECT_NE(help.find("dla-cli --size 200 --runs 20 --seed 1"), std::string::npos);
