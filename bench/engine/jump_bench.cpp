@@ -34,6 +34,10 @@ void BM_WholeRun(benchmark::State& state) {
         benchmark::Counter(static_cast<double>(steps), benchmark::Counter::kAvgIterations);
     state.counters["jumps"] =
         benchmark::Counter(static_cast<double>(jumps), benchmark::Counter::kAvgIterations);
+    if (walk == Walk::Literal) {
+        state.counters["ns_per_step"] = benchmark::Counter(
+            static_cast<double>(steps), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    }
 }
 BENCHMARK(BM_WholeRun)
     ->ArgNames({"N", "jump"})

@@ -40,6 +40,8 @@ struct BadCommandLine {
     std::string message;
 };
 
+void PrintTo(const BadCommandLine& c, std::ostream* os) { *os << c.args; }
+
 class ProgramRefuses : public ::testing::TestWithParam<BadCommandLine> {};
 
 TEST_P(ProgramRefuses, WithOneLineOnStderrAndStatus2) {

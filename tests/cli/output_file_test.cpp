@@ -38,6 +38,8 @@ struct BadPath {
     std::string reason;
 };
 
+void PrintTo(const BadPath& c, std::ostream* os) { *os << c.name; }
+
 class UnwritablePath : public ::testing::TestWithParam<BadPath> {};
 
 TEST_P(UnwritablePath, OneLineNamingFileAndReasonAndNothingLeft) {

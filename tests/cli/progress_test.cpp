@@ -13,6 +13,8 @@ struct Line {
     std::string expected;
 };
 
+void PrintTo(const Line& c, std::ostream* os) { *os << c.done << "/" << c.total << " runs"; }
+
 class ProgressLine : public ::testing::TestWithParam<Line> {};
 
 TEST_P(ProgressLine, ShowsRunsParticlesElapsedAndTimeLeft) {

@@ -14,6 +14,8 @@ struct Numbered {
     std::string expected;
 };
 
+void PrintTo(const Numbered& c, std::ostream* os) { *os << c.expected; }
+
 class NumberedPath : public ::testing::TestWithParam<Numbered> {};
 
 TEST_P(NumberedPath, PutsThePaddedRunNumberBeforeTheExtension) {

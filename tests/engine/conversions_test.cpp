@@ -22,6 +22,8 @@ struct RoundCase {
     double rounded;
 };
 
+void PrintTo(const RoundCase& c, std::ostream* os) { *os << c.value; }
+
 class RoundHalfEven : public ::testing::TestWithParam<RoundCase> {};
 
 TEST_P(RoundHalfEven, TiesGoToTheEvenNeighbour) {
@@ -40,6 +42,8 @@ struct HalfSideCase {
     std::int32_t n;
     std::int16_t h;
 };
+
+void PrintTo(const HalfSideCase& c, std::ostream* os) { *os << "N = " << c.n; }
 
 class HalfSide : public ::testing::TestWithParam<HalfSideCase> {};
 

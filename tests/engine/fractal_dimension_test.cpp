@@ -19,6 +19,8 @@ struct SidesCase {
     std::size_t count;
 };
 
+void PrintTo(const SidesCase& c, std::ostream* os) { *os << "N = " << c.n; }
+
 class BoxSides : public ::testing::TestWithParam<SidesCase> {};
 
 TEST_P(BoxSides, AreMultiplesOfTheFirstBelowHalfTheSize) {

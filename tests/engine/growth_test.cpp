@@ -24,6 +24,8 @@ struct ReleaseCase {
     Site site;
 };
 
+void PrintTo(const ReleaseCase& c, std::ostream* os) { *os << "u = " << c.u; }
+
 class ReleasePoint : public ::testing::TestWithParam<ReleaseCase> {};
 
 TEST_P(ReleasePoint, CoordinatesAreFloored) {
@@ -191,6 +193,8 @@ struct RadiusCase {
     std::int16_t after;
 };
 
+void PrintTo(const RadiusCase& c, std::ostream* os) { *os << "R = " << c.before << " at " << c.stuck.x << "," << c.stuck.y; }
+
 class LaunchRadiusUpdate : public ::testing::TestWithParam<RadiusCase> {};
 
 TEST_P(LaunchRadiusUpdate, FollowsTheStuckParticle) {
@@ -288,6 +292,8 @@ struct EquivalenceCase {
     std::int32_t n;
     std::uint64_t seed;
 };
+
+void PrintTo(const EquivalenceCase& c, std::ostream* os) { *os << "N = " << c.n << " seed " << c.seed; }
 
 class MatchesPlainTranscription : public ::testing::TestWithParam<EquivalenceCase> {};
 
