@@ -10,7 +10,6 @@
 
 namespace dla {
 
-
 std::int16_t halfSideFor(std::int32_t systemSize) {
     return roundHalfEvenToInt16(static_cast<double>(systemSize) / 2.0);
 }
@@ -63,7 +62,8 @@ GrowthResult Gerar_DLA(std::int32_t SystemSize, Lattice& lattice, RandomSource<G
         if (jumper) jumper->noteOccupied(lattice, x, y);
         LaunchRadius = launchRadiusAfter(LaunchRadius, {x, y});
         result.launchRadius = LaunchRadius;
-        toolkit.retangulo(static_cast<std::int16_t>(x), static_cast<std::int16_t>(y), particleColour);
+        toolkit.retangulo(static_cast<std::int16_t>(x), static_cast<std::int16_t>(y),
+                          particleColour);
         ++result.particles;
         if (!toolkit.yield()) return result;
         if (x > HalfSide || x < -HalfSide || y > HalfSide || y < -HalfSide) {

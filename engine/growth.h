@@ -29,18 +29,18 @@ struct GrowthOptions {
 
 /// What a run did.
 struct GrowthResult {
-    std::int16_t halfSide = 0;      ///< h = round(N / 2), ties to even
-    std::int16_t launchRadius = 4;  ///< R when the run ended
-    std::int64_t particles = 0;     ///< walkers that stuck, the seed not counted
-    std::int64_t walkersKilled = 0; ///< walkers dropped beyond 2R or at the Lattice's edge
-    std::int64_t walkersAtEdge = 0; ///< of those, the ones dropped at the edge
-    std::int64_t steps = 0;         ///< single lattice steps taken by all walkers
+    std::int16_t halfSide = 0;       ///< h = round(N / 2), ties to even
+    std::int16_t launchRadius = 4;   ///< R when the run ended
+    std::int64_t particles = 0;      ///< walkers that stuck, the seed not counted
+    std::int64_t walkersKilled = 0;  ///< walkers dropped beyond 2R or at the Lattice's edge
+    std::int64_t walkersAtEdge = 0;  ///< of those, the ones dropped at the edge
+    std::int64_t steps = 0;          ///< single lattice steps taken by all walkers
     /// First-passage jumps of the jump walker (0 for the literal one). Each jump stands for a
     /// whole stretch of single steps and takes one deviate; `steps` then counts only the steps
     /// the jump walker takes one at a time, so steps + jumps is the number of deviates its walks
     /// drew.
     std::int64_t jumps = 0;
-    bool finished = false;          ///< false when a yield asked the run to stop
+    bool finished = false;  ///< false when a yield asked the run to stop
 };
 
 /// `Gerar_DLA`: grows one aggregate on `lattice` for system size `SystemSize` (read once, at the
@@ -58,10 +58,11 @@ GrowthResult Gerar_DLA(std::int32_t SystemSize, Lattice& lattice, RandomSource<G
 /// h = round(N / 2), ties to even.
 std::int16_t halfSideFor(std::int32_t systemSize);
 
-extern template GrowthResult Gerar_DLA<FastGenerator>(std::int32_t, Lattice&, RandomSource<FastGenerator>&,
-                                                      Toolkit&, const GrowthOptions&);
+extern template GrowthResult Gerar_DLA<FastGenerator>(std::int32_t, Lattice&,
+                                                      RandomSource<FastGenerator>&, Toolkit&,
+                                                      const GrowthOptions&);
 extern template GrowthResult Gerar_DLA<ScriptedGenerator>(std::int32_t, Lattice&,
-                                                          RandomSource<ScriptedGenerator>&, Toolkit&,
-                                                          const GrowthOptions&);
+                                                          RandomSource<ScriptedGenerator>&,
+                                                          Toolkit&, const GrowthOptions&);
 
 }  // namespace dla

@@ -34,7 +34,8 @@ struct Site {
 /// u * 2 * pi and each coordinate is floored (toward minus infinity).
 inline Site releasePoint(std::int16_t launchRadius, double u, double pi) {
     const double theta = u * 2.0 * pi;
-    return {floorToInt32(launchRadius * std::cos(theta)), floorToInt32(launchRadius * std::sin(theta))};
+    return {floorToInt32(launchRadius * std::cos(theta)),
+            floorToInt32(launchRadius * std::sin(theta))};
 }
 
 /// R after a particle sticks at `site`, at distance D = sqrt(x^2 + y^2): floor(D + 4) when
@@ -55,12 +56,14 @@ inline std::int16_t launchRadiusAfter(std::int16_t launchRadius, Site site) {
 /// lies within rounding of an integer it does not equal. The direction indexes a table instead of
 /// branching.
 template <UniformGenerator G>
-WalkEnd walkLiteral(const Lattice& lattice, RandomSource<G>& random, Site from, std::int64_t& steps) {
+WalkEnd walkLiteral(const Lattice& lattice, RandomSource<G>& random, Site from,
+                    std::int64_t& steps) {
     constexpr int inner = Lattice::kExtent - 1;
     if (from.x < -inner || from.x > inner || from.y < -inner || from.y > inner) {
         return {WalkOutcome::Dropped, 0};
     }
-    static constexpr std::array<std::ptrdiff_t, 4> kMove{+1, -1, +Lattice::kStride, -Lattice::kStride};
+    static constexpr std::array<std::ptrdiff_t, 4> kMove{+1, -1, +Lattice::kStride,
+                                                         -Lattice::kStride};
     const std::uint8_t* flags = lattice.flags();
     std::ptrdiff_t at = Lattice::index(from.x, from.y);
     // At release there is no kill test, only the neighbour test.

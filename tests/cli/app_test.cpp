@@ -40,7 +40,9 @@ struct BadCommandLine {
     std::string message;
 };
 
-void PrintTo(const BadCommandLine& c, std::ostream* os) { *os << c.args; }
+void PrintTo(const BadCommandLine& c, std::ostream* os) {
+    *os << c.args;
+}
 
 class ProgramRefuses : public ::testing::TestWithParam<BadCommandLine> {};
 

@@ -38,7 +38,9 @@ struct BadPath {
     std::string reason;
 };
 
-void PrintTo(const BadPath& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const BadPath& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class UnwritablePath : public ::testing::TestWithParam<BadPath> {};
 

@@ -13,7 +13,9 @@ struct Line {
     std::string expected;
 };
 
-void PrintTo(const Line& c, std::ostream* os) { *os << c.done << "/" << c.total << " runs"; }
+void PrintTo(const Line& c, std::ostream* os) {
+    *os << c.done << "/" << c.total << " runs";
+}
 
 class ProgressLine : public ::testing::TestWithParam<Line> {};
 

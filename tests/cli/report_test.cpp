@@ -14,7 +14,9 @@ struct Numbered {
     std::string expected;
 };
 
-void PrintTo(const Numbered& c, std::ostream* os) { *os << c.expected; }
+void PrintTo(const Numbered& c, std::ostream* os) {
+    *os << c.expected;
+}
 
 class NumberedPath : public ::testing::TestWithParam<Numbered> {};
 

@@ -22,7 +22,9 @@ struct RoundCase {
     double rounded;
 };
 
-void PrintTo(const RoundCase& c, std::ostream* os) { *os << c.value; }
+void PrintTo(const RoundCase& c, std::ostream* os) {
+    *os << c.value;
+}
 
 class RoundHalfEven : public ::testing::TestWithParam<RoundCase> {};
 
@@ -43,7 +45,9 @@ struct HalfSideCase {
     std::int16_t h;
 };
 
-void PrintTo(const HalfSideCase& c, std::ostream* os) { *os << "N = " << c.n; }
+void PrintTo(const HalfSideCase& c, std::ostream* os) {
+    *os << "N = " << c.n;
+}
 
 class HalfSide : public ::testing::TestWithParam<HalfSideCase> {};
 

@@ -19,7 +19,9 @@ struct SidesCase {
     std::size_t count;
 };
 
-void PrintTo(const SidesCase& c, std::ostream* os) { *os << "N = " << c.n; }
+void PrintTo(const SidesCase& c, std::ostream* os) {
+    *os << "N = " << c.n;
+}
 
 class BoxSides : public ::testing::TestWithParam<SidesCase> {};
 

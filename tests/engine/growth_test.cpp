@@ -24,7 +24,9 @@ struct ReleaseCase {
     Site site;
 };
 
-void PrintTo(const ReleaseCase& c, std::ostream* os) { *os << "u = " << c.u; }
+void PrintTo(const ReleaseCase& c, std::ostream* os) {
+    *os << "u = " << c.u;
+}
 
 class ReleasePoint : public ::testing::TestWithParam<ReleaseCase> {};
 
@@ -193,7 +195,9 @@ struct RadiusCase {
     std::int16_t after;
 };
 
-void PrintTo(const RadiusCase& c, std::ostream* os) { *os << "R = " << c.before << " at " << c.stuck.x << "," << c.stuck.y; }
+void PrintTo(const RadiusCase& c, std::ostream* os) {
+    *os << "R = " << c.before << " at " << c.stuck.x << "," << c.stuck.y;
+}
 
 class LaunchRadiusUpdate : public ::testing::TestWithParam<RadiusCase> {};
 
@@ -293,7 +297,9 @@ struct EquivalenceCase {
     std::uint64_t seed;
 };
 
-void PrintTo(const EquivalenceCase& c, std::ostream* os) { *os << "N = " << c.n << " seed " << c.seed; }
+void PrintTo(const EquivalenceCase& c, std::ostream* os) {
+    *os << "N = " << c.n << " seed " << c.seed;
+}
 
 class MatchesPlainTranscription : public ::testing::TestWithParam<EquivalenceCase> {};
 
