@@ -343,19 +343,24 @@ TEST(GrowthTest, GoldenSeededAggregate) {
     EXPECT_EQ(lattice.hash(), 15904497717059387771u);
 }
 
-// The largest size: the aggregate reaches far enough for R to pass 500, where walkers can meet
-// the edge of the grid; every access stays inside (checked by the sanitizer build too).
-TEST(GrowthLongTest, LargestRunStaysInsideTheLattice) {
+// The largest size, with either walker: the aggregate reaches far enough for R to pass 500,
+// where the kill disc reaches past the grid's edge and walkers can meet its outermost ring;
+// every access stays inside (checked by the sanitizer build too).
+class GrowthLongTest : public ::testing::TestWithParam<Walk> {};
+
+TEST_P(GrowthLongTest, LargestRunStaysInsideTheLattice) {
     SilentToolkit toolkit;
     Lattice lattice;
     RandomSource source(FastGenerator::seeded(1000), toolkit);
-    const GrowthResult result = Gerar_DLA(1000, lattice, source, toolkit);
+    const GrowthResult result = Gerar_DLA(1000, lattice, source, toolkit, {GetParam()});
     EXPECT_TRUE(result.finished);
     EXPECT_EQ(result.halfSide, 500);
     EXPECT_GT(result.particles, 20000);
     EXPECT_LE(lattice.occupiedCount(), result.particles + 1);
-    // R passed 500, so walkers could reach the edge of the grid during the run.
     EXPECT_GT(result.launchRadius, 500);
+    if (GetParam() == Walk::Jump) {
+        EXPECT_GT(result.jumps, 10 * result.particles);
+    }
     RecordProperty("walkers_at_edge", std::to_string(result.walkersAtEdge));
     for (int i = -1000; i <= 1000; ++i) {
         ASSERT_EQ(lattice(i, 1000), 0);
@@ -364,6 +369,11 @@ TEST(GrowthLongTest, LargestRunStaysInsideTheLattice) {
         ASSERT_EQ(lattice(-1000, i), 0);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Walkers, GrowthLongTest, ::testing::Values(Walk::Literal, Walk::Jump),
+                         [](const ::testing::TestParamInfo<Walk>& info) {
+                             return info.param == Walk::Jump ? "Jump" : "Literal";
+                         });
 
 }  // namespace
 }  // namespace dla

@@ -98,26 +98,6 @@ TEST(JumpGrowthTest, OuterRunFollowsTheLatticeThatANestedRunLeft) {
     EXPECT_EQ(lonely, 0);
 }
 
-// The largest size: R passes 500, the disc reaches past the Lattice's edge and jumps there end
-// on its outermost ring; nothing is read or written outside (checked by the sanitizer build).
-TEST(JumpGrowthTest, LargestRunStaysInsideTheLattice) {
-    SilentToolkit toolkit;
-    Lattice lattice;
-    RandomSource source(FastGenerator::seeded(1000), toolkit);
-    const GrowthResult result = Gerar_DLA(1000, lattice, source, toolkit, {Walk::Jump});
-    EXPECT_TRUE(result.finished);
-    EXPECT_GT(result.launchRadius, 500);
-    EXPECT_GT(result.particles, 20000);
-    EXPECT_GT(result.jumps, 10 * result.particles);
-    RecordProperty("walkers_at_edge", std::to_string(result.walkersAtEdge));
-    for (int i = -1000; i <= 1000; ++i) {
-        ASSERT_EQ(lattice(i, 1000), 0);
-        ASSERT_EQ(lattice(1000, i), 0);
-        ASSERT_EQ(lattice(i, -1000), 0);
-        ASSERT_EQ(lattice(-1000, i), 0);
-    }
-}
-
 // --- Whole runs: the same statistics from both walkers ----------------------------------------
 
 struct RunStatistics {
