@@ -101,19 +101,12 @@ class JumpWalker {
 template <UniformGenerator G>
 WalkEnd JumpWalker::walk(const Lattice& lattice, RandomSource<G>& random, Site from,
                          std::int64_t& steps, std::int64_t& jumps) {
-    constexpr int inner = Lattice::kExtent - 1;
-    if (from.x < -inner || from.x > inner || from.y < -inner || from.y > inner) {
-        return {WalkOutcome::Dropped, 0};
-    }
-    static constexpr std::array<std::ptrdiff_t, 4> kMove{+1, -1, +Lattice::kStride,
-                                                         -Lattice::kStride};
     static constexpr std::array<int, 4> kDx{+1, -1, 0, 0};
     static constexpr std::array<int, 4> kDy{0, 0, +1, -1};
     map_.sync(lattice);
+    if (const auto end = endAtRelease(lattice, from)) return *end;
     const std::int64_t kill = killBound(lattice);
     std::ptrdiff_t at = Lattice::index(from.x, from.y);
-    // At release there is no kill test, only the neighbour test.
-    if (lattice.flags()[at] & Lattice::Near) return {WalkOutcome::Stuck, at};
 
     // From here the tests that follow a move come from exact integers and the map, which agree
     // with the Lattice's flags: beyond the disc is x^2 + y^2 > 4R^2 (Outside), the outermost ring
@@ -133,10 +126,10 @@ WalkEnd JumpWalker::walk(const Lattice& lattice, RandomSource<G>& random, Site f
             at += e.dx + static_cast<std::ptrdiff_t>(e.dy) * Lattice::kStride;
             ++jumped;
         } else {
-            const unsigned k = static_cast<unsigned>(static_cast<int>(u * 4.0)) & 3u;
+            const unsigned k = stepDirection(u);
             x += kDx[k];
             y += kDy[k];
-            at += kMove[k];
+            at += kStepMove[k];
             ++single;
         }
         const std::int64_t a = std::abs(x), b = std::abs(y);

@@ -67,7 +67,6 @@ class RandomSource {
     // the nearest entry, so the call still returns a stored deviate and refills it, and the
     // table stays whole.
     [[gnu::cold]] std::size_t guardIndex(double index) {
-        if (index >= 1.0 && index <= 97.0) return static_cast<std::size_t>(index);
         toolkit_->messageBox("Error", MessageStyle::None);
         if (!(index >= 1.0)) return 1;  // also catches NaN
         return ShuffleTable::kSize;

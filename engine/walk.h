@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "conversions.h"
 #include "lattice.h"
@@ -46,6 +47,30 @@ inline std::int16_t launchRadiusAfter(std::int16_t launchRadius, Site site) {
     return launchRadius;
 }
 
+/// Index changes of a single step, by direction k = floor(4u): x + 1, x - 1, y + 1, y - 1.
+inline constexpr std::array<std::ptrdiff_t, 4> kStepMove{+1, -1, +Lattice::kStride,
+                                                         -Lattice::kStride};
+
+/// The direction k = floor(4u) of a single step for the deviate u in [0, 1). The mask only keeps
+/// a table read inside for a generator that strays from [0, 1), which the platform generator
+/// never does.
+inline unsigned stepDirection(double u) {
+    return static_cast<unsigned>(static_cast<int>(u * 4.0)) & 3u;
+}
+
+/// The test at release, before any step: a walker released on (or beyond) the outermost ring is
+/// dropped, one released next to an occupied cell sticks at once; there is no kill test. Empty
+/// when the walk goes on.
+inline std::optional<WalkEnd> endAtRelease(const Lattice& lattice, Site from) {
+    constexpr int inner = Lattice::kExtent - 1;
+    if (from.x < -inner || from.x > inner || from.y < -inner || from.y > inner) {
+        return WalkEnd{WalkOutcome::Dropped, 0};
+    }
+    const std::ptrdiff_t at = Lattice::index(from.x, from.y);
+    if (lattice.flags()[at] & Lattice::Near) return WalkEnd{WalkOutcome::Stuck, at};
+    return std::nullopt;
+}
+
 /// The walk of one walker released at `from`, one lattice step per deviate, until it has an
 /// occupied neighbour, is killed or is dropped. `lattice` must carry the kill disc of the current
 /// R (Lattice::setKillRadius). Adds the steps taken to `steps`.
@@ -58,24 +83,14 @@ inline std::int16_t launchRadiusAfter(std::int16_t launchRadius, Site site) {
 template <UniformGenerator G>
 WalkEnd walkLiteral(const Lattice& lattice, RandomSource<G>& random, Site from,
                     std::int64_t& steps) {
-    constexpr int inner = Lattice::kExtent - 1;
-    if (from.x < -inner || from.x > inner || from.y < -inner || from.y > inner) {
-        return {WalkOutcome::Dropped, 0};
-    }
-    static constexpr std::array<std::ptrdiff_t, 4> kMove{+1, -1, +Lattice::kStride,
-                                                         -Lattice::kStride};
+    if (const auto end = endAtRelease(lattice, from)) return *end;
     const std::uint8_t* flags = lattice.flags();
     std::ptrdiff_t at = Lattice::index(from.x, from.y);
-    // At release there is no kill test, only the neighbour test.
-    if (flags[at] & Lattice::Near) return {WalkOutcome::Stuck, at};
 
     std::int64_t taken = 0;
     std::uint8_t f;
     do {
-        const double u = random.next();
-        // floor(4u) for u in [0, 1); the mask only keeps the table read inside for a generator
-        // that strays from [0, 1), which the platform generator never does.
-        at += kMove[static_cast<unsigned>(static_cast<int>(u * 4.0)) & 3u];
+        at += kStepMove[stepDirection(random.next())];
         ++taken;
         f = flags[at];
     } while (!(f & Lattice::kStopMask));
