@@ -179,5 +179,164 @@ TEST_P(EstimateMatchesCounting, SamePointsSameSlopeSameDraws) {
 // 112 has an eleventh side, which enters the fit.
 INSTANTIATE_TEST_SUITE_P(Sizes, EstimateMatchesCounting, ::testing::Values(100, 112, 203));
 
+// A Lattice holding only the seed: the loop would reject about 10^8 corners at N = 100 and 10^11
+// at N = 1000; past the limit each box is drawn directly, and every box holds just the seed.
+class SeedOnlyEstimate : public ::testing::TestWithParam<std::int32_t> {};
+
+TEST_P(SeedOnlyEstimate, EndsSoonAfterTheRejectionLimitWithDimensionZero) {
+    Lattice lattice;
+    lattice.occupy(0, 0);
+    SilentToolkit toolkit;
+    RandomSource source(FastGenerator::seeded(3), toolkit);
+    const auto estimate = Dimensão_Fractal(GetParam(), lattice, source, toolkit);
+    ASSERT_TRUE(estimate);
+    EXPECT_EQ(estimate->dimension, 0.0);
+    const auto boxes = 1000 * static_cast<std::int64_t>(estimate->points.size());
+    EXPECT_GT(estimate->draws, kRejectedDrawLimit);
+    EXPECT_LE(estimate->draws, kRejectedDrawLimit + 1 + boxes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, SeedOnlyEstimate, ::testing::Values(100, 1000));
+
+// --- The law of the boxes: the estimate's mean masses against their exact expectation ---------
+
+const double kPi = 4.0 * std::atan(1.0);
+
+// One accepted box: its corner, its mass, and q(x0) q(y0), the chance of drawing that corner.
+struct Box {
+    int x0, y0;
+    double weight;
+    int mass;
+};
+
+// Every box of side L whose test cell is occupied. q, the law of one corner coordinate
+// floor(h cos(2 pi u)), is counted on an even grid of a few million u.
+std::vector<std::vector<Box>> acceptedBoxes(const Lattice& lattice, std::int32_t n) {
+    const double h = n / 2.0;
+    const int low = static_cast<int>(std::floor(-h)), high = static_cast<int>(std::floor(h));
+    std::vector<double> q(static_cast<std::size_t>(high - low + 1), 0.0);
+    constexpr int kGrid = 1 << 22;
+    for (int i = 0; i < kGrid; ++i) {
+        const double k = std::floor(h * std::cos((i + 0.5) / kGrid * 2.0 * kPi));
+        q[static_cast<std::size_t>(k - low)] += 1.0 / kGrid;
+    }
+    std::vector<std::vector<Box>> all;
+    for (const std::int16_t side : boxSides(n)) {
+        std::vector<Box>& boxes = all.emplace_back();
+        for (int x0 = low; x0 <= high; ++x0) {
+            const int a = testCell(static_cast<std::int16_t>(x0), side);
+            for (int y0 = low; y0 <= high; ++y0) {
+                if (!lattice.isOccupied(a, testCell(static_cast<std::int16_t>(y0), side))) continue;
+                int mass = 0;
+                for (int x = x0; x < x0 + side; ++x)
+                    for (int y = y0; y < y0 + side; ++y) mass += lattice.isOccupied(x, y);
+                boxes.push_back(
+                    {x0, y0,
+                     q[static_cast<std::size_t>(x0 - low)] * q[static_cast<std::size_t>(y0 - low)],
+                     mass});
+            }
+        }
+    }
+    return all;
+}
+
+// The score of a mean of `count` boxes against the exact mean mass of those boxes.
+double massScore(const std::vector<Box>& boxes, double mean, int count) {
+    double total = 0, m1 = 0, m2 = 0;
+    for (const Box& b : boxes) {
+        total += b.weight;
+        m1 += b.weight * b.mass;
+        m2 += b.weight * b.mass * b.mass;
+    }
+    const double expected = m1 / total, variance = m2 / total - expected * expected;
+    if (variance < 1e-12) return std::fabs(mean - expected) < 1e-9 ? 0.0 : 1e9;
+    return (mean - expected) / std::sqrt(variance / count);
+}
+
+// The mean masses of 1000 boxes a side, drawn from the exact law but with the two candidate
+// corners of an odd side's test cell taken half and half: a sampler that gets the law wrong.
+std::vector<double> halfAndHalfMeans(const std::vector<std::vector<Box>>& all, std::int32_t n,
+                                     RandomSource<FastGenerator>& random) {
+    std::vector<double> means;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const std::int16_t side = boxSides(n)[i];
+        const std::vector<Box>& boxes = all[i];
+        std::vector<double> cumulative;
+        for (const Box& b : boxes)
+            cumulative.push_back((cumulative.empty() ? 0 : cumulative.back()) + b.weight);
+        double total = 0;
+        for (int k = 0; k < 1000; ++k) {
+            const double t = random.next() * cumulative.back();
+            Box box = boxes[static_cast<std::size_t>(
+                std::upper_bound(cumulative.begin(), cumulative.end(), t) - cumulative.begin())];
+            const int a = testCell(static_cast<std::int16_t>(box.x0), side);
+            const int other = box.x0 == a - side / 2 ? box.x0 - 1 : box.x0 + 1;
+            if (random.next() < 0.5)
+                for (const Box& b : boxes)
+                    if (b.x0 == other && b.y0 == box.y0) box = b;
+            total += box.mass;
+        }
+        means.push_back(total / 1000);
+    }
+    return means;
+}
+
+struct LawCase {
+    const char* name;
+    std::int32_t n;
+    bool grown;        // a grown aggregate, else the seed and two particles near the edge of reach
+    bool halfAndHalf;  // boxes from halfAndHalfMeans(), else from the estimate
+};
+
+void PrintTo(const LawCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class BoxMassLaw : public ::testing::TestWithParam<LawCase> {};
+
+// At N = 100 a grown aggregate keeps the estimate in its rejection loop; at N = 900 the seed
+// and two particles pass the limit within the first side. Beside the seed, the test cell (472, 0)
+// takes most boxes of side 45 and comes from the corner x0 = 449 only (x0 = 450 has
+// probability 0), whose box also holds (449, 0): mass 2, where x0 = 450 would give 1.
+TEST_P(BoxMassLaw, MeanMassesMatchTheirExpectation) {
+    const LawCase c = GetParam();
+    SilentToolkit toolkit;
+    Lattice lattice;
+    if (c.grown) {
+        RandomSource grow(FastGenerator::seeded(12), toolkit);
+        (void)Gerar_DLA(c.n, lattice, grow, toolkit);
+    } else {
+        for (const auto& [x, y] : {std::pair{0, 0}, {472, 0}, {449, 0}}) lattice.occupy(x, y);
+    }
+    RandomSource source(FastGenerator::seeded(13), toolkit);
+    const std::vector<std::vector<Box>> boxes = acceptedBoxes(lattice, c.n);
+    std::vector<double> means;
+    if (c.halfAndHalf) {
+        means = halfAndHalfMeans(boxes, c.n, source);
+    } else {
+        const auto estimate = Dimensão_Fractal(c.n, lattice, source, toolkit);
+        ASSERT_TRUE(estimate);
+        EXPECT_EQ(estimate->draws > kRejectedDrawLimit, !c.grown);
+        for (const FitPoint& p : estimate->points) means.push_back(p.meanMass);
+    }
+    double worst = 0;
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        const double score = massScore(boxes[i], means[i], 1000);
+        worst = std::max(worst, std::fabs(score));
+    }
+    RecordProperty("worst_score", std::to_string(worst));
+    if (c.halfAndHalf) {
+        EXPECT_GT(worst, 5.0);
+    } else {
+        EXPECT_LT(worst, 5.0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Samplers, BoxMassLaw,
+                         ::testing::Values(LawCase{"RejectionLoop", 100, true, false},
+                                           LawCase{"DirectAfterTheLimit", 900, false, false},
+                                           LawCase{"HalfAndHalfCornersRejected", 900, false, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace dla
