@@ -9,8 +9,6 @@ namespace dla {
 namespace {
 
 constexpr int kExtent = Lattice::kExtent;
-constexpr int kNx[4] = {1, -1, 0, 0};
-constexpr int kNy[4] = {0, 0, 1, -1};
 
 std::size_t cellIndex(int x, int y) {
     return static_cast<std::size_t>(Lattice::index(x, y));
@@ -40,8 +38,8 @@ DistanceMap::DistanceMap(int cap)
     for (int dy = -fineCap_; dy <= fineCap_; ++dy) {
         for (int dx = -fineCap_; dx <= fineCap_; ++dx) {
             int d = fineCap_;
-            for (int k = 0; k < 4; ++k)
-                d = std::min(d, std::max(std::abs(dx - kNx[k]), std::abs(dy - kNy[k])));
+            for (const Step n : kSteps)
+                d = std::min(d, std::max(std::abs(dx - n.dx), std::abs(dy - n.dy)));
             fineStamp_[static_cast<std::size_t>((dy + fineCap_) * side + (dx + fineCap_))] =
                 static_cast<std::uint8_t>(d);
         }
@@ -59,9 +57,9 @@ DistanceMap::DistanceMap(int cap)
                 for (int i = -reach; i <= reach; ++i) {
                     const int low = i * kBlock - ox, bottom = j * kBlock - oy;
                     int d = cap_;
-                    for (int k = 0; k < 4; ++k) {
-                        d = std::min(d, std::max(gap(kNx[k], low, low + kBlock - 1),
-                                                 gap(kNy[k], bottom, bottom + kBlock - 1)));
+                    for (const Step n : kSteps) {
+                        d = std::min(d, std::max(gap(n.dx, low, low + kBlock - 1),
+                                                 gap(n.dy, bottom, bottom + kBlock - 1)));
                     }
                     coarseStamp_[out++] = static_cast<std::uint8_t>(d);
                 }

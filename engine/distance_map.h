@@ -14,12 +14,13 @@ namespace dla {
 /// D(c) - 1 steps in any order without meeting the aggregate.
 ///
 /// Two layers, both lower bounds of D:
-/// - fine: one byte a cell, min(D, fineCap()), with fineCap() = min(cap, kFineCap);
+/// - fine: one byte a cell, min(D, fineCap), with fineCap = min(cap, kFineCap);
 /// - coarse: one byte per block of kBlock x kBlock cells (blocks aligned at x, y = -1000), the
 ///   least min(D, cap) over the block's cells.
 /// bound() reads the coarse layer, small enough to stay in cache, and the fine one only close to
-/// the aggregate, where the coarse value is below threshold(); there the fine value is exact
-/// (D < threshold() + kBlock - 1 <= fineCap()). So bound() is always <= min(D, cap), equal to
+/// the aggregate, where the coarse value is below a threshold (cap + 1 when cap <= kFineCap,
+/// else kFineCap - kBlock + 1); there the fine value is exact (D < threshold + kBlock - 1 <=
+/// fineCap). So bound() is always <= min(D, cap), equal to
 /// it near the aggregate, and at most kBlock - 1 below it elsewhere; it is 0 exactly on the
 /// cells with an occupied neighbour.
 ///
@@ -36,11 +37,6 @@ class DistanceMap {
 
     /// `cap` in 1..255. Every cell starts at `cap`, as for an empty Lattice.
     explicit DistanceMap(int cap);
-
-    int cap() const { return cap_; }
-    int fineCap() const { return fineCap_; }
-    /// Coarse values from this one up are used as they stand.
-    int threshold() const { return threshold_; }
 
     /// Rebuilds the map when the Lattice has changed since the map last followed it.
     void sync(const Lattice& lattice) {
@@ -60,14 +56,6 @@ class DistanceMap {
         const int c = coarse_[blockIndex(x, y)];
         return c >= threshold_ ? c : fine_[static_cast<std::size_t>(at)];
     }
-    int bound(int x, int y) const { return bound(x, y, Lattice::index(x, y)); }
-
-    /// The fine layer at (x, y).
-    std::uint8_t fine(int x, int y) const {
-        return fine_[static_cast<std::size_t>(Lattice::index(x, y))];
-    }
-    /// The coarse layer for the block holding (x, y).
-    std::uint8_t coarse(int x, int y) const { return coarse_[blockIndex(x, y)]; }
 
   private:
     static std::size_t blockIndex(int x, int y) {

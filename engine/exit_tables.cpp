@@ -1,7 +1,6 @@
 #include "exit_tables.h"
 
 #include <cmath>
-#include <numeric>
 #include <stdexcept>
 
 namespace dla {
@@ -34,27 +33,16 @@ std::vector<double> exactSideLaw(int m) {
     return law;
 }
 
-ExitTables::ExitTables(int largest) {
+ExitTables::ExitTables(int largest) : largest_(largest) {
     if (largest < 1 || largest > 255)
         throw std::invalid_argument("largest half-side outside 1..255");
-    std::vector<std::vector<double>> laws;
+    squares_.assign(static_cast<std::size_t>(largest_) + 1, Square{});
     for (int m = 2; m <= largest; ++m) {
         const std::vector<double> side = exactSideLaw(m);
-        std::vector<double>& law = laws.emplace_back();
+        std::vector<double> law;
         for (int s = 0; s < 4; ++s) law.insert(law.end(), side.begin(), side.end());
+        addSquare(m, law);
     }
-    build(laws);
-}
-
-ExitTables::ExitTables(const std::vector<std::vector<double>>& borderLaws) {
-    if (borderLaws.size() > 254) throw std::invalid_argument("too many exit laws");
-    for (std::size_t i = 0; i < borderLaws.size(); ++i) {
-        if (borderLaws[i].size() !=
-            static_cast<std::size_t>(borderCells(static_cast<int>(i) + 2))) {
-            throw std::invalid_argument("exit law of the wrong length");
-        }
-    }
-    build(borderLaws);
 }
 
 const ExitTables& ExitTables::shared() {
@@ -78,68 +66,46 @@ ExitCell ExitTables::borderCell(int m, int k) {
     }
 }
 
-void ExitTables::build(const std::vector<std::vector<double>>& borderLaws) {
-    largest_ = static_cast<int>(borderLaws.size()) + 1;
-    squares_.assign(static_cast<std::size_t>(largest_) + 1, Square{});
-    for (std::size_t i = 0; i < borderLaws.size(); ++i) {
-        const int m = static_cast<int>(i) + 2;
-        const std::vector<double>& law = borderLaws[i];
-        // Summed in extended precision: a plain double sum of a few hundred terms is off by
-        // about 1e-15, which the normalisation would hand on to every cell.
-        long double sum = 0.0L;
-        for (double p : law) {
-            if (!(p >= 0.0)) throw std::invalid_argument("negative exit probability");
-            sum += p;
-        }
-        if (!(sum > 0.0L)) throw std::invalid_argument("exit law sums to zero");
-        const std::size_t n = law.size();
-        std::vector<double> cellProbability(n);
-        for (std::size_t k = 0; k < n; ++k) cellProbability[k] = static_cast<double>(law[k] / sum);
-        law_.insert(law_.end(), cellProbability.begin(), cellProbability.end());
+void ExitTables::addSquare(int m, const std::vector<double>& law) {
+    // Summed in extended precision: a plain double sum of a few hundred terms is off by about
+    // 1e-15, which the normalisation would hand on to every cell.
+    long double sum = 0.0L;
+    for (double p : law) sum += p;
+    const std::size_t n = law.size();
+    std::vector<double> cellProbability(n);
+    for (std::size_t k = 0; k < n; ++k) cellProbability[k] = static_cast<double>(law[k] / sum);
 
-        // Vose: scaled probabilities n p_k; cells below 1 are topped up by one cell above 1.
-        Square sq{alias_.size(), n, static_cast<double>(n)};
-        squares_[static_cast<std::size_t>(m)] = sq;
-        alias_.resize(alias_.size() + n);
-        // Extended precision keeps the round-off that the pairing passes on from cell to cell
-        // below that of the doubles finally stored.
-        std::vector<long double> scaled(n);
-        std::vector<std::size_t> small, large;
-        for (std::size_t k = 0; k < n; ++k) {
-            scaled[k] = static_cast<long double>(cellProbability[k]) * static_cast<long double>(n);
-            (scaled[k] < 1.0L ? small : large).push_back(k);
-        }
-        while (!small.empty() && !large.empty()) {
-            const std::size_t s = small.back();
-            small.pop_back();
-            const std::size_t l = large.back();
-            alias_[sq.first + s] = {static_cast<double>(scaled[s]),
-                                    pack(borderCell(m, static_cast<int>(s))),
-                                    pack(borderCell(m, static_cast<int>(l)))};
-            scaled[l] = (scaled[l] + scaled[s]) - 1.0L;
-            if (scaled[l] < 1.0L) {
-                large.pop_back();
-                small.push_back(l);
-            }
-        }
-        // What is left is 1 up to round-off.
-        small.insert(small.end(), large.begin(), large.end());
-        for (std::size_t k : small) {
-            const std::uint32_t own = pack(borderCell(m, static_cast<int>(k)));
-            alias_[sq.first + k] = {1.0, own, own};
+    // Vose: scaled probabilities n p_k; cells below 1 are topped up by one cell above 1.
+    Square sq{alias_.size(), n, static_cast<double>(n)};
+    squares_[static_cast<std::size_t>(m)] = sq;
+    alias_.resize(alias_.size() + n);
+    // Extended precision keeps the round-off that the pairing passes on from cell to cell
+    // below that of the doubles finally stored.
+    std::vector<long double> scaled(n);
+    std::vector<std::size_t> small, large;
+    for (std::size_t k = 0; k < n; ++k) {
+        scaled[k] = static_cast<long double>(cellProbability[k]) * static_cast<long double>(n);
+        (scaled[k] < 1.0L ? small : large).push_back(k);
+    }
+    while (!small.empty() && !large.empty()) {
+        const std::size_t s = small.back();
+        small.pop_back();
+        const std::size_t l = large.back();
+        alias_[sq.first + s] = {static_cast<double>(scaled[s]),
+                                pack(borderCell(m, static_cast<int>(s))),
+                                pack(borderCell(m, static_cast<int>(l)))};
+        scaled[l] = (scaled[l] + scaled[s]) - 1.0L;
+        if (scaled[l] < 1.0L) {
+            large.pop_back();
+            small.push_back(l);
         }
     }
-}
-
-double ExitTables::sampledProbability(int m, ExitCell cell) const {
-    const Square& sq = squares_[static_cast<std::size_t>(m)];
-    double sum = 0.0;
-    for (std::size_t i = 0; i < sq.count; ++i) {
-        const AliasEntry& e = alias_[sq.first + i];
-        if (e.ownBits == pack(cell)) sum += e.keep;
-        if (e.otherBits == pack(cell)) sum += 1.0 - e.keep;
+    // What is left is 1 up to round-off.
+    small.insert(small.end(), large.begin(), large.end());
+    for (std::size_t k : small) {
+        const std::uint32_t own = pack(borderCell(m, static_cast<int>(k)));
+        alias_[sq.first + k] = {1.0, own, own};
     }
-    return sum / sq.cells;
 }
 
 }  // namespace dla

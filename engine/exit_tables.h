@@ -45,24 +45,11 @@ class ExitTables {
     /// walker then only ever takes single steps).
     explicit ExitTables(int largest = kLargest);
 
-    /// Tables built from given laws instead of the exact ones: `borderLaws[m - 2]` holds the
-    /// 8m - 4 weights of the border cells of the square of half-side m in the order of
-    /// borderCell(), normalised here to sum to 1. For tests that need a deliberately wrong law;
-    /// every weight must be >= 0 and each law must have a positive sum.
-    explicit ExitTables(const std::vector<std::vector<double>>& borderLaws);
-
     /// The default tables (largest() == kLargest), built on first use, once per process;
     /// thread-safe.
     static const ExitTables& shared();
 
     int largest() const { return largest_; }
-
-    /// The probability of the border cell number k (borderCell()) of the square of half-side m,
-    /// as the series gives it (for the exact tables) or as given (normalised). m in
-    /// 2..largest(), k in 0..borderCells(m) - 1.
-    double cellProbability(int m, int k) const {
-        return law_[lawStart(m) + static_cast<std::size_t>(k)];
-    }
 
     /// Number of border cells that a jump of half-side m can land on: 8m - 4.
     static constexpr int borderCells(int m) { return 8 * m - 4; }
@@ -80,10 +67,6 @@ class ExitTables {
         const std::uint32_t pick = (t - static_cast<double>(i) < e.keep) ? e.ownBits : e.otherBits;
         return unpack(pick);
     }
-
-    /// The probability with which sample() gives the border cell `cell` of the square of
-    /// half-side m, recovered from the alias table (for tests).
-    double sampledProbability(int m, ExitCell cell) const;
 
     /// The border cell number `k` in 0..borderCells(m) - 1 of the square of half-side m: sides
     /// x = m, x = -m, y = m, y = -m in turn, j rising along each.
@@ -109,14 +92,11 @@ class ExitTables {
         double cells = 0.0;     ///< count as a double
     };
 
-    static std::size_t lawStart(int m) {
-        // Laws for m = 2, 3, ... one after another: m's starts after sum(8k - 4, 2 <= k < m).
-        return static_cast<std::size_t>(4 * m * (m - 2));
-    }
-    void build(const std::vector<std::vector<double>>& borderLaws);
+    /// The alias table of the square of half-side m from its border law (in the order of
+    /// borderCell(), 8m - 4 probabilities summing to 1 up to round-off).
+    void addSquare(int m, const std::vector<double>& law);
 
     int largest_ = 1;
-    std::vector<double> law_;
     std::vector<Square> squares_;
     std::vector<AliasEntry> alias_;
 };

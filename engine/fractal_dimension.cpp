@@ -6,6 +6,7 @@
 
 #include "box_counter.h"
 #include "conversions.h"
+#include "growth.h"
 
 namespace dla {
 
@@ -106,7 +107,7 @@ class DirectBoxSampler {
 
 std::vector<std::int16_t> boxSides(std::int32_t systemSize) {
     std::vector<std::int16_t> sides;
-    if (systemSize < kSmallestMeasurableSize || systemSize > 1000) return sides;
+    if (systemSize < kSmallestMeasurableSize || systemSize > kLargestSystemSize) return sides;
     const std::int16_t step = firstSide(systemSize);
     const double limit = std::floor(systemSize / 2.0);
     std::int16_t side = step;
@@ -155,9 +156,11 @@ std::optional<DimensionEstimate> Dimensão_Fractal(std::int32_t SystemSize, cons
         toolkit.messageBox(kEstimateRefusal, MessageStyle::Exclamation);
         return std::nullopt;
     };
-    // Above 1000 boxes would reach beyond the Lattice; on an empty Lattice (an estimate started
-    // before the very first run has placed its seed) no box could ever be accepted.
-    if (n < kSmallestMeasurableSize || n > 1000 || lattice.occupiedCount() == 0) return refuse();
+    // Above the largest size a run takes, boxes would reach beyond the Lattice; on an empty Lattice
+    // (an estimate started before the very first run has placed its seed) no box could ever be
+    // accepted.
+    if (n < kSmallestMeasurableSize || n > kLargestSystemSize || lattice.occupiedCount() == 0)
+        return refuse();
 
     const std::vector<std::int16_t> sides = boxSides(n);
     const double halfN = n / 2.0;
@@ -209,7 +212,5 @@ std::optional<DimensionEstimate> Dimensão_Fractal(std::int32_t SystemSize, cons
 
 template std::optional<DimensionEstimate> Dimensão_Fractal<FastGenerator>(
     std::int32_t, const Lattice&, RandomSource<FastGenerator>&, Toolkit&);
-template std::optional<DimensionEstimate> Dimensão_Fractal<ScriptedGenerator>(
-    std::int32_t, const Lattice&, RandomSource<ScriptedGenerator>&, Toolkit&);
 
 }  // namespace dla

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <stdexcept>
 
 namespace dla {
 
@@ -60,30 +59,12 @@ FastGenerator FastGenerator::seeded(std::uint64_t seed) {
 }
 
 void FastGenerator::reseed() {
-    ++reseeds_;
     if (seed_) {
         streamBase_.jump();
     } else {
         streamBase_.seedWith(clockSeed());
     }
     engine_ = streamBase_;
-}
-
-ScriptedGenerator::ScriptedGenerator(std::vector<double> script,
-                                     std::optional<std::uint64_t> fallbackSeed)
-    : script_(std::move(script)) {
-    if (fallbackSeed) fallback_ = FastGenerator::seeded(*fallbackSeed);
-}
-
-double ScriptedGenerator::draw() {
-    const std::size_t index = draws_++;
-    if (index < script_.size()) return script_[index];
-    if (!fallback_) throw std::out_of_range("scripted generator ran out of values");
-    return fallback_->draw();
-}
-
-void ScriptedGenerator::reseed() {
-    ++reseeds_;
 }
 
 }  // namespace dla

@@ -4,7 +4,6 @@
 #include <concepts>
 #include <cstdint>
 #include <optional>
-#include <vector>
 
 /// Uniform generators that the shuffled random source draws from. Each gives deviates in
 /// [0, 1) through draw() and starts a new stream through reseed(), which the source calls on
@@ -61,39 +60,11 @@ class FastGenerator {
     double draw() { return toUnitInterval(engine_.next()); }
     void reseed();
 
-    /// The seed of a seeded generator; empty when clock-seeded.
-    std::optional<std::uint64_t> seed() const { return seed_; }
-    /// How many times reseed() has run.
-    std::uint64_t reseedCount() const { return reseeds_; }
-
   private:
     explicit FastGenerator(std::optional<std::uint64_t> seed);
     Xoshiro256Plus engine_;
     Xoshiro256Plus streamBase_;
     std::optional<std::uint64_t> seed_;
-    std::uint64_t reseeds_ = 0;
-};
-
-/// A scripted generator for tests: returns the given values in order, then (if a fallback seed
-/// was given) continues with a seeded FastGenerator; a script that runs out without a fallback
-/// throws std::out_of_range. Reseeding does not disturb the script, so a scripted sequence reads
-/// straight through re-initialisations.
-class ScriptedGenerator {
-  public:
-    explicit ScriptedGenerator(std::vector<double> script,
-                               std::optional<std::uint64_t> fallbackSeed = std::nullopt);
-
-    double draw();
-    void reseed();
-
-    std::size_t drawCount() const { return draws_; }
-    std::size_t reseedCount() const { return reseeds_; }
-
-  private:
-    std::vector<double> script_;
-    std::optional<FastGenerator> fallback_;
-    std::size_t draws_ = 0;
-    std::size_t reseeds_ = 0;
 };
 
 }  // namespace dla

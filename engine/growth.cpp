@@ -21,7 +21,7 @@ GrowthResult Gerar_DLA(std::int32_t SystemSize, Lattice& lattice, RandomSource<G
         throw std::invalid_argument("system size outside the range a run can take");
     }
     // Throws std::invalid_argument for a largest jump outside 1..64, before anything is touched.
-    std::optional<JumpWalker> jumper;
+    std::optional<JumpWalker<>> jumper;
     if (options.walk == Walk::Jump) jumper.emplace(options.largestJump);
     const double pi = std::atan(1.0) * 4.0;
     GrowthResult result;
@@ -75,8 +75,5 @@ GrowthResult Gerar_DLA(std::int32_t SystemSize, Lattice& lattice, RandomSource<G
 
 template GrowthResult Gerar_DLA<FastGenerator>(std::int32_t, Lattice&, RandomSource<FastGenerator>&,
                                                Toolkit&, const GrowthOptions&);
-template GrowthResult Gerar_DLA<ScriptedGenerator>(std::int32_t, Lattice&,
-                                                   RandomSource<ScriptedGenerator>&, Toolkit&,
-                                                   const GrowthOptions&);
 
 }  // namespace dla

@@ -61,8 +61,5 @@ std::int16_t halfSideFor(std::int32_t systemSize);
 extern template GrowthResult Gerar_DLA<FastGenerator>(std::int32_t, Lattice&,
                                                       RandomSource<FastGenerator>&, Toolkit&,
                                                       const GrowthOptions&);
-extern template GrowthResult Gerar_DLA<ScriptedGenerator>(std::int32_t, Lattice&,
-                                                          RandomSource<ScriptedGenerator>&,
-                                                          Toolkit&, const GrowthOptions&);
 
 }  // namespace dla

@@ -2,23 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <stdexcept>
 
 namespace dla {
 
-JumpWalker::JumpWalker(int largest, const ExitTables& tables, JumpFault fault)
-    : largest_(largest), tables_(&tables), fault_(fault), map_(largest) {
-    if (largest < 1 || largest > tables.largest()) {
-        throw std::invalid_argument("largest jump outside the exit tables");
-    }
-}
-
-int JumpWalker::jumpSize(const Lattice& lattice, int x, int y) {
-    map_.sync(lattice);
-    return limit(map_.bound(x, y), x, y, killBound(lattice));
-}
-
-int JumpWalker::killLimit(int a, int b, std::int64_t kill) {
+int ExactJumpRule::killLimit(int a, int b, std::int64_t kill) {
     // The far corner (a + k, b + k) stays inside while 2k^2 + 2(a + b)k + a^2 + b^2 <= kill; the
     // root in double precision is then corrected in exact integers.
     const auto fits = [&](std::int64_t k) { return (a + k) * (a + k) + (b + k) * (b + k) <= kill; };
@@ -33,23 +20,6 @@ int JumpWalker::killLimit(int a, int b, std::int64_t kill) {
     while (k > 0 && !fits(k)) --k;
     while (k < kFar && fits(k + 1)) ++k;
     return static_cast<int>(k) + 1;
-}
-
-int JumpWalker::faultyLimit(int fromMap, int x, int y, std::int64_t kill) const {
-    const int a = std::abs(x), b = std::abs(y);
-    const int edge = Lattice::kExtent - std::max(a, b);
-    const int safe = std::min({fromMap, edge, killLimit(a, b, kill)});
-    switch (fault_) {
-        case JumpFault::KillCircleIgnored:
-            return std::min(fromMap, edge);
-        case JumpFault::KillLimitOneTooLarge:
-            return std::min({fromMap, edge, killLimit(a, b, kill) + 1});
-        case JumpFault::OneTooLarge:
-            return std::min({safe + 1, largest_, edge});
-        case JumpFault::None:
-            break;
-    }
-    return safe;
 }
 
 }  // namespace dla

@@ -1,10 +1,21 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 namespace dla {
+
+/// One lattice step in an axis direction.
+struct Step {
+    int dx = 0;
+    int dy = 0;
+};
+
+/// The four steps of a walker, in the order of the direction k = floor(4u) that a deviate u
+/// picks: x + 1, x - 1, y + 1, y - 1. They are also the four neighbours of a cell.
+inline constexpr std::array<Step, 4> kSteps{{{+1, 0}, {-1, 0}, {0, +1}, {0, -1}}};
 
 /// The occupancy grid: 2001 x 2001 cells, both indices from -1000 to 1000, x (the first index)
 /// across and y down. A cell reads 0 when empty and -1 when occupied.

@@ -51,8 +51,6 @@ class RandomSource {
     }
 
     const ShuffleTable& table() const { return table_; }
-    G& generator() { return generator_; }
-    const G& generator() const { return generator_; }
 
   private:
     void reinitialise() {

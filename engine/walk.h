@@ -47,9 +47,13 @@ inline std::int16_t launchRadiusAfter(std::int16_t launchRadius, Site site) {
     return launchRadius;
 }
 
-/// Index changes of a single step, by direction k = floor(4u): x + 1, x - 1, y + 1, y - 1.
-inline constexpr std::array<std::ptrdiff_t, 4> kStepMove{+1, -1, +Lattice::kStride,
-                                                         -Lattice::kStride};
+/// The Lattice::index change of each of the kSteps.
+inline constexpr std::array<std::ptrdiff_t, 4> kStepMove = [] {
+    std::array<std::ptrdiff_t, 4> move{};
+    for (std::size_t k = 0; k < move.size(); ++k)
+        move[k] = kSteps[k].dx + static_cast<std::ptrdiff_t>(kSteps[k].dy) * Lattice::kStride;
+    return move;
+}();
 
 /// The direction k = floor(4u) of a single step for the deviate u in [0, 1). The mask only keeps
 /// a table read inside for a generator that strays from [0, 1), which the platform generator
