@@ -2,15 +2,12 @@
 
 #include <cmath>
 #include <cstdint>
-#include <optional>
 #include <vector>
 
-#include "fractal_dimension.h"
 #include "growth.h"
 
-/// A plain transcription of the growth and of the estimate: 16-bit cells, a square root per step,
-/// a branch on the direction, boxes counted cell by cell. The engine must reproduce it exactly on
-/// the same draws.
+/// A plain transcription of the growth: 16-bit cells, a square root per step, a branch on the
+/// direction. The engine must reproduce it exactly on the same draws.
 namespace dla::reference {
 
 struct PlainLattice {
@@ -82,42 +79,6 @@ GrowthResult gerarDla(std::int32_t n, PlainLattice& lattice, Random& random, Too
     }
     result.finished = true;
     return result;
-}
-
-template <class Random>
-DimensionEstimate dimensaoFractal(std::int32_t n, PlainLattice& lattice, Random& random) {
-    const double pi = 4.0 * std::atan(1.0);
-    (void)random.Random(-1);
-    DimensionEstimate estimate;
-    const auto l0 = static_cast<std::int16_t>(std::floor(5.0 / 100.0 * n));
-    double m0 = 0.0, sx = 0.0, sy = 0.0, sxx = 0.0, sxy = 0.0;
-    for (auto l = l0; std::floor(n / 2.0) > l || l == l0; l = static_cast<std::int16_t>(l + l0)) {
-        double total = 0.0;
-        for (int k = 1; k <= 1000; ++k) {
-            std::int16_t x0, y0;
-            do {
-                ++estimate.draws;
-                x0 = static_cast<std::int16_t>(
-                    std::floor(n / 2.0 * std::cos(random.Random(0) * 2.0 * pi)));
-                y0 = static_cast<std::int16_t>(
-                    std::floor(n / 2.0 * std::cos(random.Random(0) * 2.0 * pi)));
-            } while (lattice(static_cast<int>(std::nearbyint(x0 + l / 2.0)),
-                             static_cast<int>(std::nearbyint(y0 + l / 2.0))) != -1);
-            for (int i = x0; i <= x0 + l - 1; ++i)
-                for (int j = y0; j <= y0 + l - 1; ++j) total += lattice(i, j) != 0;
-        }
-        if (l == l0) m0 = total / 1000;
-        const FitPoint p{l, total / 1000, std::log(static_cast<double>(l) / l0),
-                         std::log(total / 1000 / m0)};
-        estimate.points.push_back(p);
-        sxy += p.y * p.x;
-        sxx += p.x * p.x;
-        sy += p.y;
-        sx += p.x;
-    }
-    const auto count = static_cast<double>(estimate.points.size());
-    estimate.dimension = (count * sxy - sx * sy) / (count * sxx - sx * sx);
-    return estimate;
 }
 
 }  // namespace dla::reference

@@ -14,49 +14,31 @@ class RecordingToolkit final : public Toolkit {
   public:
     enum class Kind { Status, Yield, Plot, Message };
     struct Call {
-        Kind kind = Kind::Yield;
+        Kind kind;
         std::string text;  ///< status or message text
-        int a = 0, b = 0;  ///< plotted site
-        Rgb colour = {};
-        MessageStyle style = MessageStyle::None;
+        int a, b;          ///< plotted site
+        Rgb colour;
+        MessageStyle style;
         friend bool operator==(const Call&, const Call&) = default;
     };
-
     std::vector<Call> calls;
     std::function<bool()> onYield;
     std::string separator = ".";
 
-    void setStatusText(std::string_view text) override { log(Kind::Status, text); }
+    void setStatusText(std::string_view text) override {
+        calls.push_back({Kind::Status, std::string(text), 0, 0, {}, MessageStyle::None});
+    }
     bool yield() override {
-        log(Kind::Yield);
+        calls.push_back({Kind::Yield, {}, 0, 0, {}, MessageStyle::None});
         return !onYield || onYield();
     }
     void retangulo(std::int16_t a, std::int16_t b, Rgb cor) override {
-        log(Kind::Plot, {}, a, b, cor);
+        calls.push_back({Kind::Plot, {}, a, b, cor, MessageStyle::None});
     }
     void messageBox(std::string_view text, MessageStyle style) override {
-        log(Kind::Message, text, 0, 0, {}, style);
+        calls.push_back({Kind::Message, std::string(text), 0, 0, {}, style});
     }
     std::string decimalSeparator() const override { return separator; }
-
-    std::vector<std::string> messages() const {
-        std::vector<std::string> out;
-        for (const Call& c : calls)
-            if (c.kind == Kind::Message) out.push_back(c.text);
-        return out;
-    }
-
-  private:
-    void log(Kind kind, std::string_view text = {}, int a = 0, int b = 0, Rgb colour = {},
-             MessageStyle style = MessageStyle::None) {
-        Call& c = calls.emplace_back();
-        c.kind = kind;
-        c.text = text;
-        c.a = a;
-        c.b = b;
-        c.colour = colour;
-        c.style = style;
-    }
 };
 
 }  // namespace dla::test

@@ -25,20 +25,4 @@ class ScriptedGenerator {
     std::shared_ptr<Script> script_;
 };
 
-/// A script whose re-initialising call and the calls after it return `outputs` in order: each
-/// call selects entry 1 (a selecting draw of 0), which the call before refilled.
-inline std::shared_ptr<Script> scriptReturning(const std::vector<double>& outputs) {
-    auto script = std::make_shared<Script>();
-    std::vector<double>& d = script->values;
-    d.assign(97, 0.0);  // warm-up
-    d.push_back(outputs.at(0));
-    d.insert(d.end(), 96, 0.5);
-    d.push_back(0.0);  // y, replaced at once
-    for (std::size_t i = 1; i <= outputs.size(); ++i) {
-        d.push_back(0.0);
-        d.push_back(i < outputs.size() ? outputs[i] : 0.5);
-    }
-    return script;
-}
-
 }  // namespace dla::test
