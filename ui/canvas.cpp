@@ -10,7 +10,6 @@ namespace dla {
 namespace {
 
 constexpr int kBorderWidth = 2;
-constexpr float kTwipsPerPixel = 15.0f;
 // Below this radius in pixels a disc is drawn as a small square.
 constexpr double kSmallRadius = 1.5;
 
@@ -50,8 +49,8 @@ void Canvas::ensureImageSize() {
     image_ = QImage(size, QImage::Format_RGB32);
     image_.setDevicePixelRatio(ratio);
     image_.fill(palette().color(QPalette::Window));
-    scaleWidth_ = static_cast<float>(contentsRect().width()) * kTwipsPerPixel;
-    scaleHeight_ = static_cast<float>(contentsRect().height()) * kTwipsPerPixel;
+    scaleWidth_ = static_cast<float>(contentsRect().width() * kTwipsPerPixel);
+    scaleHeight_ = static_cast<float>(contentsRect().height() * kTwipsPerPixel);
 }
 
 // The image comes first, so that making it cannot overwrite the scale with its default.

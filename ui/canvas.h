@@ -7,13 +7,17 @@
 
 namespace dla {
 
+/// Twips (1/1440 inch) to a pixel at 96 dots per inch: the unit in which the window is laid out,
+/// and a canvas's scale before one is set.
+inline constexpr int kTwipsPerPixel = 15;
+
 /// The picture box `Tela`: a drawing area with a logical coordinate system whose origin is the
 /// top-left corner, x growing to the right and y downward, spanning scaleWidth() by
 /// scaleHeight() units. The picture lives in a backing image, so it survives the window being
 /// covered and uncovered, and each drawing operation repaints only the pixels it changed.
 ///
 /// A sunken 2-pixel border surrounds the drawing area; before anything is drawn the area shows
-/// the window's background colour, and its scale is its size in twips (15 per pixel).
+/// the window's background colour, and its scale is its size in twips.
 class Canvas : public QFrame {
     Q_OBJECT
 

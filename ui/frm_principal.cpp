@@ -27,8 +27,6 @@ namespace dla {
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
-
 struct TwipRect {
     int left, top, width, height;
 };
@@ -221,7 +219,7 @@ void FRMPrincipal::applyWindowFont() {
         {CMDExecutar->text(), buttonTextRoom(*CMDExecutar)},
         {CMDLxM->text(), buttonTextRoom(*CMDLxM)},
         {LBLN->text(), LBLN->contentsRect().size()},
-        {QStringLiteral("1000"), lineEditTextRoom(*TXTN)},
+        {QString::number(kLargestSystemSize), lineEditTextRoom(*TXTN)},
         {QStringLiteral("Iniciando..."), lineEditTextRoom(*TXTPercentual)},
     };
     setFont(chooseWindowFont(captions));
@@ -234,9 +232,13 @@ void FRMPrincipal::applyWindowFont() {
     TXTInforme->setFont(information);
 }
 
+void FRMPrincipal::initialiseRandomSource(RandomSource<FastGenerator>& random) {
+    (void)random.Random(-1);
+}
+
 void FRMPrincipal::Form_Load() {
     SystemSize = 1;
-    (void)random_.Random(-1);
+    initialiseRandomSource(random_);
 }
 
 void FRMPrincipal::TXTN_KeyPress(std::int16_t& KeyAscii) {
@@ -244,6 +246,7 @@ void FRMPrincipal::TXTN_KeyPress(std::int16_t& KeyAscii) {
 }
 
 void FRMPrincipal::CMDexecutar_Click() {
+    if (runDepth_ >= kMostNestedRuns) return;
     const SizeReading reading = readSystemSize(TXTN->text());
     switch (reading.verdict) {
         case SizeReading::Verdict::NotANumber:
@@ -275,7 +278,8 @@ void FRMPrincipal::CMDLxM_Click() {
 void FRMPrincipal::retangulo(std::int16_t a, std::int16_t b, Rgb cor) {
     Tela->setFillStyle(Canvas::kSolid);
     Tela->setFillColour(toQRgb(cor));
-    // N is at most 1000 (the run command's limit), so 2N and the sums stay small and whole.
+    // N is at most kLargestSystemSize (the run command's limit), so 2N and the sums stay small
+    // and whole.
     const double halfExtent = static_cast<double>(2 * SystemSize) / 2.0;
     const auto aMinus1 = static_cast<std::int16_t>(a - 1);
     const auto bMinus1 = static_cast<std::int16_t>(b - 1);
@@ -289,7 +293,6 @@ void FRMPrincipal::setStatusText(const QString& text) {
 }
 
 bool FRMPrincipal::yieldToEvents() {
-    emit yielding();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     clearVectorState();
     return !closing_;

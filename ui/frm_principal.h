@@ -39,12 +39,24 @@ inline constexpr char16_t kSizeTooLargeMessage[] =
 /// Everything runs on the GUI thread. A run hands control to the event loop after every stuck
 /// particle, and nothing is disabled meanwhile: a click on "Executar" during a run starts a
 /// nested run that clears the Lattice and regrows it (the outer run then resumes on what the
-/// nested one left), and "Dimensão Fractal" measures the aggregate as grown so far. Closing the
-/// window makes every yield answer "stop", so all runs in progress unwind at once.
+/// nested one left), and "Dimensão Fractal" measures the aggregate as grown so far. Nested runs
+/// share the one stack, so at most kMostNestedRuns are in progress at once: a press of
+/// "Executar" beyond that is ignored, until one of them returns. Closing the window makes every
+/// yield answer "stop", so all runs in progress unwind at once.
 class FRMPrincipal : public QWidget {
     Q_OBJECT
 
   public:
+    /// Runs in progress at most, the outermost one counted. Holding the space bar on the focused
+    /// button presses it at the keyboard's repeat rate, and every press would nest a run:
+    /// thousands of them overflow the stack. Eight is more than anyone nests on purpose.
+    static constexpr int kMostNestedRuns = 8;
+
+    /// What `Form_Load` does to the random source: one re-initialisation, its result dropped. A
+    /// window made with a seeded generator grows on its first run what a headless run grows from
+    /// the same seed after this step.
+    static void initialiseRandomSource(RandomSource<FastGenerator>& random);
+
     /// Draws its deviates from a clock-seeded generator, as the program does.
     explicit FRMPrincipal(QWidget* parent = nullptr);
     /// Draws from `generator` (a seeded one makes runs repeatable, for tests and benchmarks).
@@ -67,11 +79,6 @@ class FRMPrincipal : public QWidget {
     /// The system size N: 1 after load and after a refused size, else the last accepted one.
     std::int32_t systemSize() const { return SystemSize; }
     const dla::Lattice& lattice() const { return Lattice; }
-    const ShuffleTable& shuffleTable() const { return random_.table(); }
-    /// True from the moment the window is closed.
-    bool isClosing() const { return closing_; }
-    /// Runs in progress, nested ones counted.
-    int runDepth() const { return runDepth_; }
 
     // The toolkit operations that the engine reaches through QtToolkit.
     void setStatusText(const QString& text);
@@ -80,16 +87,12 @@ class FRMPrincipal : public QWidget {
     /// Modal box with the application's title, one OK button and the icon of `style`.
     void showMessage(const QString& text, MessageStyle style);
 
-  signals:
-    /// Emitted at each yield of a run, before the pending events run: lets tests act at a
-    /// chosen point of a run as a user event would.
-    void yielding();
-
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    friend class FRMPrincipalProbe;  // the window's tests read the run state through it
     void createControls();
     void applyWindowFont();
 
@@ -98,7 +101,7 @@ class FRMPrincipal : public QWidget {
     QtToolkit toolkit_{*this};
     RandomSource<FastGenerator> random_;
     bool closing_ = false;
-    int runDepth_ = 0;
+    int runDepth_ = 0;  ///< runs in progress, nested ones counted
 
     // The controls, in tab order; each also carries its name as its Qt object name.
     QPushButton* CMDExecutar = nullptr;

@@ -10,14 +10,14 @@ SizeReading readSystemSize(const QString& text) {
     for (const QChar c : digits) {
         if (c < u'0' || c > u'9') return {};
     }
-    while (digits.size() > 1 && digits.front() == u'0') digits = digits.mid(1);
-    // Four significant digits hold every accepted size; more can only be too large, and must not
-    // be converted, since they may not fit any integer type.
-    if (digits.size() > 4) return {Verdict::TooLarge, 0};
+    // Read digit by digit and stopped as soon as it passes the limit, the value never
+    // overflows, however many digits there are.
     std::int32_t value = 0;
-    for (const QChar c : digits) value = value * 10 + (c.unicode() - u'0');
+    for (const QChar c : digits) {
+        value = value * 10 + (c.unicode() - u'0');
+        if (value > kLargestSystemSize) return {Verdict::TooLarge, 0};
+    }
     if (value == 0) return {};
-    if (value > kLargestAcceptedSize) return {Verdict::TooLarge, 0};
     return {Verdict::Accepted, value};
 }
 
