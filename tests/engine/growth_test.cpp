@@ -12,9 +12,18 @@
 #include "walk.h"
 
 namespace dla {
+
+void PrintTo(Walk walk, std::ostream* os) {
+    *os << (walk == Walk::Jump ? "jump" : "literal");
+}
+
 namespace {
 
 using test::RecordingToolkit;
+
+std::string walkName(const ::testing::TestParamInfo<Walk>& info) {
+    return info.param == Walk::Jump ? "Jump" : "Literal";
+}
 
 // The walk tests sqrt(x^2 + y^2) > 2R as x^2 + y^2 > 4R^2: the two agree around every 4R^2.
 TEST(LiteralWalkTest, IntegerKillTestEqualsTheSquareRootTest) {
@@ -61,7 +70,8 @@ TEST_P(NestedRuns, GrowAsAloneAndLeaveTheOuterRunConsistent) {
     EXPECT_TRUE(messages[1].starts_with("Dimensão Fractal = "));
 }
 
-INSTANTIATE_TEST_SUITE_P(Walkers, NestedRuns, ::testing::Values(Walk::Literal, Walk::Jump));
+INSTANTIATE_TEST_SUITE_P(Walkers, NestedRuns, ::testing::Values(Walk::Literal, Walk::Jump),
+                         walkName);
 
 // The engine against the plain transcription on the same draws: the same toolkit calls, the same
 // Lattice, the same draws used. The jump walker held to single steps is the literal walk.
@@ -122,7 +132,8 @@ TEST_P(GrowthLongTest, LargestRunStaysInsideTheLattice) {
                      lattice.isOccupied(i, -1000) || lattice.isOccupied(-1000, i));
 }
 
-INSTANTIATE_TEST_SUITE_P(Walkers, GrowthLongTest, ::testing::Values(Walk::Literal, Walk::Jump));
+INSTANTIATE_TEST_SUITE_P(Walkers, GrowthLongTest, ::testing::Values(Walk::Literal, Walk::Jump),
+                         walkName);
 
 }  // namespace
 }  // namespace dla
