@@ -72,5 +72,19 @@ void BM_Estimate(benchmark::State& state) {
 }
 BENCHMARK(BM_Estimate)->Arg(200)->Arg(1000)->Unit(benchmark::kMillisecond);
 
+// The worst case: a Lattice holding only the seed, where the estimate rejects kRejectedDrawLimit
+// box corners and then draws every remaining box directly.
+void BM_EstimateSeedOnly(benchmark::State& state) {
+    SilentToolkit toolkit;
+    Lattice lattice;
+    lattice.occupy(0, 0);
+    RandomSource source(FastGenerator::seeded(5), toolkit);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(
+            Dimensão_Fractal(static_cast<std::int32_t>(state.range(0)), lattice, source, toolkit));
+    }
+}
+BENCHMARK(BM_EstimateSeedOnly)->Arg(100)->Arg(1000)->Iterations(3)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 }  // namespace dla
