@@ -160,10 +160,10 @@ double outcomeScore(const Scene& s, std::int64_t na, const Walker& a, std::int64
     return std::max(std::fabs(chiScore), std::fabs(lostScore));
 }
 
-// Particles, final R, radius of gyration and (from N = 200) the estimated dimension of seeded
-// runs with either walk, each compared through the Welch score of its means.
+// Particles, final R and (from N = 200) the estimated dimension of seeded runs with either walk,
+// each compared through the Welch score of its means.
 double runsScore(std::int32_t n, std::int64_t runs, Walk tested) {
-    std::vector<double> values[2][4];  // [literal, tested][statistic]
+    std::vector<double> values[2][3];  // [literal, tested][statistic]
     for (int w = 0; w < 2; ++w) {
         SilentToolkit toolkit;
         Lattice lattice;
@@ -172,21 +172,14 @@ double runsScore(std::int32_t n, std::int64_t runs, Walk tested) {
                 FastGenerator::seeded(static_cast<std::uint64_t>(w * 500'000 + i + 1)), toolkit);
             const GrowthResult run =
                 Gerar_DLA(n, lattice, source, toolkit, {w ? tested : Walk::Literal});
-            double count = 0, sx = 0, sy = 0, sr = 0;
-            for (int y = -run.launchRadius; y <= run.launchRadius; ++y)
-                for (int x = -run.launchRadius; x <= run.launchRadius; ++x)
-                    if (lattice.isOccupied(x, y)) {
-                        count += 1, sx += x, sy += y, sr += x * x + y * y;
-                    }
             values[w][0].push_back(static_cast<double>(run.particles));
             values[w][1].push_back(run.launchRadius);
-            values[w][2].push_back(std::sqrt(sr / count - (sx * sx + sy * sy) / (count * count)));
             if (n >= 200)
-                values[w][3].push_back(Dimensão_Fractal(n, lattice, source, toolkit)->dimension);
+                values[w][2].push_back(Dimensão_Fractal(n, lattice, source, toolkit)->dimension);
         }
     }
     double worst = 0;
-    for (int c = 0; c < (n >= 200 ? 4 : 3); ++c) {
+    for (int c = 0; c < (n >= 200 ? 3 : 2); ++c) {
         double mean[2], variance[2];
         for (int w = 0; w < 2; ++w) {
             const auto& v = values[w][c];
