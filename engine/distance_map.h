@@ -18,11 +18,10 @@ namespace dla {
 /// - coarse: one byte per block of kBlock x kBlock cells (blocks aligned at x, y = -1000), the
 ///   least min(D, cap) over the block's cells.
 /// bound() reads the coarse layer, small enough to stay in cache, and the fine one only close to
-/// the aggregate, where the coarse value is below a threshold (cap + 1 when cap <= kFineCap,
-/// else kFineCap - kBlock + 1); there the fine value is exact (D < threshold + kBlock - 1 <=
-/// fineCap). So bound() is always <= min(D, cap), equal to
-/// it near the aggregate, and at most kBlock - 1 below it elsewhere; it is 0 exactly on the
-/// cells with an occupied neighbour.
+/// the aggregate, where the coarse value is below a threshold (cap + 1 when cap <= kFineCap, else
+/// kFineCap - kBlock + 1); there the fine value is exact (D < threshold + kBlock - 1 <= fineCap).
+/// So bound() is always <= min(D, cap), equal to it near the aggregate, and at most kBlock - 1
+/// below it elsewhere; it is 0 exactly on the cells with an occupied neighbour.
 ///
 /// The map follows one Lattice: addOccupied() updates both layers after each newly occupied
 /// cell (about (2 fineCap + 1)^2 + (2 cap / kBlock + 5)^2 byte operations); any other change (a

@@ -40,12 +40,9 @@ class DirectBoxSampler {
     // Corner coordinates floor(-h)..floor(h); occupied cells in the window the boxes can reach.
     DirectBoxSampler(const Lattice& lattice, double halfN, int reach)
         : low_(static_cast<int>(std::floor(-halfN))), high_(static_cast<int>(std::floor(halfN))) {
-        for (int k = low_; k <= high_; ++k) {
-            const auto acosOf = [halfN](int v) {
-                return std::acos(std::clamp(v / halfN, -1.0, 1.0));
-            };
+        const auto acosOf = [halfN](int v) { return std::acos(std::clamp(v / halfN, -1.0, 1.0)); };
+        for (int k = low_; k <= high_; ++k)
             law_.push_back((acosOf(k) - acosOf(k + 1)) / std::acos(-1.0));
-        }
         for (int y = low_; y <= reach; ++y)
             for (int x = low_; x <= reach; ++x)
                 if (lattice.isOccupied(x, y)) occupied_.push_back({x, y});

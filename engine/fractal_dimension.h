@@ -41,14 +41,13 @@ inline constexpr std::int32_t kSmallestMeasurableSize = 100;
 /// limit keeps every estimate within about a second.
 inline constexpr std::int64_t kRejectedDrawLimit = 5'000'000;
 
-/// `Dimensão_Fractal`: re-initialises `random`, then for N = `SystemSize` >= 100 measures the
-/// mean mass of 1000 boxes of side L (around an occupied test cell) for L = L0, 2 L0, ... below
-/// N div 2 (L0 = N div 20), fits ln M against ln L and shows "Dimensão Fractal = " and the slope
-/// in an information box. Below 100, above kLargestSystemSize, or on a Lattice where no occupied
-/// cell can be a test cell (an empty one: the estimate started before the very first run placed its
-/// seed), shows the exclamation box kEstimateRefusal instead and returns nothing. Every side is
-/// fitted, also the eleventh that some N between 112 and 179 give. Never yields; reads the Lattice
-/// only.
+/// `Dimensão_Fractal`: re-initialises `random`, then for N = `SystemSize` >= 100 measures the mean
+/// mass of 1000 boxes of side L (around an occupied test cell) for L = L0, 2 L0, ... below N div 2
+/// (L0 = N div 20), fits ln M against ln L and shows "Dimensão Fractal = " and the slope in an
+/// information box. Below 100, above kLargestSystemSize, or on a Lattice where no occupied cell can
+/// be a test cell (an empty one: the estimate started before the very first run placed its seed),
+/// shows the exclamation box kEstimateRefusal instead and returns nothing. Every side is fitted,
+/// also the eleventh that some N between 112 and 179 give. Never yields; reads the Lattice only.
 ///
 /// Box corners are drawn until one is accepted, as the estimate is defined, until
 /// kRejectedDrawLimit corners have been rejected; from then on each box is drawn directly from

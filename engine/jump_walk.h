@@ -42,16 +42,16 @@ struct ExactJumpRule {
 /// step (killed beyond 2R, dropped on the outermost ring, stuck next to an occupied cell). Where
 /// no such square with m >= 2 exists it takes a single step, with the very rule of walkLiteral().
 ///
-/// The size m is the least of three bounds (`Rule`, ExactJumpRule): the DistanceMap's bound on
-/// the distance to the nearest cell with an occupied neighbour (capped at the largest jump; exact
-/// near the aggregate, at most DistanceMap::kBlock - 1 short of it elsewhere, never above it),
-/// the exact integer limit that keeps the square's far corner inside the kill disc, and the
-/// distance to the Lattice's outermost ring. A square smaller than the largest safe one changes
-/// the speed, never the law. The landing cell comes from `Exits` (ExitTables). The walker keeps the
-/// map in step with the Lattice: noteOccupied() after every particle that sticks, and a rebuild
-/// whenever the Lattice's version shows any other change (a nested run). After a move the landing
-/// tests come from exact integers and the map (0 there is exactly "has an occupied neighbour"), not
-/// from the Lattice's flags.
+/// The size m is the least of three bounds (`Rule`, ExactJumpRule): the DistanceMap's bound on the
+/// distance to the nearest cell with an occupied neighbour (capped at the largest jump; exact near
+/// the aggregate, at most DistanceMap::kBlock - 1 short of it elsewhere, never above it), the exact
+/// integer limit that keeps the square's far corner inside the kill disc, and the distance to the
+/// Lattice's outermost ring. A square smaller than the largest safe one changes the speed, never
+/// the law. The landing cell comes from `Exits` (ExitTables). The walker keeps the map in step with
+/// the Lattice: noteOccupied() after every particle that sticks, and a rebuild whenever the
+/// Lattice's version shows any other change (a nested run). After a move the landing tests come
+/// from exact integers and the map (0 there is exactly "has an occupied neighbour"), not from the
+/// Lattice's flags.
 template <class Rule = ExactJumpRule, class Exits = ExitTables>
 class JumpWalker {
   public:
