@@ -11,12 +11,20 @@
 namespace dla {
 namespace {
 
-TEST(EstimateTest, FourDecimalsWithTheUsersSeparator) {
-    for (const auto& [value, separator, text] : {std::tuple{1.71234, ".", "1.7123"},
-                                                 {-0.25, ".", "-0.2500"},
-                                                 {1.71236, ",", "1,7124"},
-                                                 {-0.00004, ",", "0,0000"},
-                                                 {12.5, "\u066B", "12\u066B5000"}})
+// The sides are the multiples of N div 20 below N div 2, so N = 100 stops at 45 and N = 1000 at
+// 450; the values are shown with four decimals and the user's separator.
+TEST(EstimateTest, SidesAndFormat) {
+    const std::tuple<int, int, std::size_t> sides[] = {
+        {100, 45, 9}, {102, 50, 10}, {112, 55, 11}, {999, 490, 10}, {1000, 450, 9}};
+    for (const auto& [n, last, count] : sides)
+        EXPECT_EQ(std::pair(int{boxSides(n).back()}, boxSides(n).size()), std::pair(last, count));
+    const std::tuple<double, const char*, const char*> formats[] = {
+        {1.71234, ".", "1.7123"},
+        {-0.25, ".", "-0.2500"},
+        {1.71236, ",", "1,7124"},
+        {-0.00004, ",", "0,0000"},
+        {12.5, "\u066B", "12\u066B5000"}};
+    for (const auto& [value, separator, text] : formats)
         EXPECT_EQ(formatFourDecimals(value, separator), text);
 }
 
