@@ -1,0 +1,60 @@
+// Runs on worker threads, handed on in order; also run under ThreadSanitizer.
+#include "runner.h"
+
+#include <gtest/gtest.h>
+
+namespace dla::cli {
+namespace {
+
+std::vector<RunRecord> collect(const std::vector<RunPlan>& plans, int threads) {
+    std::vector<RunRecord> records;
+    RunObserver observer;
+    observer.record = [&](RunRecord&& r) { records.push_back(std::move(r)); };
+    runAll(plans, {}, threads, observer);
+    return records;
+}
+
+TEST(Runner, ThreadsChangeNothingButTheTimings) {
+    Options o;
+    o.sizes = {20, 100};
+    o.runs = 15;  // more runs than the three workers may have ahead of the one handed on next
+    o.seed = 7;
+    const std::vector<RunPlan> plans = planRuns(o);
+    const std::vector<RunRecord> one = collect(plans, 1);
+    const std::vector<RunRecord> three = collect(plans, 3);
+    ASSERT_EQ(three.size(), plans.size());
+    for (std::size_t i = 0; i < plans.size(); ++i) {
+        EXPECT_EQ(three[i].plan.index, static_cast<std::int64_t>(i)) << "handed on in order";
+        EXPECT_EQ(one[i].growth.steps, three[i].growth.steps);
+        EXPECT_EQ(one[i].fit.has_value(), plans[i].size >= 100);
+        EXPECT_EQ(one[i].fit ? one[i].fit->slope : 0, three[i].fit ? three[i].fit->slope : 0);
+    }
+}
+
+TEST(Runner, OneRunIsTheEngineDrivenAsTheWindowDrivesIt) {
+    Lattice a, b;
+    const RunRecord r = runOne({0, 150, 42}, {}, a);
+    // One random source for the growth and then the estimate.
+    SilentToolkit toolkit;
+    RandomSource<FastGenerator> random(FastGenerator::seeded(42), toolkit);
+    EXPECT_EQ(r.growth.particles, Gerar_DLA(150, b, random, toolkit).particles);
+    EXPECT_EQ(a.hash(), b.hash());
+    EXPECT_EQ(r.arrivals.size(), static_cast<std::size_t>(r.sites));
+    EXPECT_EQ(r.estimate->dimension, Dimensão_Fractal(150, b, random, toolkit)->dimension);
+}
+
+TEST(Runner, FailureInARunOrInTheObserverStopsTheBatch) {
+    EXPECT_THROW(collect({{0, 100, 1}, {1, 5000, 2}, {2, 100, 3}}, 2), std::invalid_argument);
+    int seen = 0;
+    RunObserver observer;
+    observer.record = [&](RunRecord&&) {
+        ++seen;
+        throw std::runtime_error("disk full");
+    };
+    EXPECT_THROW(runAll({{0, 30, 1}, {1, 30, 2}, {2, 30, 3}, {3, 30, 4}}, {}, 2, observer),
+                 std::runtime_error);
+    EXPECT_EQ(seen, 1);
+}
+
+}  // namespace
+}  // namespace dla::cli
