@@ -99,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{kSmallRun, 1, "cannot write standard output: No space left on device",
                 stdoutToDevFull},
         Refused{{"--help"}, 1, "cannot write standard output", stdoutToDevFull},
-        Refused{kSmallRun, 1, "cannot write standard output: Bad file descriptor",
+        Refused{kFitRuns, 1, "cannot write standard output: Bad file descriptor",
                 [] { ::close(STDOUT_FILENO); }},
         Refused{kSmallRun, 1, "cannot write standard output: Broken pipe", stdoutWithoutReader},
         Refused{kFitRuns, 1, "cannot write 'f.csv': File too large", limit<RLIMIT_FSIZE, 4096>},
@@ -162,9 +162,13 @@ std::vector<Json> jsonLines(const std::string& text) {
 // The JSON lines, the fit file and a repeated run tell the same story to the last bit.
 TEST(Program, JsonReadsBackAsTheFitFileAndTheRepeatedRun) {
     test::ScratchFolder folder;
-    const test::Finished f = test::runProgram({"--size", "100,120", "--runs", "2", "--seed", "3",
-                                               "--json", "--fit", folder.file("f.csv")});
+    const test::Finished f = test::runProgram(
+        {"--size", "100,120", "--runs", "2", "--seed", "3", "--json", "--fit", folder.file("f.csv"),
+         "--image", folder.file("a.png"), "--plot", folder.file("p.svg")});
     ASSERT_EQ(f.exitCode, 0) << f.err;
+    EXPECT_EQ(folder.entries(),
+              (std::vector<std::string>{"a-1.png", "a-2.png", "a-3.png", "a-4.png", "f.csv",
+                                        "p-1.svg", "p-2.svg", "p-3.svg", "p-4.svg"}));
     const std::vector<Json> lines = jsonLines(f.out);
     ASSERT_EQ(lines.size(), 5u);
     std::vector<std::string> keys;
@@ -208,6 +212,19 @@ TEST(Program, JsonReadsBackAsTheFitFileAndTheRepeatedRun) {
             run->erase(varies);
     }
     EXPECT_EQ(alone, third);
+}
+
+// A file that is already stdout is written through it, not replaced under it.
+TEST(Program, FitToTheFileThatIsStdout) {
+    test::ScratchFolder folder;
+    const std::string all = folder.file("all.txt");
+    const test::Finished f = test::runProgram(
+        {"--size", "100", "--seed", "1", "--fit", "/dev/stdout"},
+        [&] { ::dup2(::open(all.c_str(), O_WRONLY | O_CREAT, 0644), STDOUT_FILENO); });
+    EXPECT_EQ(f.exitCode, 0) << f.err;
+    const std::string text = test::readFile(all);
+    EXPECT_EQ(text.rfind("run 1/1  N=100  seed=1", 0), 0u) << text;
+    EXPECT_NE(text.find("\nrun,seed,size,side,"), std::string::npos) << text;
 }
 
 }  // namespace
