@@ -167,7 +167,7 @@ void OutputFile::forgetHiddenName() {
 
 void OutputFile::write(std::string_view bytes) {
     buffer_.append(bytes);
-    if (buffer_.size() >= (1u << 16)) flush();
+    if (buffer_.size() >= (1u << 14)) flush();
 }
 
 void OutputFile::flush() {

@@ -1,5 +1,7 @@
 #include "output_paths.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <optional>
@@ -64,7 +66,10 @@ std::optional<std::string> sharedLeaf(const OutputName& a, const OutputName& b,
 }  // namespace
 
 std::string numberedPath(const std::string& path, std::int64_t index, std::int64_t totalRuns) {
-    if (totalRuns <= 1) return path;
+    struct stat existing {};
+    const bool device = ::stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) &&
+                        !S_ISDIR(existing.st_mode);
+    if (totalRuns <= 1 || device) return path;
     const fs::path p(path);
     std::string number = std::to_string(index + 1);
     const std::size_t width = std::to_string(totalRuns).size();
@@ -75,10 +80,11 @@ std::string numberedPath(const std::string& path, std::int64_t index, std::int64
 void checkDistinctOutputs(const Options& options) {
     const std::int64_t total = options.totalRuns();
     std::vector<OutputName> outputs;
-    if (!options.imagePath.empty())
-        outputs.push_back(describe("--image", options.imagePath, total > 1));
-    if (!options.plotPath.empty())
-        outputs.push_back(describe("--plot", options.plotPath, total > 1));
+    for (const auto& [option, path] :
+         {std::pair{"--image", &options.imagePath}, std::pair{"--plot", &options.plotPath}}) {
+        if (!path->empty())
+            outputs.push_back(describe(option, *path, numberedPath(*path, 0, total) != *path));
+    }
     if (!options.fitPath.empty()) outputs.push_back(describe("--fit", options.fitPath, false));
     for (std::size_t i = 0; i < outputs.size(); ++i) {
         for (std::size_t j = i + 1; j < outputs.size(); ++j) {

@@ -9,7 +9,8 @@
 namespace dla::cli {
 
 /// "<stem>-<run number><extension>" for batches of several runs, the path itself for one; the
-/// number is 1-based and padded to the width of `totalRuns`.
+/// number is 1-based and padded to the width of `totalRuns`. A device or a pipe (/dev/null, a
+/// FIFO, or a link to one) keeps its path: it takes every run's output in turn.
 std::string numberedPath(const std::string& path, std::int64_t index, std::int64_t totalRuns);
 
 /// Throws UsageError when two of the outputs (--image, --plot and --fit, numbered) would write

@@ -9,12 +9,7 @@ namespace dla::cli {
 namespace {
 
 TEST(Options, AcceptedCommandLinesMeanWhatTheySay) {
-    const Options defaults = parseOptions({}, 3);
-    EXPECT_EQ(defaults.sizes, std::vector<std::int32_t>{200});
-    EXPECT_EQ(defaults.threads, 3);
-    EXPECT_EQ(defaults.growth.walk, Walk::Jump);
-    EXPECT_FALSE(defaults.seed || defaults.help || defaults.json);
-
+    EXPECT_EQ(parseOptions({}, 3).threads, 3);
     // Leading zeros are decimal; the last of a repeated option counts.
     const Options o = parseOptions({"--size=0050,7", "--runs", "20", "--walk", "literal",
                                     "--threads=1", "--threads", "2", "-q", "--json"});

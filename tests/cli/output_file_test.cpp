@@ -71,50 +71,5 @@ TEST(OutputFile, DevicesAndPipesAreWrittenThrough) {
     EXPECT_TRUE(fs::is_character_file(null));
 }
 
-struct Unwritable {
-    std::string name;
-    const char* reason;
-    friend void PrintTo(const Unwritable& c, std::ostream* os) { *os << c.reason; }
-};
-
-class UnwritablePath : public ::testing::TestWithParam<Unwritable> {};
-
-TEST_P(UnwritablePath, OneLineNamingFileAndReasonAndNothingLeft) {
-    test::ScratchFolder folder;
-    fs::create_directory(folder.file("folder"));
-    const std::string path = folder.file(GetParam().name);
-    const std::string message = "cannot write '" + path + "': " + GetParam().reason;
-    for (const bool check : {true, false}) {
-        try {
-            check ? checkWritable(path) : writeWholeFile(path, "data");
-            ADD_FAILURE() << "written";
-        } catch (const FileError& e) {
-            EXPECT_EQ(e.what(), message);
-        }
-        EXPECT_EQ(folder.entries(), std::vector<std::string>{"folder"});
-        EXPECT_TRUE(fs::is_empty(folder.file("folder")));
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, UnwritablePath,
-    ::testing::Values(Unwritable{"missing/out.png", "No such file or directory"},
-                      Unwritable{"folder", "Is a directory"},
-                      Unwritable{"folder/", "Is a directory"},
-                      Unwritable{"folder/" + std::string(256, 'n'), "File name too long"}));
-
-TEST(OutputFile, WithoutCommitTheOldFileStays) {
-    test::ScratchFolder folder;
-    const std::string path = folder.file("out.csv");
-    writeWholeFile(path, "old\n");
-    {
-        OutputFile file(path);
-        file.write("half of the new");
-        file.flush();
-    }
-    EXPECT_EQ(test::readFile(path), "old\n");
-    EXPECT_EQ(folder.entries(), std::vector<std::string>{"out.csv"});
-}
-
 }  // namespace
 }  // namespace dla::cli

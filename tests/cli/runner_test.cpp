@@ -31,18 +31,6 @@ TEST(Runner, ThreadsChangeNothingButTheTimings) {
     }
 }
 
-TEST(Runner, OneRunIsTheEngineDrivenAsTheWindowDrivesIt) {
-    Lattice a, b;
-    const RunRecord r = runOne({0, 150, 42}, {}, a);
-    // One random source for the growth and then the estimate.
-    SilentToolkit toolkit;
-    RandomSource<FastGenerator> random(FastGenerator::seeded(42), toolkit);
-    EXPECT_EQ(r.growth.particles, Gerar_DLA(150, b, random, toolkit).particles);
-    EXPECT_EQ(a.hash(), b.hash());
-    EXPECT_EQ(r.arrivals.size(), static_cast<std::size_t>(r.sites));
-    EXPECT_EQ(r.estimate->dimension, Dimensão_Fractal(150, b, random, toolkit)->dimension);
-}
-
 TEST(Runner, FailureInARunOrInTheObserverStopsTheBatch) {
     EXPECT_THROW(collect({{0, 100, 1}, {1, 5000, 2}, {2, 100, 3}}, 2), std::invalid_argument);
     int seen = 0;

@@ -13,8 +13,6 @@
 #include <algorithm>
 #include <csignal>
 #include <cstddef>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 namespace dla::cli::test {
@@ -35,13 +33,6 @@ std::vector<std::string> ScratchFolder::entries() const {
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 std::vector<std::uint8_t> decodePng(const std::string& path) {
@@ -67,6 +58,13 @@ std::string readAll(int fd) {
 }
 
 }  // namespace
+
+std::string readFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    std::string text = readAll(fd);
+    ::close(fd);
+    return text;
+}
 
 Finished runProgram(const std::vector<std::string>& args, const std::function<void()>& inChild,
                     const std::function<void(pid_t, int)>& whileRunning) {
