@@ -17,7 +17,7 @@ std::vector<RunRecord> collect(const std::vector<RunPlan>& plans, int threads) {
 TEST(Runner, ThreadsChangeNothingButTheTimings) {
     Options o;
     o.sizes = {20, 100};
-    o.runs = 15;  // more runs than the three workers may have ahead of the one handed on next
+    o.runs = 8;  // more runs than the three workers may have ahead of the one handed on next
     o.seed = 7;
     const std::vector<RunPlan> plans = planRuns(o);
     const std::vector<RunRecord> one = collect(plans, 1);
