@@ -8,6 +8,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <iterator>
 #include <string>
 
@@ -22,15 +23,16 @@ namespace {
 // names the system's reason; libpng's own text goes nowhere near the terminal.
 struct PngSink {
     OutputFile* file;
-    std::string failure;  // the OutputFile's message
+    std::string failure;  // the OutputFile's message, or another exception's
     char complaint[200];  // libpng's message
 };
 
-bool put(PngSink& sink, const png_bytep data, std::size_t size) {
+// Nothing may leave through libpng's C frames: an exception here ends the program instead.
+bool put(PngSink& sink, const png_bytep data, std::size_t size) noexcept {
     try {
         sink.file->write({reinterpret_cast<const char*>(data), size});
         return true;
-    } catch (const FileError& e) {
+    } catch (const std::exception& e) {
         sink.failure = e.what();
         return false;
     }
