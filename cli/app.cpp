@@ -1,10 +1,15 @@
 #include "app.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
+#include <new>
+#include <optional>
 
 #include "options.h"
 #include "output_file.h"
+#include "output_paths.h"
 #include "png_image.h"
 #include "progress.h"
 #include "report.h"
@@ -15,6 +20,42 @@
 namespace dla::cli {
 
 namespace {
+
+class OutOfMemory : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// Whatever a message echoes stays on its one line: control characters are shown escaped.
+std::string oneLine(std::string_view text) {
+    std::string line;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            line += "\\n";
+        } else if (c == '\t') {
+            line += "\\t";
+        } else if (byte < 0x20 || byte == 0x7f) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            line += escaped;
+        } else {
+            line += c;
+        }
+    }
+    return line;
+}
+
+// Writes and flushes `text`; a stream that fails ends the batch, since nothing after it
+// would reach the reader either.
+void send(std::ostream& stream, const char* name, std::string_view text) {
+    errno = 0;
+    stream << text << std::flush;
+    if (!stream) {
+        throw FileError(std::string("cannot write ") + name + ": " +
+                        std::strerror(errno != 0 ? errno : EIO));
+    }
+}
 
 PlotText plotText(const RunRecord& record) {
     char buffer[160];
@@ -30,36 +71,52 @@ PlotText plotText(const RunRecord& record) {
     return {dimensionTitle(*record.fit), subtitle};
 }
 
+Image drawRun(const RunRecord& record, int scale) {
+    try {
+        return renderAggregate(record.arrivals, scale);
+    } catch (const std::bad_alloc&) {
+        throw OutOfMemory("the picture of run " + std::to_string(record.plan.index + 1) +
+                          " needs " + formatBytes(imageBytes(record.plan.size, scale)));
+    }
+}
+
 // Every file the batch will write, checked before the first run so that a mistyped folder
 // costs nothing.
 void checkOutputs(const Options& options) {
     const std::int64_t total = options.totalRuns();
     if (!options.imagePath.empty()) checkWritable(numberedPath(options.imagePath, 0, total));
     if (!options.plotPath.empty()) checkWritable(numberedPath(options.plotPath, 0, total));
-    if (!options.fitPath.empty()) checkWritable(options.fitPath);
 }
 
 void runBatch(const Options& options, std::ostream& out, std::ostream& err, bool errIsTerminal) {
     const std::vector<RunPlan> plans = planRuns(options);
     const auto total = static_cast<std::int64_t>(plans.size());
     SummaryBuilder summary;
-    std::string csv = fitCsvHeader();
+    // The fit's rows go to the file as the runs come in, so that its size costs no memory.
+    std::optional<OutputFile> fit;
+    if (!options.fitPath.empty()) {
+        fit.emplace(options.fitPath);
+        fit->write(fitCsvHeader());
+    }
     ProgressBar progress(err, errIsTerminal && !options.quiet, total);
 
     RunObserver observer;
     observer.record = [&](RunRecord&& record) {
         progress.finish();
-        out << (options.json ? runJson(record, total) : runLine(record, total)) << '\n'
-            << std::flush;
+        send(out, "standard output",
+             (options.json ? runJson(record, total) : runLine(record, total)) + '\n');
         if (!options.imagePath.empty()) {
-            savePng(renderAggregate(record.arrivals, options.scale),
+            savePng(drawRun(record, options.scale),
                     numberedPath(options.imagePath, record.plan.index, total));
         }
         if (!options.plotPath.empty() && record.estimate && record.fit) {
             savePlot(numberedPath(options.plotPath, record.plan.index, total),
                      record.estimate->points, *record.fit, plotText(record));
         }
-        csv += fitCsvRows(record);
+        if (fit) {
+            fit->write(fitCsvRows(record));
+            fit->flush();
+        }
         summary.add(record);
     };
     observer.progress = [&](std::int64_t done, std::int64_t particles) {
@@ -74,35 +131,42 @@ void runBatch(const Options& options, std::ostream& out, std::ostream& err, bool
     }
     progress.finish();
 
-    if (!options.fitPath.empty()) writeFileAtomically(options.fitPath, csv);
+    if (fit) fit->commit();
     const Summary result = summary.build();
-    if (options.json) out << summaryJson(result) << '\n' << std::flush;
-    err << summaryTable(result) << std::flush;
+    if (options.json) send(out, "standard output", summaryJson(result) + '\n');
+    send(err, "standard error", summaryTable(result));
 }
 
 }  // namespace
 
 int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            bool errIsTerminal, int defaultThreads) {
+    const auto report = [&err](const std::string& message) {
+        err << "dla-cli: " << oneLine(message) << '\n' << std::flush;
+    };
     Options options;
     try {
         options = parseOptions(args, defaultThreads);
+        if (!options.help) checkDistinctOutputs(options);
     } catch (const UsageError& e) {
-        err << "dla-cli: " << e.what() << '\n';
+        report(e.what());
         return kExitUsage;
     }
-    if (options.help) {
-        out << helpText();
-        return kExitOk;
-    }
     try {
+        if (options.help) {
+            send(out, "standard output", helpText());
+            return kExitOk;
+        }
         checkOutputs(options);
         runBatch(options, out, err, errIsTerminal);
-    } catch (const FileError& e) {
-        err << "dla-cli: " << e.what() << '\n';
+    } catch (const OutOfMemory& e) {
+        report(std::string("out of memory (") + e.what() + ")");
+        return kExitFileError;
+    } catch (const std::bad_alloc&) {
+        report("out of memory (the system refused more; fewer --threads need less)");
         return kExitFileError;
     } catch (const std::exception& e) {
-        err << "dla-cli: " << e.what() << '\n';
+        report(e.what());
         return kExitFileError;
     }
     return kExitOk;

@@ -1,13 +1,28 @@
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app.h"
+#include "output_file.h"
 
 int main(int argc, char** argv) {
+    // A reader that goes away makes writes fail with EPIPE, reported like any failed write,
+    // instead of ending the process without a word.
+    std::signal(SIGPIPE, SIG_IGN);
+    dla::cli::installSignalCleanup();
+    // A closed standard descriptor would go to the first file opened, and stdout's lines into
+    // it; /dev/null opened read-only holds the place and fails every write as the closed one.
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
+            if (::open("/dev/null", O_RDONLY) != fd) return dla::cli::kExitFileError;
+        }
+    }
     const std::vector<std::string> args(argv + 1, argv + argc);
     const auto cores = static_cast<int>(std::thread::hardware_concurrency());
     return dla::cli::runCli(args, std::cout, std::cerr, ::isatty(STDERR_FILENO) != 0,

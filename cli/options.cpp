@@ -1,81 +1,237 @@
 #include "options.h"
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <charconv>
 #include <limits>
 #include <string_view>
 
 #include "fractal_dimension.h"
+#include "png_image.h"
 
 namespace dla::cli {
 
 namespace {
 
-[[noreturn]] void fail(const std::string& message) {
-    throw UsageError(message + " (see --help)");
+// Messages of the value readers leave out the option's name: the parser puts it in front.
+[[noreturn]] void refuse(const std::string& message) {
+    throw UsageError(message);
 }
 
-// Only plain decimal digits are numbers here: no sign, blanks, fraction or exponent, so that a
-// mistyped value is refused rather than read as something else.
-std::uint64_t parseUnsigned(std::string_view option, std::string_view text, std::uint64_t largest) {
-    if (!text.empty() && text.front() == '-') {
-        const bool numeric =
-            text.size() > 1 &&
-            std::all_of(text.begin() + 1, text.end(), [](char c) { return c >= '0' && c <= '9'; });
-        if (numeric)
-            fail(std::string(option) + " must not be negative, got '" + std::string(text) + "'");
-    }
+// Only plain decimal digits are numbers here: no sign, blanks, base prefix, fraction or exponent,
+// so that a mistyped value is refused rather than read as something else (CLI11's own reading
+// takes "-1" as 2^64 - 1 and "0050" as octal).
+std::uint64_t readUnsigned(std::string_view text, std::uint64_t largest) {
+    const auto digits = [](std::string_view s) {
+        return !s.empty() &&
+               std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    const std::string quoted = "'" + std::string(text) + "'";
+    if (text.size() > 1 && text.front() == '-' && digits(text.substr(1)))
+        refuse("must not be negative, got " + quoted);
+    if (!digits(text)) refuse("needs a whole number, got " + quoted);
     std::uint64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error == std::errc::invalid_argument || end != text.data() + text.size()) {
-        fail(std::string(option) + " needs a whole number, got '" + std::string(text) + "'");
-    }
-    if (error == std::errc::result_out_of_range || value > largest) {
-        fail(std::string(option) + " must be at most " + std::to_string(largest) + ", got '" +
-             std::string(text) + "'");
-    }
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (result.ec == std::errc::result_out_of_range || value > largest)
+        refuse("must be at most " + std::to_string(largest) + ", got " + quoted);
     return value;
 }
 
-std::int64_t parseRange(std::string_view option, std::string_view text, std::int64_t smallest,
-                        std::int64_t largest) {
+std::int64_t readRange(std::string_view text, std::int64_t smallest, std::int64_t largest) {
     const auto value =
-        static_cast<std::int64_t>(parseUnsigned(option, text, static_cast<std::uint64_t>(largest)));
-    if (value < smallest) {
-        fail(std::string(option) + " must be at least " + std::to_string(smallest) + ", got '" +
-             std::string(text) + "'");
-    }
+        static_cast<std::int64_t>(readUnsigned(text, static_cast<std::uint64_t>(largest)));
+    if (value < smallest)
+        refuse("must be at least " + std::to_string(smallest) + ", got '" + std::string(text) +
+               "'");
     return value;
 }
 
-std::vector<std::int32_t> parseSizes(std::string_view text) {
+std::vector<std::int32_t> readSizes(std::string_view text) {
     std::vector<std::int32_t> sizes;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t comma = text.find(',', start);
-        const std::string_view item =
-            text.substr(start, comma == std::string_view::npos ? text.npos : comma - start);
-        const auto size =
-            static_cast<std::int32_t>(parseRange("--size", item, 1, kLargestSystemSize));
-        if (std::find(sizes.begin(), sizes.end(), size) != sizes.end()) {
-            fail("--size lists " + std::to_string(size) + " twice");
-        }
+    for (std::size_t start = 0;;) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        const auto size = static_cast<std::int32_t>(
+            readRange(text.substr(start, comma - start), 1, kLargestSystemSize));
+        if (std::find(sizes.begin(), sizes.end(), size) != sizes.end())
+            refuse("lists " + std::to_string(size) + " twice");
         sizes.push_back(size);
-        if (comma == std::string_view::npos) break;
+        if (comma == text.size()) return sizes;
         start = comma + 1;
     }
-    return sizes;
 }
 
-Walk parseWalk(std::string_view text) {
-    if (text == "literal") return Walk::Literal;
-    if (text == "jump") return Walk::Jump;
-    fail("--walk must be literal or jump, got '" + std::string(text) + "'");
-}
-
-std::string parsePath(std::string_view option, std::string_view text) {
-    if (text.empty()) fail(std::string(option) + " needs a file name");
+std::string readPath(std::string_view text) {
+    if (text.empty()) refuse("needs a file name");
     return std::string(text);
+}
+
+// One row per option: the parser and the help are both made from this table.
+struct OptionRow {
+    const char* names;
+    const char* valueName;  // nullptr for a flag
+    const char* help;
+    void (*take)(Options&, std::string_view);  // reads and stores a value; throws UsageError
+    bool Options::*flag;
+};
+
+const OptionRow kOptionTable[] = {
+    {"--size", "N[,N...]",
+     "system size N, 1..1000 (default 200): a run ends when a particle sticks\n"
+     "outside the square of half-side N/2 around the seed. Several sizes, each\n"
+     "grown --runs times, add a mass-radius estimate of the dimension to the\n"
+     "summary. Sizes below 100 are grown but not measured.",
+     [](Options& o, std::string_view v) { o.sizes = readSizes(v); }, nullptr},
+    {"--runs", "K", "runs per size (default 1).",
+     [](Options& o, std::string_view v) { o.runs = readRange(v, 1, kMostRuns); }, nullptr},
+    {"--seed", "S",
+     "seed of the first run; run i (counting from 0 over all sizes) uses S + i\n"
+     "and prints it, so '--size N --seed S+i --runs 1' repeats that run alone.\n"
+     "Without --seed every run is seeded from the clock (seed printed as null).",
+     [](Options& o, std::string_view v) {
+         o.seed = readUnsigned(v, std::numeric_limits<std::uint64_t>::max());
+     },
+     nullptr},
+    {"--walk", "W",
+     "how walkers move: 'jump' (default) crosses squares free of the aggregate,\n"
+     "the kill circle and the lattice's edge in one exact first-passage jump, and\n"
+     "grows aggregates with the same law as 'literal', one lattice step per random\n"
+     "number as the window does, over a hundred times faster at N = 1000.",
+     [](Options& o, std::string_view v) {
+         if (v != "literal" && v != "jump")
+             refuse("must be literal or jump, got '" + std::string(v) + "'");
+         o.growth.walk = v == "jump" ? Walk::Jump : Walk::Literal;
+     },
+     nullptr},
+    {"--threads", "T",
+     "runs grown in parallel (default: the number of processor cores). The\n"
+     "results do not depend on it.",
+     [](Options& o, std::string_view v) {
+         o.threads = static_cast<int>(readRange(v, 1, kMostThreads));
+     },
+     nullptr},
+    {"--json", nullptr, "one JSON object per run on stdout, then one summary object.", nullptr,
+     &Options::json},
+    {"-q,--quiet", nullptr, "no progress bar (it is only drawn when stderr is a terminal).",
+     nullptr, &Options::quiet},
+    {"--image", "F.png",
+     "the aggregate as a PNG: black background, sites coloured by arrival order\n"
+     "(viridis, dark = early), the seed in red. With several runs the run number\n"
+     "goes before the extension: F-01.png, F-02.png, ... A picture whose pixels\n"
+     "would take more than 1 GB of memory is refused before any run.",
+     [](Options& o, std::string_view v) { o.imagePath = readPath(v); }, nullptr},
+    {"--scale", "P", "pixels per site in the image, 1..64 (default 1).",
+     [](Options& o, std::string_view v) {
+         o.scale = static_cast<int>(readRange(v, 1, kLargestScale));
+     },
+     nullptr},
+    {"--fit", "F.csv",
+     "the box-mass fit of every run: for each box side L the mean mass M(L),\n"
+     "ln(L/L0), ln(M/M0), and the slope, its standard error and R^2.",
+     [](Options& o, std::string_view v) { o.fitPath = readPath(v); }, nullptr},
+    {"--plot", "F.svg",
+     "the log-log plot of M(L) against L with the fitted line, titled with the\n"
+     "dimension and its standard error; numbered like --image.",
+     [](Options& o, std::string_view v) { o.plotPath = readPath(v); }, nullptr},
+};
+
+constexpr const char* kDescription =
+    "Grows diffusion-limited aggregates on the square lattice without a window, estimates the\n"
+    "fractal dimension of each from its box masses, and reports the results.";
+
+constexpr const char* kFooter =
+    "Output: a line per run on stdout (or JSON with --json) and the summary table on stderr:\n"
+    "runs, particles and radius of gyration (mean and standard deviation), the dimension (mean,\n"
+    "standard deviation and standard error of the mean) and, with several sizes, the mass-radius\n"
+    "dimension (slope of ln sites against ln radius of gyration) with its standard error.\n"
+    "\n"
+    "Files are written whole or not at all: the contents go to an unnamed file in the target's\n"
+    "folder, which takes the file's name only once complete (a regular file that is replaced\n"
+    "keeps its permissions). Devices, pipes and the files that symbolic links point to are\n"
+    "written through. Two outputs with one path are refused, and so is an option value that\n"
+    "starts with \"--\". Exit status: 0 on success, 1 when an output cannot be written (a file,\n"
+    "stdout or stderr; the one line on stderr says why), 2 on a bad command line.\n"
+    "\n"
+    "Examples:\n"
+    "  dla-cli --size 200 --runs 20 --seed 1\n"
+    "  dla-cli --size 300 --seed 7 --image cluster.png --scale 2 --plot fit.svg --fit fit.csv\n"
+    "  dla-cli --size 100,200,400 --runs 10 --seed 1 --json > runs.jsonl";
+
+// CLI11 puts the description above the usage line; ours reads usage first.
+class HelpLayout : public CLI::Formatter {
+  public:
+    std::string make_description(const CLI::App*) const override { return {}; }
+    std::string make_usage(const CLI::App* app, std::string name) const override {
+        return CLI::Formatter::make_usage(app, name) + "\n" + app->get_description() + "\n";
+    }
+};
+
+// The parser for `options`: every row of the table becomes an option whose values are checked
+// (each of them, also those a later repetition overrides) and then stored.
+std::unique_ptr<CLI::App> makeParser(Options& options) {
+    auto app = std::make_unique<CLI::App>(kDescription, "dla-cli");
+    auto layout = std::make_shared<HelpLayout>();
+    layout->column_width(19);
+    app->formatter(layout);
+    app->footer(kFooter);
+    app->set_help_flag("-h,--help", "this text.");
+    app->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    for (const OptionRow& row : kOptionTable) {
+        if (row.flag != nullptr) {
+            app->add_flag(row.names, options.*row.flag, row.help)->disable_flag_override();
+            continue;
+        }
+        const auto take = row.take;
+        app->add_option_function<std::string>(
+               row.names, [&options, take](const std::string& v) { take(options, v); }, row.help)
+            ->type_name(row.valueName)
+            ->check(CLI::Validator(
+                [take](std::string& value) -> std::string {
+                    if (value.rfind("--", 0) == 0)
+                        return "needs a value, got the option '" + value + "'";
+                    try {
+                        Options scratch;
+                        take(scratch, value);
+                    } catch (const UsageError& e) {
+                        return e.what();
+                    }
+                    return {};
+                },
+                ""));
+    }
+    return app;
+}
+
+// CLI11's words for the commonest slips, put as the other messages put things.
+std::string explain(const CLI::ParseError& e, const CLI::App& parser) {
+    const std::string text = e.what();
+    if (dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr && !parser.remaining().empty()) {
+        const std::string first = parser.remaining().front();
+        return (first.starts_with("-") ? "unknown option '" : "unexpected argument '") + first +
+               "'";
+    }
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&e) == nullptr) return text;
+    if (text.ends_with(" missing")) return text.substr(0, text.find(':')) + ": needs a value";
+    if (text.ends_with(" flag override"))
+        return "--" + text.substr(0, text.find(' ')) + ": takes no value";
+    return text;
+}
+
+void checkTogether(const Options& options) {
+    if (options.seed && *options.seed > std::numeric_limits<std::uint64_t>::max() -
+                                            static_cast<std::uint64_t>(options.totalRuns() - 1))
+        refuse("--seed is too large for " + std::to_string(options.totalRuns()) + " runs");
+    const std::int32_t largest = *std::max_element(options.sizes.begin(), options.sizes.end());
+    const std::int32_t smallest = *std::min_element(options.sizes.begin(), options.sizes.end());
+    if (smallest < kSmallestMeasurableSize && !options.fitPath.empty())
+        refuse("--fit needs every size to be at least 100");
+    if (smallest < kSmallestMeasurableSize && !options.plotPath.empty())
+        refuse("--plot needs every size to be at least 100");
+    if (!options.imagePath.empty() && imageBytes(largest, options.scale) > kLargestImageBytes) {
+        refuse("--image at --scale " + std::to_string(options.scale) + " for --size " +
+               std::to_string(largest) + " needs " +
+               formatBytes(imageBytes(largest, options.scale)) +
+               " of memory, more than the limit of " + formatBytes(kLargestImageBytes));
+    }
 }
 
 }  // namespace
@@ -83,119 +239,28 @@ std::string parsePath(std::string_view option, std::string_view text) {
 Options parseOptions(const std::vector<std::string>& args, int defaultThreads) {
     Options options;
     options.threads = std::clamp(defaultThreads, 1, kMostThreads);
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string_view arg = args[i];
-        if (arg == "-h" || arg == "--help") {
-            options.help = true;
-            continue;
-        }
-        if (arg == "--json") {
-            options.json = true;
-            continue;
-        }
-        if (arg == "--quiet" || arg == "-q") {
-            options.quiet = true;
-            continue;
-        }
-        if (arg.substr(0, 2) != "--") fail("unexpected argument '" + std::string(arg) + "'");
-
-        // Both "--name value" and "--name=value".
-        std::string_view name = arg;
-        std::string_view value;
-        const auto equals = arg.find('=');
-        if (equals != std::string_view::npos) {
-            name = arg.substr(0, equals);
-            value = arg.substr(equals + 1);
-        }
-        if (name == "--json" || name == "--quiet" || name == "--help")
-            fail(std::string(name) + " takes no value");
-        const bool known = name == "--size" || name == "--runs" || name == "--seed" ||
-                           name == "--threads" || name == "--image" || name == "--scale" ||
-                           name == "--fit" || name == "--plot" || name == "--walk";
-        if (!known) fail("unknown option '" + std::string(name) + "'");
-        if (equals == std::string_view::npos) {
-            if (i + 1 >= args.size()) fail(std::string(name) + " needs a value");
-            value = args[++i];
-        }
-
-        if (name == "--size") {
-            options.sizes = parseSizes(value);
-        } else if (name == "--runs") {
-            options.runs = parseRange(name, value, 1, kMostRuns);
-        } else if (name == "--seed") {
-            options.seed = parseUnsigned(name, value, std::numeric_limits<std::uint64_t>::max());
-        } else if (name == "--threads") {
-            options.threads = static_cast<int>(parseRange(name, value, 1, kMostThreads));
-        } else if (name == "--image") {
-            options.imagePath = parsePath(name, value);
-        } else if (name == "--scale") {
-            options.scale = static_cast<int>(parseRange(name, value, 1, kLargestScale));
-        } else if (name == "--walk") {
-            options.growth.walk = parseWalk(value);
-        } else if (name == "--fit") {
-            options.fitPath = parsePath(name, value);
-        } else {
-            options.plotPath = parsePath(name, value);
-        }
+    const std::unique_ptr<CLI::App> parser = makeParser(options);
+    try {
+        // CLI11 takes the arguments last first.
+        std::vector<std::string> reversed(args.rbegin(), args.rend());
+        parser->parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        options.help = true;
+        return options;
+    } catch (const CLI::ParseError& e) {
+        throw UsageError(explain(e, *parser) + " (see --help)");
     }
-
-    if (options.seed && *options.seed > std::numeric_limits<std::uint64_t>::max() -
-                                            static_cast<std::uint64_t>(options.totalRuns() - 1)) {
-        fail("--seed is too large for " + std::to_string(options.totalRuns()) + " runs");
+    try {
+        checkTogether(options);
+    } catch (const UsageError& e) {
+        throw UsageError(std::string(e.what()) + " (see --help)");
     }
-    const bool tooSmall = std::any_of(options.sizes.begin(), options.sizes.end(),
-                                      [](std::int32_t n) { return n < kSmallestMeasurableSize; });
-    if (tooSmall && !options.fitPath.empty()) fail("--fit needs every size to be at least 100");
-    if (tooSmall && !options.plotPath.empty()) fail("--plot needs every size to be at least 100");
     return options;
 }
 
 std::string helpText() {
-    return R"(Usage: dla-cli [options]
-
-Grows diffusion-limited aggregates on the square lattice without a window, estimates the
-fractal dimension of each from its box masses, and reports the results.
-
-Options:
-  --size N[,N...]  system size N, 1..1000 (default 200): a run ends when a particle sticks
-                   outside the square of half-side N/2 around the seed. Several sizes, each
-                   grown --runs times, add a mass-radius estimate of the dimension to the
-                   summary. Sizes below 100 are grown but not measured.
-  --runs K         runs per size (default 1).
-  --seed S         seed of the first run; run i (counting from 0 over all sizes) uses S + i
-                   and prints it, so '--size N --seed S+i --runs 1' repeats that run alone.
-                   Without --seed every run is seeded from the clock (seed printed as null).
-  --walk W         how walkers move: 'jump' (default) crosses squares free of the aggregate,
-                   the kill circle and the lattice's edge in one exact first-passage jump, and
-                   grows aggregates with the same law as 'literal', one lattice step per random
-                   number as the window does, over a hundred times faster at N = 1000.
-  --threads T      runs grown in parallel (default: the number of processor cores). The
-                   results do not depend on it.
-  --json           one JSON object per run on stdout, then one summary object.
-  --quiet          no progress bar (it is only drawn when stderr is a terminal).
-  --image F.png    the aggregate as a PNG: black background, sites coloured by arrival order
-                   (viridis, dark = early), the seed in red. With several runs the run number
-                   goes before the extension: F-01.png, F-02.png, ...
-  --scale P        pixels per site in the image, 1..64 (default 1).
-  --fit F.csv      the box-mass fit of every run: for each box side L the mean mass M(L),
-                   ln(L/L0), ln(M/M0), and the slope, its standard error and R^2.
-  --plot F.svg     the log-log plot of M(L) against L with the fitted line, titled with the
-                   dimension and its standard error; numbered like --image.
-  -h, --help       this text.
-
-Output: a line per run on stdout (or JSON with --json) and the summary table on stderr:
-runs, particles and radius of gyration (mean and standard deviation), the dimension (mean,
-standard deviation and standard error of the mean) and, with several sizes, the mass-radius
-dimension (slope of ln sites against ln radius of gyration) with its standard error.
-Files are written under a temporary name in the same folder and then renamed, so a failed
-write leaves nothing behind. Exit status: 0 on success, 1 when a file cannot be written,
-2 on a bad command line.
-
-Examples:
-  dla-cli --size 200 --runs 20 --seed 1
-  dla-cli --size 300 --seed 7 --image cluster.png --scale 2 --plot fit.svg --fit fit.csv
-  dla-cli --size 100,200,400 --runs 10 --seed 1 --json > runs.jsonl
-)";
+    Options options;
+    return makeParser(options)->help();
 }
 
 }  // namespace dla::cli

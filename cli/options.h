@@ -46,10 +46,11 @@ class UsageError : public std::runtime_error {
 };
 
 /// Parses the arguments after the program name. `defaultThreads` is taken when --threads is not
-/// given. Throws UsageError on anything it cannot take.
+/// given. Throws UsageError on anything it cannot take, including a value that starts with "--"
+/// and an image larger than kLargestImageBytes. Touches no file.
 Options parseOptions(const std::vector<std::string>& args, int defaultThreads = 1);
 
-/// The text that --help prints.
+/// The text that --help prints; made from the same table as the parser.
 std::string helpText();
 
 }  // namespace dla::cli

@@ -1,92 +1,237 @@
 #include "output_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 
 namespace dla::cli {
 
 namespace {
 
-[[noreturn]] void fail(const std::string& path, int error) {
+// Hidden names that exist right now, for the signal handlers: a handler may only read
+// lock-free atomics and fixed buffers, and call unlink, signal and raise.
+struct HiddenName {
+    std::atomic<int> state{0};  // 0 free, 1 taken, 2 ready to be removed
+    char name[PATH_MAX];
+};
+std::array<HiddenName, 8> hiddenNames;
+
+int rememberHiddenName(const std::string& name) {
+    if (name.size() >= PATH_MAX) return -1;
+    for (std::size_t i = 0; i < hiddenNames.size(); ++i) {
+        int expected = 0;
+        if (hiddenNames[i].state.compare_exchange_strong(expected, 1)) {
+            std::memcpy(hiddenNames[i].name, name.c_str(), name.size() + 1);
+            hiddenNames[i].state.store(2, std::memory_order_release);
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+extern "C" void removeHiddenFilesAndDie(int signal) {
+    for (HiddenName& hidden : hiddenNames) {
+        if (hidden.state.load(std::memory_order_acquire) == 2) ::unlink(hidden.name);
+    }
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+[[noreturn]] void failOn(const std::string& path, int error) {
     throw FileError("cannot write '" + path + "': " + std::strerror(error));
 }
 
-struct TemporaryFile {
-    std::string name;
-    std::FILE* stream = nullptr;
-};
+std::string folderOf(const std::string& path) {
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    return folder.empty() ? "." : folder;
+}
 
-// A new file beside `path`, created exclusively so that two writers never share one; opened
-// with the usual permissions (the umask applies), unlike mkstemp's owner-only ones.
-TemporaryFile createBeside(const std::string& path) {
-    static std::atomic<unsigned> counter{0};
-    const std::filesystem::path target(path);
-    if (target.filename().empty()) fail(path, EISDIR);
-    std::error_code ec;
-    if (std::filesystem::is_directory(target, ec)) fail(path, EISDIR);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        // Built by appending: GCC 12 warns falsely (-Wrestrict) on a chain of operator+.
-        std::string leaf = ".";
-        leaf += target.filename().string();
-        leaf += ".tmp-";
-        leaf += std::to_string(::getpid());
-        leaf += '-';
-        leaf += std::to_string(counter.fetch_add(1));
-        const std::string name = (target.parent_path() / leaf).string();
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0) {
-            if (errno == EEXIST) continue;
-            fail(path, errno);
-        }
-        std::FILE* stream = ::fdopen(fd, "wb");
-        if (stream == nullptr) {
-            const int error = errno;
-            ::close(fd);
-            ::unlink(name.c_str());
-            fail(path, error);
-        }
-        return {name, stream};
+// The name a file written to `path` gets: symbolic links followed to their (possibly missing)
+// target, so that the link stays a link.
+std::string followLinks(const std::string& path) {
+    std::string name = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        char link[PATH_MAX];
+        const ssize_t length = ::readlink(name.c_str(), link, sizeof link);
+        if (length < 0) return name;  // not a link, or nothing there yet
+        if (static_cast<std::size_t>(length) == sizeof link) failOn(path, ENAMETOOLONG);
+        const std::string to(link, static_cast<std::size_t>(length));
+        name = to.front() == '/' ? to : folderOf(name) + "/" + to;
     }
-    fail(path, EEXIST);
+    failOn(path, ELOOP);
+}
+
+// Unnamed files are linked through /proc; without it they could not be given a name.
+bool canLinkUnnamed() {
+    static const bool proc = ::access("/proc/self/fd", X_OK) == 0;
+    return proc;
+}
+
+std::string newHiddenName(const std::string& folder) {
+    static std::atomic<unsigned> counter{0};
+    return folder + "/.dla-cli-" + std::to_string(::getpid()) + "-" +
+           std::to_string(counter.fetch_add(1)) + ".tmp";
+}
+
+bool isStandardOutput(const struct stat& file, int fd) {
+    struct stat standard {};
+    return ::fstat(fd, &standard) == 0 && standard.st_dev == file.st_dev &&
+           standard.st_ino == file.st_ino;
 }
 
 }  // namespace
 
-void writeFileAtomically(const std::string& path, const std::function<void(std::FILE*)>& write) {
-    TemporaryFile temp = createBeside(path);
-    try {
-        write(temp.stream);
-        if (std::fflush(temp.stream) != 0 || std::ferror(temp.stream))
-            fail(path, errno ? errno : EIO);
-        std::FILE* stream = temp.stream;
-        temp.stream = nullptr;
-        if (std::fclose(stream) != 0) fail(path, errno);
-        if (std::rename(temp.name.c_str(), path.c_str()) != 0) fail(path, errno);
-    } catch (...) {
-        if (temp.stream != nullptr) std::fclose(temp.stream);
-        ::unlink(temp.name.c_str());
-        throw;
+OutputFile::OutputFile(const std::string& path) : path_(path), target_(path) {
+    struct stat existing {};
+    const bool exists = ::stat(path.c_str(), &existing) == 0;
+    if (!exists && errno != ENOENT) fail(errno);
+    if (exists && S_ISDIR(existing.st_mode)) fail(EISDIR);
+    if (exists && !S_ISREG(existing.st_mode)) {
+        fd_ = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+        if (fd_ < 0) fail(errno);
+        return;
+    }
+    for (const int standard : {STDOUT_FILENO, STDERR_FILENO}) {
+        // Replacing the file that stdout writes to would lose stdout's lines; share its offset.
+        if (exists && isStandardOutput(existing, standard)) {
+            fd_ = ::fcntl(standard, F_DUPFD_CLOEXEC, 3);
+            if (fd_ < 0) fail(errno);
+            return;
+        }
+    }
+
+    target_ = followLinks(path);
+    const std::string folder = folderOf(target_);
+    const std::string leaf = std::filesystem::path(target_).filename().string();
+    if (leaf.empty()) fail(EISDIR);
+    const long longest = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    if (leaf.size() > static_cast<std::size_t>(longest > 0 ? longest : NAME_MAX))
+        fail(ENAMETOOLONG);
+
+    kind_ = Kind::Unnamed;
+    fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    const bool unsupported = fd_ < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL);
+    if (fd_ < 0 && !unsupported) fail(errno);
+    if (fd_ < 0 || !canLinkUnnamed()) {
+        if (fd_ >= 0) ::close(fd_);
+        kind_ = Kind::Hidden;
+        hidden_ = newHiddenName(folder);
+        slot_ = rememberHiddenName(hidden_);
+        fd_ = ::open(hidden_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ < 0) {
+            const int error = errno;
+            forgetHiddenName();
+            fail(error);
+        }
+    }
+    // The owner first, since a change of owner clears the set-id bits that the mode restores.
+    if (exists && ::fchown(fd_, existing.st_uid, existing.st_gid) != 0) {
+        // Only root may give a file away; others keep at least its group where they may.
+        [[maybe_unused]] const int kept = ::fchown(fd_, static_cast<uid_t>(-1), existing.st_gid);
+    }
+    if (exists && ::fchmod(fd_, existing.st_mode & 07777) != 0) {
+        const int error = errno;
+        discard();
+        fail(error);
     }
 }
 
-void writeFileAtomically(const std::string& path, std::string_view contents) {
-    writeFileAtomically(path, [&](std::FILE* stream) {
-        if (!contents.empty() &&
-            std::fwrite(contents.data(), 1, contents.size(), stream) != contents.size()) {
-            fail(path, errno ? errno : EIO);
+OutputFile::~OutputFile() {
+    discard();
+}
+
+void OutputFile::discard() {
+    if (fd_ >= 0) ::close(std::exchange(fd_, -1));
+    if (!hidden_.empty()) ::unlink(hidden_.c_str());
+    forgetHiddenName();
+}
+
+void OutputFile::fail(int error) const {
+    failOn(path_, error);
+}
+
+void OutputFile::forgetHiddenName() {
+    if (slot_ >= 0) hiddenNames[static_cast<std::size_t>(slot_)].state.store(0);
+    slot_ = -1;
+    hidden_.clear();
+}
+
+void OutputFile::write(std::string_view bytes) {
+    buffer_.append(bytes);
+    if (buffer_.size() >= (1u << 14)) flush();
+}
+
+void OutputFile::flush() {
+    std::size_t done = 0;
+    while (done < buffer_.size()) {
+        const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) fail(errno);
+        done += static_cast<std::size_t>(n);
+    }
+    buffer_.clear();
+}
+
+void OutputFile::commit() {
+    flush();
+    if (kind_ == Kind::Unnamed) {
+        const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            ::close(std::exchange(fd_, -1));
+            return;
         }
-    });
+        if (errno != EEXIST) fail(errno);
+        // A link cannot replace a file; a rename can. The hidden name lives only between the two.
+        hidden_ = newHiddenName(folderOf(target_));
+        slot_ = rememberHiddenName(hidden_);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, hidden_.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+            const int error = errno;
+            forgetHiddenName();
+            fail(error);
+        }
+    }
+    if (::close(std::exchange(fd_, -1)) != 0) fail(errno);
+    if (kind_ != Kind::InPlace) {
+        if (std::rename(hidden_.c_str(), target_.c_str()) != 0) fail(errno);
+        forgetHiddenName();
+    }
+}
+
+void writeWholeFile(const std::string& path, std::string_view contents) {
+    OutputFile file(path);
+    file.write(contents);
+    file.commit();
 }
 
 void checkWritable(const std::string& path) {
-    TemporaryFile temp = createBeside(path);
-    std::fclose(temp.stream);
-    ::unlink(temp.name.c_str());
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) &&
+        !S_ISDIR(existing.st_mode)) {
+        // Opening a pipe would wait for its reader.
+        if (::access(path.c_str(), W_OK) != 0) failOn(path, errno);
+        return;
+    }
+    OutputFile probe(path);
+}
+
+void installSignalCleanup() {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction action {};
+        if (::sigaction(signal, nullptr, &action) != 0 || action.sa_handler == SIG_IGN) continue;
+        action = {};
+        action.sa_handler = removeHiddenFilesAndDie;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(signal, &action, nullptr);
+    }
 }
 
 }  // namespace dla::cli

@@ -1,32 +1,67 @@
 #pragma once
 
-#include <cstdio>
-#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
-/// Files written whole or not at all: the contents go to a new file beside the target, which is
-/// renamed onto the target only once everything has been written and flushed.
+/// Files written whole or not at all.
+///
+/// A regular file (new, or replacing one) is written to an unnamed file in the target's folder
+/// (O_TMPFILE) that is linked under the target's name only by commit(), so that nothing partial
+/// ever has a name, not even after SIGKILL. Where the file system has no unnamed files, a
+/// hidden file ".dla-cli-<pid>-<n>.tmp" stands in; the handlers of installSignalCleanup()
+/// remove it on SIGINT, SIGTERM and SIGHUP. A replaced file keeps its permission bits (and its
+/// owner where allowed). A symbolic link is followed, not replaced. Devices, pipes and sockets,
+/// and the file that is already the process's stdout or stderr, are written in place, since
+/// they cannot be replaced.
 namespace dla::cli {
 
-/// A file that could not be written; what() is one line naming the file and the reason.
+/// An output that could not be written; what() is one line naming it and the reason.
 class FileError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
 
-/// Calls `write` with a stream open on a temporary file in the folder of `path`, then renames
-/// it to `path`. If `write` throws or anything fails, the temporary file is removed, `path` is
-/// left as it was, and FileError (or the exception of `write`) is thrown.
-void writeFileAtomically(const std::string& path, const std::function<void(std::FILE*)>& write);
+class OutputFile {
+  public:
+    /// Opens `path` for writing; throws FileError (a missing folder, no permission, a folder at
+    /// `path`, a name longer than the file system takes).
+    explicit OutputFile(const std::string& path);
+    /// Without commit(): a staged file is dropped, and the target is left as it was.
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
 
-/// The same with fixed contents.
-void writeFileAtomically(const std::string& path, std::string_view contents);
+    void write(std::string_view bytes);  ///< buffered; throws FileError
+    void flush();                        ///< hands buffered bytes to the system; throws FileError
+    /// Flushes and gives a staged file the target's name; throws FileError, and then the
+    /// target is left as it was.
+    void commit();
 
-/// Throws FileError when no file can be created in the folder of `path` (missing folder, no
-/// permission), or when `path` names a folder; leaves nothing behind. Lets a batch fail before
-/// its work rather than after it.
+  private:
+    enum class Kind { Unnamed, Hidden, InPlace };
+    [[noreturn]] void fail(int error) const;
+    void discard();
+    void forgetHiddenName();
+
+    std::string path_;    // as given, for messages
+    std::string target_;  // the name to give the file: `path_` with its symbolic links followed
+    std::string hidden_;  // the hidden name while one exists
+    int slot_ = -1;       // where the hidden name is kept for the signal handlers
+    int fd_ = -1;
+    Kind kind_ = Kind::InPlace;
+    std::string buffer_;
+};
+
+/// Writes `contents` to `path` whole or not at all.
+void writeWholeFile(const std::string& path, std::string_view contents);
+
+/// Throws FileError when `path` could not be written as OutputFile writes it, so that a batch
+/// fails before its work rather than after it. Leaves nothing behind; opens no device or pipe.
 void checkWritable(const std::string& path);
+
+/// Installs the handlers that remove hidden files on SIGINT, SIGTERM and SIGHUP before the
+/// process ends by the signal; a signal that is ignored stays ignored.
+void installSignalCleanup();
 
 }  // namespace dla::cli

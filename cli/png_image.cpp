@@ -6,19 +6,58 @@
 #include <array>
 #include <cmath>
 #include <csetjmp>
+#include <cstdio>
 #include <cstdlib>
-#include <stdexcept>
+#include <exception>
+#include <iterator>
+#include <string>
 
+#include "growth.h"
 #include "output_file.h"
 
 namespace dla::cli {
 
 namespace {
 
-// libpng reports errors by longjmp; this function holds no object with a destructor, so the
-// jump skips nothing that needs cleaning up.
-bool writePngRows(std::FILE* stream, int width, int height, const std::uint8_t* rgb) {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+// Where libpng's output and complaints go. A failed write keeps the OutputFile's message, which
+// names the system's reason; libpng's own text goes nowhere near the terminal.
+struct PngSink {
+    OutputFile* file;
+    std::string failure;  // the OutputFile's message, or another exception's
+    char complaint[200];  // libpng's message
+};
+
+// Nothing may leave through libpng's C frames: an exception here ends the program instead.
+bool put(PngSink& sink, const png_bytep data, std::size_t size) noexcept {
+    try {
+        sink.file->write({reinterpret_cast<const char*>(data), size});
+        return true;
+    } catch (const std::exception& e) {
+        sink.failure = e.what();
+        return false;
+    }
+}
+
+// libpng reports errors by longjmp, through C code that must not see a C++ exception; these
+// callbacks hold no object with a destructor where they jump.
+extern "C" void writeToSink(png_structp png, png_bytep data, std::size_t size) {
+    if (!put(*static_cast<PngSink*>(png_get_io_ptr(png)), data, size))
+        png_error(png, "write failed");
+}
+
+extern "C" void flushNothing(png_structp) {}
+
+extern "C" void keepComplaint(png_structp png, png_const_charp message) {
+    auto* sink = static_cast<PngSink*>(png_get_error_ptr(png));
+    std::snprintf(sink->complaint, sizeof sink->complaint, "%s", message);
+    png_longjmp(png, 1);
+}
+
+extern "C" void ignoreWarning(png_structp, png_const_charp) {}
+
+bool writePngRows(PngSink& sink, int width, int height, const std::uint8_t* rgb) {
+    png_structp png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, &sink, keepComplaint, ignoreWarning);
     if (png == nullptr) return false;
     png_infop info = png_create_info_struct(png);
     if (info == nullptr) {
@@ -29,7 +68,7 @@ bool writePngRows(std::FILE* stream, int width, int height, const std::uint8_t* 
         png_destroy_write_struct(&png, &info);
         return false;
     }
-    png_init_io(png, stream);
+    png_set_write_fn(png, &sink, writeToSink, flushNothing);
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
                  PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
@@ -126,20 +165,34 @@ Image renderAggregate(const std::vector<Site>& arrivals, int scale) {
     return image;
 }
 
-void writePng(const Image& image, std::FILE* stream) {
-    if (!writePngRows(stream, image.width, image.height, image.rgb.data())) {
-        throw std::runtime_error("libpng could not encode the image");
+std::uint64_t imageBytes(std::int32_t systemSize, int scale) {
+    const auto side = static_cast<std::uint64_t>(2 * halfSideFor(systemSize) + 3) *
+                      static_cast<std::uint64_t>(scale);
+    return side * side * 3;
+}
+
+std::string formatBytes(std::uint64_t bytes) {
+    const char* units[] = {"bytes", "kB", "MB", "GB", "TB"};
+    auto value = static_cast<double>(bytes);
+    std::size_t unit = 0;
+    while (value >= 999.5 && unit + 1 < std::size(units)) {
+        value /= 1000.0;
+        ++unit;
     }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3g %s", value, units[unit]);
+    return text;
 }
 
 void savePng(const Image& image, const std::string& path) {
-    writeFileAtomically(path, [&](std::FILE* stream) {
-        try {
-            writePng(image, stream);
-        } catch (const std::runtime_error& e) {
-            throw FileError("cannot write '" + path + "': " + e.what());
-        }
-    });
+    OutputFile file(path);
+    PngSink sink{&file, {}, "out of memory"};
+    if (!writePngRows(sink, image.width, image.height, image.rgb.data())) {
+        throw FileError(!sink.failure.empty()
+                            ? sink.failure
+                            : "cannot write '" + path + "': libpng: " + sink.complaint);
+    }
+    file.commit();
 }
 
 }  // namespace dla::cli

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -37,10 +36,20 @@ inline constexpr Rgb kSeedMark{255, 0, 0};
 /// window's canvas. `scale` >= 1.
 Image renderAggregate(const std::vector<Site>& arrivals, int scale);
 
-/// Writes `image` as an 8-bit RGB PNG to `stream`; throws std::runtime_error when libpng fails.
-void writePng(const Image& image, std::FILE* stream);
+/// The most memory a picture may take: 1 GB, a full-size aggregate (N = 1000) at up to 18 pixels
+/// a site. Larger pictures are refused before any run rather than failing after one.
+inline constexpr std::uint64_t kLargestImageBytes = 1'000'000'000;
 
-/// Writes `image` to `path` whole or not at all (see writeFileAtomically).
+/// Bytes of the picture of a run of size `systemSize` (1..1000) at `scale`: a run ends with a
+/// particle one site beyond the square of half-side h = round(N / 2), so its picture is
+/// 2h + 3 sites a side.
+std::uint64_t imageBytes(std::int32_t systemSize, int scale);
+
+/// A byte count for people: "12.4 GB", "510 MB".
+std::string formatBytes(std::uint64_t bytes);
+
+/// Writes `image` as an 8-bit RGB PNG to `path` whole or not at all (see OutputFile). Throws
+/// FileError naming the cause (the system's reason for a failed write, or libpng's message).
 void savePng(const Image& image, const std::string& path);
 
 }  // namespace dla::cli

@@ -1,9 +1,9 @@
 #include "report.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstdio>
-#include <filesystem>
-
-#include "json_writer.h"
+#include <nlohmann/json.hpp>
 
 namespace dla::cli {
 
@@ -25,33 +25,34 @@ std::string meanAndSd(const Moments& m, int decimals) {
     return fixed(*m.mean, decimals) + " ± " + fixed(*m.sd, decimals);
 }
 
-void writeFit(JsonWriter& json, const LineFit& fit) {
-    json.key("slope").value(fit.slope);
-    json.key("slope_standard_error").value(fit.slopeStandardError);
-    json.key("intercept").value(fit.intercept);
-    json.key("r_squared").value(fit.rSquared);
+// Members keep the order they are written in.
+using Json = nlohmann::ordered_json;
+
+// Numbers the fit does not define (and non-finite ones, which JSON cannot hold) are null.
+Json number(const std::optional<double>& value) {
+    return value && std::isfinite(*value) ? Json(*value) : Json(nullptr);
 }
 
-void writeMoments(JsonWriter& json, const Moments& m, bool withSem) {
-    json.beginObject();
-    json.key("mean").value(m.mean);
-    json.key("sd").value(m.sd);
-    if (withSem) json.key("sem").value(m.sem);
-    json.endObject();
+// Shortest text that reads back to the same double.
+std::string formatDouble(double value) {
+    char buffer[32];
+    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
 }
 
-void writeGroup(JsonWriter& json, const GroupSummary& group) {
-    json.key("runs").value(group.runs);
-    json.key("particles");
-    writeMoments(json, group.particles, false);
-    json.key("radius_of_gyration");
-    writeMoments(json, group.radiusOfGyration, false);
-    json.key("dimension").beginObject();
-    json.key("runs").value(static_cast<std::int64_t>(group.dimension.count));
-    json.key("mean").value(group.dimension.mean);
-    json.key("sd").value(group.dimension.sd);
-    json.key("sem").value(group.dimension.sem);
-    json.endObject();
+Json moments(const Moments& m) {
+    return {{"mean", number(m.mean)}, {"sd", number(m.sd)}};
+}
+
+Json group(const GroupSummary& g) {
+    Json json;
+    json["runs"] = g.runs;
+    json["particles"] = moments(g.particles);
+    json["radius_of_gyration"] = moments(g.radiusOfGyration);
+    json["dimension"] = {{"runs", g.dimension.count},
+                         {"mean", number(g.dimension.mean)},
+                         {"sd", number(g.dimension.sd)},
+                         {"sem", number(g.dimension.sem)}};
+    return json;
 }
 
 // Pads to `width` characters as they show on screen: UTF-8 continuation bytes take no column.
@@ -80,50 +81,41 @@ std::string tableRow(const std::string& label, const GroupSummary& group) {
 
 std::string runJson(const RunRecord& record, std::int64_t totalRuns) {
     const GrowthResult& g = record.growth;
-    JsonWriter json;
-    json.beginObject();
-    json.key("type").value("run");
-    json.key("run").value(record.plan.index + 1);
-    json.key("runs").value(totalRuns);
-    json.key("size").value(record.plan.size);
-    json.key("seed").value(record.plan.seed);
-    json.key("half_side").value(static_cast<int>(g.halfSide));
-    json.key("particles").value(g.particles);
-    json.key("sites").value(record.sites);
-    json.key("walkers_killed").value(g.walkersKilled);
-    json.key("walkers_at_edge").value(g.walkersAtEdge);
-    json.key("launch_radius").value(static_cast<int>(g.launchRadius));
-    json.key("steps").value(g.steps);
-    json.key("jumps").value(g.jumps);
-    json.key("radius_of_gyration").value(record.radiusOfGyration);
-    if (record.estimate) {
-        json.key("dimension").value(record.estimate->dimension);
-    } else {
-        json.key("dimension").null();
-    }
-    json.key("fit");
+    Json json;
+    json["type"] = "run";
+    json["run"] = record.plan.index + 1;
+    json["runs"] = totalRuns;
+    json["size"] = record.plan.size;
+    json["seed"] = record.plan.seed ? Json(*record.plan.seed) : Json(nullptr);
+    json["half_side"] = g.halfSide;
+    json["particles"] = g.particles;
+    json["sites"] = record.sites;
+    json["walkers_killed"] = g.walkersKilled;
+    json["walkers_at_edge"] = g.walkersAtEdge;
+    json["launch_radius"] = g.launchRadius;
+    json["steps"] = g.steps;
+    json["jumps"] = g.jumps;
+    json["radius_of_gyration"] = number(record.radiusOfGyration);
+    json["dimension"] = record.estimate ? number(record.estimate->dimension) : Json(nullptr);
+    json["fit"] = nullptr;
     if (record.estimate && record.fit) {
-        json.beginObject();
-        json.key("points").beginArray();
+        Json points = Json::array();
         for (const FitPoint& p : record.estimate->points) {
-            json.beginObject();
-            json.key("side").value(static_cast<int>(p.side));
-            json.key("mean_mass").value(p.meanMass);
-            json.key("ln_l_over_l0").value(p.x);
-            json.key("ln_m_over_m0").value(p.y);
-            json.endObject();
+            points.push_back({{"side", p.side},
+                              {"mean_mass", number(p.meanMass)},
+                              {"ln_l_over_l0", number(p.x)},
+                              {"ln_m_over_m0", number(p.y)}});
         }
-        json.endArray();
-        writeFit(json, *record.fit);
-        json.key("draws").value(record.estimate->draws);
-        json.endObject();
-    } else {
-        json.null();
+        json["fit"] = {{"points", std::move(points)},
+                       {"slope", number(record.fit->slope)},
+                       {"slope_standard_error", number(record.fit->slopeStandardError)},
+                       {"intercept", number(record.fit->intercept)},
+                       {"r_squared", number(record.fit->rSquared)},
+                       {"draws", record.estimate->draws}};
     }
-    json.key("grow_seconds").value(record.growSeconds);
-    json.key("estimate_seconds").value(record.estimateSeconds);
-    json.endObject();
-    return json.text();
+    json["grow_seconds"] = number(record.growSeconds);
+    json["estimate_seconds"] = number(record.estimateSeconds);
+    return json.dump();
 }
 
 std::string runLine(const RunRecord& record, std::int64_t totalRuns) {
@@ -150,31 +142,23 @@ std::string runLine(const RunRecord& record, std::int64_t totalRuns) {
 }
 
 std::string summaryJson(const Summary& summary) {
-    JsonWriter json;
-    json.beginObject();
-    json.key("type").value("summary");
-    writeGroup(json, summary.all);
-    json.key("by_size").beginArray();
-    for (const GroupSummary& group : summary.bySize) {
-        json.beginObject();
-        json.key("size").value(group.size);
-        writeGroup(json, group);
-        json.endObject();
+    Json json;
+    json["type"] = "summary";
+    json.update(group(summary.all));
+    json["by_size"] = Json::array();
+    for (const GroupSummary& g : summary.bySize) {
+        Json size{{"size", g.size}};
+        size.update(group(g));
+        json["by_size"].push_back(std::move(size));
     }
-    json.endArray();
-    json.key("mass_radius");
+    json["mass_radius"] = nullptr;
     if (summary.massRadius) {
-        json.beginObject();
-        json.key("dimension").value(summary.massRadius->slope);
-        json.key("standard_error").value(summary.massRadius->slopeStandardError);
-        json.key("r_squared").value(summary.massRadius->rSquared);
-        json.key("points").value(static_cast<std::int64_t>(summary.massRadius->points));
-        json.endObject();
-    } else {
-        json.null();
+        json["mass_radius"] = {{"dimension", number(summary.massRadius->slope)},
+                               {"standard_error", number(summary.massRadius->slopeStandardError)},
+                               {"r_squared", number(summary.massRadius->rSquared)},
+                               {"points", summary.massRadius->points}};
     }
-    json.endObject();
-    return json.text();
+    return json.dump();
 }
 
 std::string summaryTable(const Summary& summary) {
@@ -217,17 +201,6 @@ std::string fitCsvRows(const RunRecord& record) {
                 formatDouble(p.x) + "," + formatDouble(p.y) + tail;
     }
     return rows;
-}
-
-std::string numberedPath(const std::string& path, std::int64_t index, std::int64_t totalRuns) {
-    if (totalRuns <= 1) return path;
-    const std::filesystem::path p(path);
-    std::string number = std::to_string(index + 1);
-    const std::size_t width = std::to_string(totalRuns).size();
-    if (number.size() < width) number.insert(0, width - number.size(), '0');
-    std::filesystem::path result =
-        p.parent_path() / (p.stem().string() + "-" + number + p.extension().string());
-    return result.string();
 }
 
 }  // namespace dla::cli

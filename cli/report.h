@@ -25,8 +25,4 @@ std::string fitCsvHeader();
 /// One CSV line per box side of the run's estimate; empty for a run without one.
 std::string fitCsvRows(const RunRecord& record);
 
-/// "<stem>-<run number><extension>" for batches of several runs, the path itself for one; the
-/// number is 1-based and padded to the width of `totalRuns`.
-std::string numberedPath(const std::string& path, std::int64_t index, std::int64_t totalRuns);
-
 }  // namespace dla::cli

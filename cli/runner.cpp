@@ -1,5 +1,6 @@
 #include "runner.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
@@ -95,41 +96,60 @@ RunRecord runOne(const RunPlan& plan, const GrowthOptions& growth, Lattice& latt
 
 void runAll(const std::vector<RunPlan>& plans, const GrowthOptions& growth, int threads,
             const RunObserver& observer, bool keepArrivals) {
+    const auto workers = static_cast<std::size_t>(
+        std::max(1, std::min<int>(threads, static_cast<int>(plans.size()))));
+    // Run i starts only once run i - window has been handed on, so that the runs finished
+    // behind a slow one stay few however many runs there are.
+    const auto window = static_cast<std::int64_t>(4 * workers);
     std::mutex mutex;
-    std::condition_variable changed;
+    std::condition_variable changed;             // a run finished, or the batch failed
+    std::condition_variable handedOn;            // the window moved, or the batch stopped
     std::map<std::int64_t, RunRecord> finished;  // by position in plans, waiting to be handed on
+    std::int64_t handed = 0;
     std::exception_ptr failure;
     std::atomic<std::size_t> next{0};
     std::atomic<bool> stop{false};
     std::atomic<std::int64_t> particles{0};
+    const auto stopAll = [&] {
+        {
+            const std::lock_guard lock(mutex);
+            stop = true;
+        }
+        handedOn.notify_all();
+    };
 
     auto work = [&] {
         Lattice lattice;
         for (;;) {
             const std::size_t i = next.fetch_add(1);
-            if (i >= plans.size() || stop.load()) return;
+            if (i >= plans.size()) return;
+            {
+                std::unique_lock lock(mutex);
+                handedOn.wait(
+                    lock, [&] { return stop || static_cast<std::int64_t>(i) < handed + window; });
+                if (stop) return;
+            }
             try {
                 RunRecord record = runOne(plans[i], growth, lattice, &particles, &stop);
                 if (!keepArrivals) std::vector<Site>().swap(record.arrivals);
                 const std::lock_guard lock(mutex);
                 finished.emplace(static_cast<std::int64_t>(i), std::move(record));
             } catch (...) {
-                const std::lock_guard lock(mutex);
-                if (!failure) failure = std::current_exception();
-                stop = true;
+                {
+                    const std::lock_guard lock(mutex);
+                    if (!failure) failure = std::current_exception();
+                }
+                stopAll();
             }
             changed.notify_one();
         }
     };
 
-    const auto workers = static_cast<std::size_t>(
-        std::max(1, std::min<int>(threads, static_cast<int>(plans.size()))));
     std::vector<std::jthread> pool;
     pool.reserve(workers);
     for (std::size_t t = 0; t < workers; ++t) pool.emplace_back(work);
 
     try {
-        std::int64_t handed = 0;
         const auto total = static_cast<std::int64_t>(plans.size());
         // At once, so that the display starts before the first run is done.
         if (observer.progress) observer.progress(0, 0);
@@ -143,6 +163,7 @@ void runAll(const std::vector<RunPlan>& plans, const GrowthOptions& growth, int 
                 finished.erase(handed);
                 ++handed;
                 lock.unlock();
+                handedOn.notify_all();
                 if (observer.record) observer.record(std::move(record));
                 lock.lock();
             }
@@ -155,10 +176,10 @@ void runAll(const std::vector<RunPlan>& plans, const GrowthOptions& growth, int 
         }
     } catch (...) {
         // The workers drop the runs they are in at their next particle and take no more.
-        stop = true;
+        stopAll();
         throw;
     }
-    stop = true;
+    stopAll();
     pool.clear();
     if (failure) std::rethrow_exception(failure);
 }

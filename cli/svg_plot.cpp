@@ -169,7 +169,7 @@ std::string plotSvg(const std::vector<FitPoint>& points, const LineFit& fit, con
 
 void savePlot(const std::string& path, const std::vector<FitPoint>& points, const LineFit& fit,
               const PlotText& text) {
-    writeFileAtomically(path, plotSvg(points, fit, text));
+    writeWholeFile(path, plotSvg(points, fit, text));
 }
 
 }  // namespace dla::cli

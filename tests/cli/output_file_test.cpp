@@ -1,6 +1,9 @@
 #include "output_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -10,88 +13,62 @@
 namespace dla::cli {
 namespace {
 
-TEST(WriteFileAtomically, WritesAndReplacesLeavingNoTemporaryFile) {
-    test::ScratchFolder folder;
-    const std::string path = folder.file("out.csv");
-    writeFileAtomically(path, "first\n");
-    writeFileAtomically(path, "second\n");
-    EXPECT_EQ(test::readFile(path), "second\n");
-    EXPECT_EQ(folder.entries(), std::vector<std::string>{"out.csv"});
-}
+namespace fs = std::filesystem;
 
-TEST(WriteFileAtomically, FailedWriterKeepsTheOldFile) {
-    test::ScratchFolder folder;
-    const std::string path = folder.file("out.csv");
-    writeFileAtomically(path, "old\n");
-    EXPECT_THROW(writeFileAtomically(path,
-                                     [](std::FILE* stream) {
-                                         std::fputs("half of the new", stream);
-                                         throw std::runtime_error("interrupted");
-                                     }),
-                 std::runtime_error);
-    EXPECT_EQ(test::readFile(path), "old\n");
-    EXPECT_EQ(folder.entries(), std::vector<std::string>{"out.csv"});
-}
+enum class Before { Nothing, File, LinkToFile, LinkToNothing };
 
-struct BadPath {
-    std::string name;  // inside the scratch folder
-    std::string reason;
+struct Target {
+    Before before;
+    std::string name;
+    friend void PrintTo(const Target& c, std::ostream* os) { *os << c.name.substr(0, 20); }
 };
 
-void PrintTo(const BadPath& c, std::ostream* os) {
-    *os << c.name;
-}
+class WrittenWhole : public ::testing::TestWithParam<Target> {};
 
-class UnwritablePath : public ::testing::TestWithParam<BadPath> {};
-
-TEST_P(UnwritablePath, OneLineNamingFileAndReasonAndNothingLeft) {
+TEST_P(WrittenWhole, UnderItsFinalNameOnlyKeepingLinksAndPermissions) {
     test::ScratchFolder folder;
-    writeFileAtomically(folder.file("plain-file"), "x");
-    std::filesystem::create_directory(folder.path() / "a-folder");
     const std::string path = folder.file(GetParam().name);
-    for (const bool check : {true, false}) {
-        try {
-            if (check) {
-                checkWritable(path);
-            } else {
-                writeFileAtomically(path, "data");
-            }
-            FAIL() << "written";
-        } catch (const FileError& e) {
-            EXPECT_EQ(std::string(e.what()), "cannot write '" + path + "': " + GetParam().reason);
-        }
-        EXPECT_EQ(folder.entries(), (std::vector<std::string>{"a-folder", "plain-file"}));
-        EXPECT_TRUE(std::filesystem::is_empty(folder.path() / "a-folder"));
-    }
+    const Before before = GetParam().before;
+    if (before == Before::File) writeWholeFile(path, "old contents, longer");
+    if (before == Before::File) ::chmod(path.c_str(), 0640);
+    if (before == Before::LinkToFile) writeWholeFile(folder.file("real"), "old");
+    if (before == Before::LinkToFile || before == Before::LinkToNothing)
+        fs::create_symlink("real", path);
+    writeWholeFile(path, "data");
+    EXPECT_EQ(test::readFile(folder.file("real")), before >= Before::LinkToFile ? "data" : "");
+    EXPECT_EQ(test::readFile(path), "data");
+    std::vector<std::string> entries{GetParam().name};
+    if (before >= Before::LinkToFile) entries = {"link", "real"};
+    EXPECT_EQ(folder.entries(), entries);
+    struct stat st {};
+    EXPECT_TRUE(before != Before::File ||
+                (::stat(path.c_str(), &st) == 0 && (st.st_mode & 07777) == 0640));
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, UnwritablePath,
-                         ::testing::Values(BadPath{"missing/out.png", "No such file or directory"},
-                                           BadPath{"plain-file/out.png", "Not a directory"},
-                                           BadPath{"a-folder", "Is a directory"},
-                                           BadPath{"a-folder/", "Is a directory"}));
+INSTANTIATE_TEST_SUITE_P(Table, WrittenWhole,
+                         ::testing::Values(Target{Before::Nothing, "new"},
+                                           Target{Before::File, "old"},
+                                           Target{Before::LinkToFile, "link"},
+                                           Target{Before::LinkToNothing, "link"},
+                                           Target{Before::Nothing, std::string(255, 'n')}));
 
-TEST(WriteFileAtomically, FolderWithoutPermission) {
+TEST(OutputFile, DevicesAndPipesAreWrittenThrough) {
     test::ScratchFolder folder;
-    std::string path;
-    if (::geteuid() != 0) {
-        std::filesystem::permissions(
-            folder.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-        path = folder.file("out.png");
-    } else {
-        // Permissions do not stop root; sysfs refuses new files even to root.
-        path = "/sys/dla-cli-test.png";
-        if (::access("/sys", W_OK) != 0 || std::filesystem::exists(path))
-            GTEST_SKIP() << "no folder refuses root here";
-    }
-    EXPECT_THROW(checkWritable(path), FileError);
-    try {
-        writeFileAtomically(path, "data");
-        FAIL() << "written";
-    } catch (const FileError& e) {
-        EXPECT_EQ(std::string(e.what()), "cannot write '" + path + "': Permission denied");
-    }
-    EXPECT_FALSE(std::filesystem::exists(path));
+    const std::string pipe = folder.file("pipe");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+    writeWholeFile(pipe, "data");
+    char got[8] = {};
+    EXPECT_EQ(::read(reader, got, sizeof got), 4);
+    EXPECT_STREQ(got, "data");
+    ::close(reader);
+    EXPECT_TRUE(fs::is_fifo(pipe));
+    // A /dev/null of our own, so that a fault replaces nothing of the system's.
+    const std::string null = folder.file("null");
+    if (::mknod(null.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) != 0)
+        GTEST_SKIP() << "only root makes device nodes";
+    writeWholeFile(null, "data");
+    EXPECT_TRUE(fs::is_character_file(null));
 }
 
 }  // namespace

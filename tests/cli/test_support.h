@@ -1,12 +1,14 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "png_image.h"
-
-/// Helpers shared by the tool's tests: a scratch folder, PNG decoding, running programs.
+/// Helpers shared by the tool's tests: a scratch folder, PNG decoding, running dla-cli.
 namespace dla::cli::test {
 
 /// A fresh, empty folder that is removed with everything in it when the object goes.
@@ -17,34 +19,36 @@ class ScratchFolder {
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
 
-    const std::filesystem::path& path() const { return path_; }
     std::string file(const std::string& name) const { return (path_ / name).string(); }
-    /// Names of the entries in the folder, sorted.
+    /// Names of the entries in the folder, hidden ones included, sorted.
     std::vector<std::string> entries() const;
 
   private:
     std::filesystem::path path_;
 };
 
-/// Decodes a PNG file through libpng into 8-bit RGB (alpha composited on black); throws
-/// std::runtime_error when it cannot.
-Image decodePng(const std::string& path);
-
-struct CommandResult {
-    int exitCode = -1;
-    std::string out;  ///< standard output
-};
-
-/// Runs `command` through the shell and collects its standard output.
-CommandResult runCommand(const std::string& command);
-
-/// `text` quoted for the shell.
-std::string shellQuote(const std::string& text);
-
-/// The whole file as a string.
 std::string readFile(const std::string& path);
 
-/// Lines of `text` without their newlines.
-std::vector<std::string> splitLines(const std::string& text);
+/// The pixels of a PNG file as 8-bit RGB, row by row; throws std::runtime_error when it cannot.
+std::vector<std::uint8_t> decodePng(const std::string& path);
+
+/// How a run of the dla-cli program ended.
+struct Finished {
+    int exitCode = -1;  ///< -1 when a signal ended it
+    int signal = 0;     ///< the signal that ended it, or 0
+    std::string out;
+    std::string err;
+};
+
+/// Runs dla-cli with `args`, SIGINT, SIGTERM and SIGHUP at their default actions. `inChild` runs
+/// in the child just before the program starts (limits, descriptors, filters); `whileRunning`
+/// runs here with the child's pid and the read end of its stdout before the rest is read.
+Finished runProgram(const std::vector<std::string>& args, const std::function<void()>& inChild = {},
+                    const std::function<void(pid_t, int)>& whileRunning = {});
+
+/// From now on, in the calling process and the programs it starts, opening an unnamed file
+/// (O_TMPFILE) fails with EOPNOTSUPP, as on a file system that has none. For forked children:
+/// ends the process with status 126 if the filter cannot be installed.
+void refuseUnnamedFiles();
 
 }  // namespace dla::cli::test

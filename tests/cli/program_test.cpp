@@ -1,0 +1,241 @@
+// The dla-cli program as a process: exit status, its one line on stderr, what it leaves behind.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "test_support.h"
+
+namespace dla::cli {
+namespace {
+
+void stdoutToDevFull() {
+    ::dup2(::open("/dev/full", O_WRONLY), STDOUT_FILENO);
+}
+
+void stdoutWithoutReader() {
+    int p[2];
+    if (::pipe(p) == 0) ::dup2(p[1], STDOUT_FILENO);
+    ::close(p[0]);
+}
+
+template <int resource, rlim_t bytes>
+void limit() {
+    const rlimit r{bytes, bytes};
+    ::setrlimit(resource, &r);
+    std::signal(SIGXFSZ, SIG_IGN);  // a write beyond the limit then fails with EFBIG
+}
+
+void fullDiskWithoutUnnamedFiles() {
+    test::refuseUnnamedFiles();
+    limit<RLIMIT_FSIZE, 4096>();
+}
+
+struct Refused {
+    std::vector<std::string> args;
+    int status;
+    std::string says;  // a part of the one line on stderr
+    void (*setting)() = nullptr;
+    friend void PrintTo(const Refused& c, std::ostream* os) { *os << c.says; }
+};
+
+class ProgramRefuses : public ::testing::TestWithParam<Refused> {};
+
+TEST_P(ProgramRefuses, WithOneLineOnStderrLeavingNoFile) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    if (GetParam().setting == limit<RLIMIT_AS, 300'000'000>)
+        GTEST_SKIP() << "the sanitizers reserve more address space than the limit";
+#endif
+    test::ScratchFolder folder;
+    const test::Finished f = test::runProgram(GetParam().args, [&] {
+        if (::chdir(folder.file(".").c_str()) != 0) ::_exit(126);
+        if (GetParam().setting != nullptr) GetParam().setting();
+    });
+    EXPECT_EQ(f.exitCode, GetParam().status);
+    EXPECT_TRUE(f.err.starts_with("dla-cli: ") && f.err.find('\n') == f.err.size() - 1 &&
+                f.err.find(GetParam().says) != std::string::npos)
+        << f.err;
+    EXPECT_TRUE(GetParam().status != 2 || f.out.empty()) << "refused after a run";
+    EXPECT_TRUE(folder.entries().empty());
+}
+
+const std::vector<std::string> kSmallRun{"--size", "50", "--runs", "3", "--seed", "1"};
+const std::vector<std::string> kFitRuns{"--size", "100", "--runs", "8",
+                                        "--seed", "1",   "--fit",  "f.csv"};
+
+INSTANTIATE_TEST_SUITE_P(
+    BadCommandLine, ProgramRefuses,
+    ::testing::Values(
+        Refused{{"--size", "abc"}, 2, "--size: needs a whole number, got 'abc'"},
+        Refused{{"--size", "0"}, 2, "--size: must be at least 1, got '0'"},
+        Refused{{"--size", "1001"}, 2, "--size: must be at most 1000"},
+        Refused{{"--size", "100,100"}, 2, "lists 100 twice"},
+        Refused{{"--runs", "0x10"}, 2, "--runs: needs a whole number"},
+        Refused{{"--seed", "-1"}, 2, "--seed: must not be negative"},
+        Refused{{"--seed", "18446744073709551615", "--runs", "2"}, 2, "too large for 2 runs"},
+        Refused{{"--walk", "fast"}, 2, "--walk: must be literal or jump"},
+        Refused{{"--seed"}, 2, "--seed: needs a value"},
+        Refused{{"--frobnicate"}, 2, "unknown option '--frobnicate'"},
+        Refused{{"200"}, 2, "unexpected argument '200'"},
+        Refused{{"--json=yes"}, 2, "--json: takes no value"},
+        Refused{{"--image", "--fit", "x.csv"}, 2, "--image: needs a value, got the option '--fit'"},
+        Refused{{"--plot", "p.svg", "--size", "100,50"}, 2, "--plot needs every size to be at"},
+        Refused{{"--size", "1\n2\t\x1b"}, 2, "got '1\\n2\\t\\x1b'"},
+        Refused{{"--image", "a.png", "--plot", "./a.png"}, 2, "--image and --plot both write"},
+        Refused{{"--image", "x.png", "--fit", "x-2.png", "--runs", "2", "--size", "100"},
+                2,
+                "--image and --fit both write"},
+        Refused{{"--image", "a.png", "--scale", "64", "--size", "1000"},
+                2,
+                "--image at --scale 64 for --size 1000 needs 12.4 GB"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    FailedOutput, ProgramRefuses,
+    ::testing::Values(
+        Refused{kSmallRun, 1, "cannot write standard output: No space left on device",
+                stdoutToDevFull},
+        Refused{{"--help"}, 1, "cannot write standard output", stdoutToDevFull},
+        Refused{kFitRuns, 1, "cannot write standard output: Bad file descriptor",
+                [] { ::close(STDOUT_FILENO); }},
+        Refused{kSmallRun, 1, "cannot write standard output: Broken pipe", stdoutWithoutReader},
+        Refused{kFitRuns, 1, "cannot write 'f.csv': File too large", limit<RLIMIT_FSIZE, 4096>},
+        Refused{kFitRuns, 1, "'f.csv': File too large", fullDiskWithoutUnnamedFiles},
+        Refused{{"--size", "200", "--seed", "1", "--image", "a.png", "--scale", "8"},
+                1,
+                "cannot write 'a.png': File too large",
+                limit<RLIMIT_FSIZE, 4096>},
+        Refused{{"--plot", "no/p.svg"}, 1, "cannot write 'no/p.svg': No such file or directory"},
+        Refused{{"--size", "100", "--fit", "."}, 1, "cannot write '.': Is a directory"},
+        Refused{{"--plot", std::string(256, 'n')}, 1, "File name too long"},
+        Refused{{"--size", "200", "--image", "a.png", "--scale", "64", "--threads", "1"},
+                1,
+                "out of memory (the picture of run 1 needs 506 MB)",
+                limit<RLIMIT_AS, 300'000'000>}));
+
+struct Interruption {
+    int signal;
+    bool unnamedFiles;
+    friend void PrintTo(const Interruption& c, std::ostream* os) {
+        *os << ::strsignal(c.signal) << (c.unnamedFiles ? "" : ", hidden file");
+    }
+};
+
+class Interrupted : public ::testing::TestWithParam<Interruption> {};
+
+// Ended while the fit file is being written, after its first run.
+TEST_P(Interrupted, LeavesNoFileBehind) {
+    test::ScratchFolder folder;
+    std::vector<std::string> whileWriting;
+    const test::Finished f = test::runProgram(
+        {"--size", "100", "--runs", "100000", "--seed", "1", "--fit", folder.file("f.csv")},
+        [&] {
+            if (!GetParam().unnamedFiles) test::refuseUnnamedFiles();
+        },
+        [&](pid_t pid, int out) {
+            for (char c = 0; c != '\n' && ::read(out, &c, 1) == 1;) {
+            }
+            whileWriting = folder.entries();
+            ::kill(pid, GetParam().signal);
+        });
+    EXPECT_EQ(f.signal, GetParam().signal);
+    EXPECT_EQ(whileWriting.size(), GetParam().unnamedFiles ? 0u : 1u);
+    EXPECT_TRUE(folder.entries().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Interrupted,
+                         ::testing::Values(Interruption{SIGINT, false},
+                                           Interruption{SIGTERM, false},
+                                           Interruption{SIGHUP, false},
+                                           Interruption{SIGKILL, true}));
+
+using Json = nlohmann::ordered_json;
+
+std::vector<Json> jsonLines(const std::string& text) {
+    std::vector<Json> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(Json::parse(line));
+    return lines;
+}
+
+// The JSON lines, the fit file and a repeated run tell the same story to the last bit.
+TEST(Program, JsonReadsBackAsTheFitFileAndTheRepeatedRun) {
+    test::ScratchFolder folder;
+    const test::Finished f = test::runProgram(
+        {"--size", "100,120", "--runs", "2", "--seed", "3", "--json", "--fit", folder.file("f.csv"),
+         "--image", folder.file("a.png"), "--plot", folder.file("p.svg")});
+    ASSERT_EQ(f.exitCode, 0) << f.err;
+    EXPECT_EQ(folder.entries(),
+              (std::vector<std::string>{"a-1.png", "a-2.png", "a-3.png", "a-4.png", "f.csv",
+                                        "p-1.svg", "p-2.svg", "p-3.svg", "p-4.svg"}));
+    const std::vector<Json> lines = jsonLines(f.out);
+    ASSERT_EQ(lines.size(), 5u);
+    std::vector<std::string> keys;
+    for (const auto& [key, value] : lines[0].items()) keys.push_back(key);
+    EXPECT_EQ(keys,
+              (std::vector<std::string>{"type", "run", "runs", "size", "seed", "half_side",
+                                        "particles", "sites", "walkers_killed", "walkers_at_edge",
+                                        "launch_radius", "steps", "jumps", "radius_of_gyration",
+                                        "dimension", "fit", "grow_seconds", "estimate_seconds"}));
+
+    std::vector<double> fromJson, fromCsv;
+    double dimensions = 0.0;
+    for (int i = 0; i < 4; ++i) {
+        const Json& run = lines[static_cast<std::size_t>(i)];
+        dimensions += run["dimension"].get<double>();
+        for (const Json& p : run["fit"]["points"]) {
+            fromJson.insert(fromJson.end(), {i + 1.0, 3.0 + i, i < 2 ? 100.0 : 120.0, p["side"],
+                                             p["mean_mass"], p["ln_l_over_l0"], p["ln_m_over_m0"],
+                                             run["dimension"], run["fit"]["slope_standard_error"]});
+        }
+    }
+    std::istringstream csv(test::readFile(folder.file("f.csv")));
+    std::string row, field;
+    std::getline(csv, row);
+    while (std::getline(csv, row)) {
+        std::istringstream fields(row);
+        for (int k = 0; k < 9 && std::getline(fields, field, ','); ++k)
+            fromCsv.push_back(std::stod(field));
+    }
+    EXPECT_GT(fromJson.size(), 100u);
+    EXPECT_EQ(fromCsv, fromJson);
+    EXPECT_EQ(lines[4]["dimension"]["runs"], 4);
+    EXPECT_DOUBLE_EQ(lines[4]["dimension"]["mean"].get<double>(), dimensions / 4);
+
+    Json alone = jsonLines(test::runProgram({"--size", "120", "--seed", "5", "--json"}).out)[0];
+    Json third = lines[2];
+    for (Json* run : {&alone, &third}) {
+        for (const char* varies : {"run", "runs", "grow_seconds", "estimate_seconds"})
+            run->erase(varies);
+    }
+    EXPECT_EQ(alone, third);
+}
+
+// Written through, not replaced: the file that is already stdout, and a pipe (through a link),
+// which takes every run's plot in turn rather than numbered files beside it. Only files of the
+// test's own: a fault must not replace the system's /dev/null.
+TEST(Program, PipesAndStdoutAreWrittenThrough) {
+    test::ScratchFolder folder;
+    const std::string all = folder.file("all.txt");
+    ASSERT_EQ(::mkfifo(folder.file("pipe").c_str(), 0600), 0);
+    std::filesystem::create_symlink("pipe", folder.file("link"));
+    const int pipe = ::open(folder.file("pipe").c_str(), O_RDWR | O_CLOEXEC);  // room for both
+    const test::Finished f = test::runProgram(
+        {"--size", "100", "--runs", "2", "--seed", "1", "--fit", "/dev/stdout", "--plot",
+         folder.file("link")},
+        [&] { ::dup2(::open(all.c_str(), O_WRONLY | O_CREAT, 0644), STDOUT_FILENO); });
+    ::close(pipe);
+    EXPECT_EQ(f.exitCode, 0) << f.err;
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"all.txt", "link", "pipe"}));
+    EXPECT_TRUE(std::filesystem::is_fifo(folder.file("pipe")));
+    const std::string text = test::readFile(all);
+    EXPECT_EQ(text.rfind("run 1/2  N=100  seed=1", 0), 0u) << text;
+    EXPECT_NE(text.find("\nrun,seed,size,side,"), std::string::npos) << text;
+}
+
+}  // namespace
+}  // namespace dla::cli

@@ -1,0 +1,60 @@
+// The picture and the plot: where things land.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "png_image.h"
+#include "svg_plot.h"
+#include "test_support.h"
+
+namespace dla::cli {
+namespace {
+
+TEST(Picture, SitesAsSquaresColouredByArrivalWithYDownward) {
+    // Extent 1: 3 x 3 sites, 2 pixels each; the seed's ring lies outside so small a picture.
+    const std::vector<Site> arrivals{{0, 0}, {1, 0}, {1, 1}, {0, -1}};
+    const Image image = renderAggregate(arrivals, 2);
+    ASSERT_EQ(image.width, 6);
+    ASSERT_EQ(image.height, 6);
+    for (int py = 0; py < 6; ++py) {
+        for (int px = 0; px < 6; ++px) {
+            const Site site{static_cast<std::int16_t>(px / 2 - 1),
+                            static_cast<std::int16_t>(py / 2 - 1)};
+            const auto k = std::find(arrivals.begin(), arrivals.end(), site) - arrivals.begin();
+            const Rgb expected = k == 0  ? kSeedMark
+                                 : k < 4 ? viridis(static_cast<double>(k - 1) / 2.0)
+                                         : Rgb{};
+            EXPECT_EQ(image.at(px, py), expected) << px << "," << py;
+        }
+    }
+    test::ScratchFolder folder;
+    savePng(image, folder.file("tiny.png"));
+    EXPECT_EQ(test::decodePng(folder.file("tiny.png")), image.rgb);
+}
+
+TEST(Plot, BothAxesAreLogarithmic) {
+    // M = 12 (L / 10)^1.65 at L = 10, 20, 40, 80: equal steps on both log axes.
+    std::vector<FitPoint> points;
+    for (const std::int16_t side :
+         {std::int16_t{10}, std::int16_t{20}, std::int16_t{40}, std::int16_t{80}}) {
+        const double mass = 12.0 * std::pow(side / 10.0, 1.65);
+        points.push_back({side, mass, std::log(side / 10.0), std::log(mass / 12.0)});
+    }
+    const std::string svg = plotSvg(points, *fitLine(points), {"D", ""});
+    std::vector<double> x, y;
+    const std::string circle = "class=\"point\" cx=\"";
+    for (auto at = svg.find(circle); at != std::string::npos; at = svg.find(circle, at + 1)) {
+        std::size_t length = 0;
+        x.push_back(std::stod(svg.substr(at + circle.size()), &length));
+        y.push_back(std::stod(svg.substr(at + circle.size() + length + 6)));  // past '" cy="'
+    }
+    ASSERT_EQ(x.size(), 4u);
+    for (std::size_t i = 2; i < 4; ++i) {
+        EXPECT_NEAR(x[i] - x[i - 1], x[1] - x[0], 0.02);
+        EXPECT_NEAR(y[i] - y[i - 1], y[1] - y[0], 0.02);
+    }
+    EXPECT_LT(y[3], y[0]) << "mass grows upward";
+}
+
+}  // namespace
+}  // namespace dla::cli
