@@ -58,6 +58,14 @@ FastGenerator FastGenerator::seeded(std::uint64_t seed) {
     return FastGenerator(seed);
 }
 
+FastGenerator FastGenerator::restored(const State& state) {
+    FastGenerator g(std::uint64_t{0});
+    g.engine_.setState(state.engine);
+    g.streamBase_.setState(state.streamBase);
+    g.seed_ = state.seed;
+    return g;
+}
+
 void FastGenerator::reseed() {
     if (seed_) {
         streamBase_.jump();

@@ -38,6 +38,10 @@ class Xoshiro256Plus {
     /// Advances the state by 2^128 draws: streams made by successive jumps never overlap.
     void jump();
 
+    /// The four state words, to save and restore a run.
+    const std::array<std::uint64_t, 4>& state() const { return s_; }
+    void setState(const std::array<std::uint64_t, 4>& state) { s_ = state; }
+
   private:
     static std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
     std::array<std::uint64_t, 4> s_{};
@@ -59,6 +63,15 @@ class FastGenerator {
 
     double draw() { return toUnitInterval(engine_.next()); }
     void reseed();
+
+    /// Everything the generator carries, so that a saved run goes on with the same draws.
+    struct State {
+        std::array<std::uint64_t, 4> engine{};
+        std::array<std::uint64_t, 4> streamBase{};
+        std::optional<std::uint64_t> seed;
+    };
+    State state() const { return {engine_.state(), streamBase_.state(), seed_}; }
+    static FastGenerator restored(const State& state);
 
   private:
     explicit FastGenerator(std::optional<std::uint64_t> seed);

@@ -51,6 +51,9 @@ class RandomSource {
     }
 
     const ShuffleTable& table() const { return table_; }
+    /// Puts back a table that table() gave, to continue a saved run.
+    void restoreTable(const ShuffleTable& table) { table_ = table; }
+    const G& generator() const { return generator_; }
 
   private:
     void reinitialise() {

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace dla {
+
+/// dst[i] = min(dst[i], src[i]) for i < n; the two ranges must not overlap. In chunks of 16 (or
+/// 8) bytes, which the compiler turns into one vector operation each, with a last chunk that
+/// overlaps the one before instead of a tail of single bytes: taking a minimum twice changes
+/// nothing.
+namespace detail {
+template <std::size_t kChunk>
+struct Chunk {
+    std::uint8_t bytes[kChunk];
+    static Chunk lowered(const std::uint8_t* dst, const std::uint8_t* src) {
+        Chunk a, b;
+        std::memcpy(a.bytes, dst, kChunk);
+        std::memcpy(b.bytes, src, kChunk);
+        for (std::size_t i = 0; i < kChunk; ++i) a.bytes[i] = std::min(a.bytes[i], b.bytes[i]);
+        return a;
+    }
+};
+
+template <std::size_t kChunk>
+[[gnu::always_inline]] inline void minInChunks(std::uint8_t* dst, const std::uint8_t* src,
+                                               std::size_t n) {
+    // The last chunk is read before any store, so that no read waits on a store it overlaps.
+    const Chunk<kChunk> last = Chunk<kChunk>::lowered(dst + n - kChunk, src + n - kChunk);
+    for (std::size_t at = 0; at + kChunk < n; at += kChunk) {
+        const Chunk<kChunk> c = Chunk<kChunk>::lowered(dst + at, src + at);
+        std::memcpy(dst + at, c.bytes, kChunk);
+    }
+    std::memcpy(dst + n - kChunk, last.bytes, kChunk);
+}
+}  // namespace detail
+
+inline void minInto(std::uint8_t* dst, const std::uint8_t* src, std::size_t n) {
+    if (n >= 16) {
+        detail::minInChunks<16>(dst, src, n);
+    } else if (n >= 8) {
+        detail::minInChunks<8>(dst, src, n);
+    } else {
+        for (std::size_t i = 0; i < n; ++i) dst[i] = std::min(dst[i], src[i]);
+    }
+}
+
+}  // namespace dla

@@ -1,0 +1,98 @@
+#include "large_growth.h"
+
+#include <cmath>
+#include <stdexcept>
+
+#include "conversions.h"
+#include "large_walker.h"
+
+namespace dla {
+
+std::int64_t killSquare(double killFactor, std::int32_t radius) {
+    const double reach = killFactor * radius;
+    if (!(reach >= 0.0 && reach <= kLargestKillRadius)) {
+        throw std::length_error("kill radius beyond what the lattice can hold");
+    }
+    // Below 2^53 a square root is monotone in its exact integer argument, so the set of S with
+    // sqrt(S) <= K R is 0..the answer; start next to it and step to its end.
+    auto s = static_cast<std::int64_t>(reach * reach);
+    while (s > 0 && std::sqrt(static_cast<double>(s)) > reach) --s;
+    while (std::sqrt(static_cast<double>(s + 1)) <= reach) ++s;
+    return s;
+}
+
+std::int32_t launchRadiusAfter(std::int32_t radius, Site site) {
+    const double distance = std::sqrt(
+        static_cast<double>(std::int64_t{site.x} * site.x + std::int64_t{site.y} * site.y));
+    if (std::floor(distance) >= radius) return floorToInt32(distance + 4.0);
+    return radius;
+}
+
+Site releasePointOn(std::int32_t radius, double u) {
+    const double pi = std::atan(1.0) * 4.0;
+    const double theta = u * 2.0 * pi;
+    return {floorToInt32(radius * std::cos(theta)), floorToInt32(radius * std::sin(theta))};
+}
+
+LargeGrowth::LargeGrowth(Restoring, const LargeGrowthOptions& options, FastGenerator generator)
+    : options_(options), random_(std::move(generator), toolkit_) {
+    const double k = options.killFactor;
+    if (!(k >= 2.0 && 4.0 * k <= kLargestKillRadius)) {
+        throw std::invalid_argument("kill factor outside 2..2^23");
+    }
+    if (options.largestJump < 1 || options.largestJump > ExitLadder::kLargest) {
+        throw std::invalid_argument("largest jump outside 1..2^17");
+    }
+    if (options.particleLimit && *options.particleLimit < 1) {
+        throw std::invalid_argument("particle limit below 1");
+    }
+    if (options.systemSize) {
+        halfSide_ = roundHalfEvenToInt32(static_cast<double>(*options.systemSize) / 2.0);
+    }
+}
+
+LargeGrowth::LargeGrowth(const LargeGrowthOptions& options, FastGenerator generator)
+    : LargeGrowth(Restoring{}, options, std::move(generator)) {
+    lattice_.occupy(0, 0);
+    (void)random_.Random(-1);
+    setRadius(4);
+}
+
+void LargeGrowth::setRadius(std::int32_t radius) {
+    killSquare_ = killSquare(options_.killFactor, radius);
+    radius_ = radius;
+    // No square inside the disc is wider than 1 + sqrt(S / 2): rungs beyond that are never taken.
+    const double widest = 2.0 + std::sqrt(static_cast<double>(killSquare_) / 2.0);
+    ladder_.extendTo(static_cast<int>(std::min<double>(widest, options_.largestJump)));
+}
+
+bool LargeGrowth::ended(Site site) const {
+    if (halfSide_) {
+        const std::int32_t h = *halfSide_;
+        if (site.x > h || site.x < -h || site.y > h || site.y < -h) return true;
+    }
+    return options_.particleLimit && counters_.particles >= *options_.particleLimit;
+}
+
+bool LargeGrowth::grow(const Observer& observer, const std::atomic<bool>* stop) {
+    const LargeWalker<> walker(lattice_, ladder_, options_.largestJump);
+    while (!finished_) {
+        if (stop && stop->load(std::memory_order_relaxed)) return false;
+        const Site release = releasePointOn(radius_, random_.next());
+        const LargeWalkEnd end =
+            walker.walk(random_, release, killSquare_, counters_.steps, counters_.jumps);
+        if (end.outcome != WalkOutcome::Stuck) {
+            ++counters_.walkersKilled;
+            continue;
+        }
+        const std::int32_t radius = launchRadiusAfter(radius_, end.at);
+        if (radius != radius_) setRadius(radius);  // throws before anything changes
+        lattice_.occupy(end.at.x, end.at.y);
+        ++counters_.particles;
+        finished_ = ended(end.at);
+        if (observer) observer(*this, {end.at, counters_.particles});
+    }
+    return true;
+}
+
+}  // namespace dla

@@ -1,0 +1,121 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <optional>
+
+#include "exit_ladder.h"
+#include "generators.h"
+#include "large_lattice.h"
+#include "random_source.h"
+#include "toolkit.h"
+#include "walk.h"
+
+namespace dla {
+
+/// What a large run grows and how.
+struct LargeGrowthOptions {
+    /// System size N: the run ends with the first particle that sticks outside the square of
+    /// half-side h = round(N / 2), ties to even (as in the window). Empty: no such end.
+    std::optional<std::int32_t> systemSize;
+    /// The run ends once this many particles have stuck. Empty: no such end.
+    std::optional<std::int64_t> particleLimit;
+    /// Walkers are killed once their distance from the origin exceeds K R; K >= 2 (2: the
+    /// window's rule, D > 2R), K R at most kLargestKillRadius.
+    double killFactor = 2.0;
+    /// The largest half-side of a jump, 1..ExitLadder::kLargest (1: the literal walk).
+    int largestJump = ExitLadder::kLargest;
+};
+
+/// The largest kill radius K R a run may reach: its square stays exact in a double, and every
+/// cell a walker reaches stays well inside int32 and the large lattice (2^25).
+inline constexpr double kLargestKillRadius = 1 << 25;
+
+/// The largest integer S with sqrt(double(S)) <= killFactor * radius, so that x^2 + y^2 > S is
+/// exactly D > K R for D = sqrt(x^2 + y^2) in double precision. K R in 0..kLargestKillRadius.
+std::int64_t killSquare(double killFactor, std::int32_t radius);
+
+/// R after a particle sticks at (x, y), at D = sqrt(x^2 + y^2): floor(D + 4) when
+/// floor(D) >= R, else R unchanged.
+std::int32_t launchRadiusAfter(std::int32_t radius, Site site);
+
+/// The release point on the circle of radius R for the deviate u: angle u 2 pi, both
+/// coordinates floored.
+Site releasePointOn(std::int32_t radius, double u);
+
+/// Counts of a large run.
+struct LargeGrowthCounters {
+    std::int64_t particles = 0;      ///< walkers that stuck, the seed not counted
+    std::int64_t walkersKilled = 0;  ///< walkers killed beyond K R
+    std::int64_t steps = 0;          ///< single lattice steps
+    std::int64_t jumps = 0;          ///< first-passage jumps (one deviate each, as a step)
+};
+
+/// One particle that stuck, as the observer sees it. (A walker released onto an occupied cell
+/// sticks there too; the lattice then keeps the cell's first arrival.)
+struct StuckParticle {
+    Site site;
+    std::int64_t number = 0;  ///< 1 for the first particle after the seed
+};
+
+/// One aggregate grown on a LargeLattice with the law of `Gerar_DLA`: release on the circle of
+/// radius R (one deviate), one deviate per move, stick next to an occupied cell (also at
+/// release), killed beyond K R, R := floor(D + 4) when floor(D) >= R, seed at the origin and
+/// R = 4 at the start, the random source re-initialised once when the run begins. No lattice
+/// edge: walkers are bounded by the kill disc only.
+///
+/// The run goes on particle by particle in grow(); between two particles the whole state is
+/// complete, and save() writes it so that restore() continues exactly as the uninterrupted run.
+class LargeGrowth {
+  public:
+    /// Called after every particle that sticks, with the state already complete.
+    using Observer = std::function<void(const LargeGrowth&, const StuckParticle&)>;
+
+    /// A new run: seed placed, R = 4, the source re-initialised once. Throws
+    /// std::invalid_argument for options outside their ranges.
+    LargeGrowth(const LargeGrowthOptions& options, FastGenerator generator);
+    LargeGrowth(const LargeGrowth&) = delete;
+    LargeGrowth& operator=(const LargeGrowth&) = delete;
+
+    /// Grows until an end condition holds (true), or until `stop` is set (false), polled after
+    /// each particle. A finished run stays finished. Throws std::length_error if R grows past
+    /// what the lattice can hold (K R > kLargestKillRadius).
+    bool grow(const Observer& observer = {}, const std::atomic<bool>* stop = nullptr);
+
+    bool finished() const { return finished_; }
+    const LargeGrowthOptions& options() const { return options_; }
+    const LargeLattice& lattice() const { return lattice_; }
+    const LargeGrowthCounters& counters() const { return counters_; }
+    std::int32_t launchRadius() const { return radius_; }
+    /// h = round(N / 2), when a system size was given.
+    std::optional<std::int32_t> halfSide() const { return halfSide_; }
+
+    /// Writes the whole state (options, counters, R, random source, occupied cells in arrival
+    /// order) in a checked binary form. Throws std::ios_base::failure when the stream fails.
+    void save(std::ostream& out) const;
+    /// A run exactly as save() left it. Throws std::runtime_error on a stream that is not a
+    /// complete, intact saved state.
+    static std::unique_ptr<LargeGrowth> restore(std::istream& in);
+
+  private:
+    struct Restoring {};
+    LargeGrowth(Restoring, const LargeGrowthOptions& options, FastGenerator generator);
+    void setRadius(std::int32_t radius);
+    bool ended(Site site) const;
+
+    LargeGrowthOptions options_;
+    std::optional<std::int32_t> halfSide_;
+    SilentToolkit toolkit_;
+    RandomSource<FastGenerator> random_;
+    LargeLattice lattice_;
+    ExitLadder ladder_;
+    std::int32_t radius_ = 4;
+    std::int64_t killSquare_ = 0;
+    LargeGrowthCounters counters_;
+    bool finished_ = false;
+};
+
+}  // namespace dla

@@ -1,0 +1,98 @@
+#pragma once
+
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+
+#include "block_level.h"
+#include "cell_tiles.h"
+#include "walk.h"
+
+namespace dla {
+
+/// The lattice of a large aggregate: unbounded int32 coordinates, memory that follows the
+/// aggregate, and a lower bound of how far each cell is from it.
+///
+/// For a cell c let D(c) be the Chebyshev distance max(|dx|, |dy|) to the nearest cell that has
+/// an occupied neighbour ("near" cells; D = 0 on them). No cell within D(c) - 1 of c is near, so a
+/// walker on c can make D(c) - 1 single steps, in any order, before it could stick. bound() is a
+/// lower bound of D built from four levels:
+/// - cells (tiles of 64 x 64, CellTiles): F = min(D, kFineCap) in a byte, exact below kFineCap;
+/// - blocks of 8, 64 and 512 cells a side (BlockLevel, cap kBlockCap blocks), each about D less
+///   two block sides;
+/// - beyond those, the free space outside the aggregate: every near cell lies within
+///   sqrt(max x^2 + y^2 over occupied cells) + 1 of the origin.
+/// Its value is F when F < kFineCap, else the largest of kFineCap and the bounds of the block
+/// levels up to the first one that is not saturated (and of the free space when all are); 0
+/// exactly on near cells. It is read from the 64-block level down, a finer level only when the
+/// coarser one cannot rule it out, which gives that same value: far from the aggregate only small
+/// grids are read. Every level is a function of the set of occupied cells alone (minima over it, or
+/// over the blocks it marks), so the bound depends neither on the order the cells came in nor on
+/// which tiles or grid rows happen to exist: a lattice rebuilt from its cells answers exactly as
+/// the one that grew.
+class LargeLattice {
+  public:
+    static constexpr int kFineCap = 24;
+    static constexpr std::array<int, 3> kBlockShifts{3, 6, 9};
+    static constexpr int kBlockCap = 32;
+    /// From this K of the first block level on, D >= (K - 1) 8 + 1 >= kFineCap: the cells'
+    /// byte is saturated and below the level's bound.
+    static constexpr int kBlocksBeyondCells = (kFineCap - 2) / (1 << kBlockShifts[0]) + 2;
+    /// From this K of the second block level on, D >= (K - 1) 64 + 1 >= kBlockCap 8: the first
+    /// level is saturated and its bound (at most (kBlockCap - 1) 8 + 4) below the second's.
+    static constexpr int kBlocksBeyondFirst =
+        ((kBlockCap << kBlockShifts[0]) - 2) / (1 << kBlockShifts[1]) + 2;
+
+    /// No cell occupied.
+    LargeLattice();
+    LargeLattice(const LargeLattice&) = delete;
+    LargeLattice& operator=(const LargeLattice&) = delete;
+
+    /// Occupies (x, y); false (and nothing changes) when it was occupied already. |x|, |y| must
+    /// stay below 2^25.
+    bool occupy(std::int32_t x, std::int32_t y);
+    bool isOccupied(std::int32_t x, std::int32_t y) const { return cells_.isOccupied(x, y); }
+
+    /// A lower bound of D(x, y), see above: 0 exactly when (x, y) has an occupied neighbour.
+    int bound(std::int32_t x, std::int32_t y) const {
+        CellTiles::Cursor cursor;
+        return bound(x, y, cursor);
+    }
+    /// The same through a cursor that the caller keeps from one read to the next while the
+    /// lattice does not change.
+    int bound(std::int32_t x, std::int32_t y, CellTiles::Cursor& cursor) const {
+        // Coarse to fine, a level only when the coarser one cannot settle the value: far from
+        // the aggregate the small grids answer and the large ones are not read at all.
+        const int second = blocks_[1].blocks(x, y);
+        if (second >= kBlocksBeyondFirst) return coarseBound(x, y, 1, second);
+        const int first = blocks_[0].blocks(x, y);
+        if (first >= kBlocksBeyondCells) return coarseBound(x, y, 0, first);
+        const int fine = cells_.byte(x, y, cursor);
+        return fine < kFineCap ? fine : coarseBound(x, y, 0, first);
+    }
+
+    /// The occupied cells in the order they were first occupied.
+    const std::deque<Site>& arrivals() const { return arrivals_; }
+    std::int64_t occupiedCount() const { return static_cast<std::int64_t>(arrivals_.size()); }
+    /// A hash of the set of occupied cells, whatever their order.
+    std::uint64_t hash() const { return hash_; }
+
+    /// Bytes held by the tiles and grids (the arrival list not counted).
+    std::size_t memoryBytes() const;
+
+  private:
+    int coarseBound(std::int32_t x, std::int32_t y, std::size_t level, int k) const;
+    int beyondAggregate(std::int32_t x, std::int32_t y) const;
+    void stampCells(std::int32_t x, std::int32_t y);
+
+    CellTiles cells_;
+    std::array<BlockLevel, 3> blocks_;
+    std::deque<Site> arrivals_;
+    std::int64_t largestNorm_ = 0;
+    double reach_ = 1.0;  ///< sqrt(largestNorm_) + 1, or more
+    std::uint64_t hash_ = 0;
+};
+
+}  // namespace dla

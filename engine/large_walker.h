@@ -1,0 +1,135 @@
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+
+#include "exit_ladder.h"
+#include "large_lattice.h"
+#include "random_source.h"
+#include "walk.h"
+
+namespace dla {
+
+/// The jump-size rule of the walker: it takes the largest safe square. (A policy, so that the
+/// tests can build walkers that break the rule and show that they notice.)
+struct ExactJumpRule {
+    /// The half-side to jump with, given the largest safe one; `killLimited` when the kill disc,
+    /// not the aggregate, set it.
+    static constexpr int size(int safe, bool /*killLimited*/) { return safe; }
+};
+
+/// Where and how one walk ended.
+struct LargeWalkEnd {
+    WalkOutcome outcome = WalkOutcome::Stuck;  ///< Stuck or Killed
+    Site at;                                   ///< the walker's last cell
+};
+
+/// The walk of one walker on a LargeLattice, with the law of the literal walk (one lattice step
+/// per deviate, stick next to an occupied cell, killed once x^2 + y^2 > S), taken in
+/// first-passage jumps across squares where nothing can happen.
+///
+/// When no cell within m - 1 of the walker has an occupied neighbour (m <= the lattice's bound)
+/// and that whole square lies inside the kill disc, a single-step walk from there can neither
+/// stick nor be killed before it first reaches distance m; the walker goes straight to that first
+/// border cell, drawn with one deviate from the exact exit law of the largest ladder rung <= m
+/// (ExitLadder), and then meets exactly the tests that follow a single step: killed beyond the
+/// disc, stuck next to an occupied cell. Where no square with m >= 2 is safe it takes a single
+/// step, with the very rule of walkLiteral(). A square smaller than the largest safe one changes
+/// the speed, never the law. At release the walker only tests for an occupied neighbour.
+template <class Rule = ExactJumpRule>
+class LargeWalker {
+  public:
+    /// `largest`: the largest half-side of a jump, 1..ExitLadder::kLargest (1: single steps
+    /// only, draw for draw the literal walk). `ladder` must hold every rung a jump can take,
+    /// rungOf(min(largest, 2 + sqrt(S / 2))) for the largest S walked with; both must outlive
+    /// the walker.
+    LargeWalker(const LargeLattice& lattice, const ExitLadder& ladder, int largest)
+        : lattice_(&lattice),
+          ladder_(&ladder),
+          largest_(std::clamp(largest, 1, ExitLadder::kLargest)) {}
+
+    /// Walks from `from` until the walker sticks or x^2 + y^2 > killSquare. Adds single steps to
+    /// `steps` and jumps to `jumps`; one deviate is drawn for each. `from` must lie inside the
+    /// disc.
+    template <UniformGenerator G>
+    LargeWalkEnd walk(RandomSource<G>& random, Site from, std::int64_t killSquare,
+                      std::int64_t& steps, std::int64_t& jumps) const;
+
+  private:
+    // 1 + the largest k >= 0 with (a + k)^2 + (b + k)^2 <= killSquare, for a, b >= 0 with
+    // a^2 + b^2 <= killSquare <= 2^53.
+    static int killLimit(std::int64_t a, std::int64_t b, std::int64_t killSquare);
+
+    int jumpSize(std::int32_t x, std::int32_t y, int bound, std::int64_t killSquare) const {
+        const std::int64_t a = std::abs(x), b = std::abs(y);
+        int m = std::min(bound, largest_);
+        const std::int64_t k = m - 1;
+        const bool killLimited = (a + k) * (a + k) + (b + k) * (b + k) > killSquare;
+        if (killLimited) m = killLimit(a, b, killSquare);
+        return Rule::size(m, killLimited);
+    }
+
+    const LargeLattice* lattice_;
+    const ExitLadder* ladder_;
+    int largest_;
+};
+
+template <class Rule>
+template <UniformGenerator G>
+LargeWalkEnd LargeWalker<Rule>::walk(RandomSource<G>& random, Site from, std::int64_t killSquare,
+                                     std::int64_t& steps, std::int64_t& jumps) const {
+    static constexpr std::array<int, 4> kDx{+1, -1, 0, 0};
+    static constexpr std::array<int, 4> kDy{0, 0, +1, -1};
+    std::int32_t x = from.x, y = from.y;
+    CellTiles::Cursor cursor;
+    int d = lattice_->bound(x, y, cursor);
+    std::int64_t single = 0, jumped = 0;
+    WalkOutcome outcome = WalkOutcome::Stuck;
+    while (d != 0) {
+        const int m = jumpSize(x, y, d, killSquare);
+        const double u = random.next();
+        if (m >= 2) {
+            const Jump j = ladder_->sample(ExitLadder::rungOf(m), u);
+            x += j.dx;
+            y += j.dy;
+            ++jumped;
+        } else {
+            const unsigned k = stepDirection(u);
+            x += kDx[k];
+            y += kDy[k];
+            ++single;
+        }
+        if (std::int64_t{x} * x + std::int64_t{y} * y > killSquare) {
+            outcome = WalkOutcome::Killed;
+            break;
+        }
+        d = lattice_->bound(x, y, cursor);
+    }
+    steps += single;
+    jumps += jumped;
+    return {outcome, {x, y}};
+}
+
+template <class Rule>
+int LargeWalker<Rule>::killLimit(std::int64_t a, std::int64_t b, std::int64_t killSquare) {
+    // The far corner (a + k, b + k) stays inside while 2k^2 + 2(a + b)k + a^2 + b^2 <= S; the
+    // root in double precision is then corrected in exact integers.
+    const auto fits = [&](std::int64_t k) {
+        return (a + k) * (a + k) + (b + k) * (b + k) <= killSquare;
+    };
+    const auto d = static_cast<double>(a - b);
+    const double root = (std::sqrt(std::max(0.0, 2.0 * static_cast<double>(killSquare) - d * d)) -
+                         static_cast<double>(a + b)) /
+                        2.0;
+    constexpr auto kFar = static_cast<std::int64_t>(ExitLadder::kLargest);
+    // Truncation is the floor here: the root is clamped to 0 or more first.
+    auto k = static_cast<std::int64_t>(std::min(std::max(root, 0.0), static_cast<double>(kFar)));
+    while (k > 0 && !fits(k)) --k;
+    while (k < kFar && fits(k + 1)) ++k;
+    return static_cast<int>(k) + 1;
+}
+
+}  // namespace dla
