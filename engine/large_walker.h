@@ -15,7 +15,7 @@ namespace dla {
 
 /// The jump-size rule of the walker: it takes the largest safe square. (A policy, so that the
 /// tests can build walkers that break the rule and show that they notice.)
-struct ExactJumpRule {
+struct LargeJumpRule {
     /// The half-side to jump with, given the largest safe one; `killLimited` when the kill disc,
     /// not the aggregate, set it.
     static constexpr int size(int safe, bool /*killLimited*/) { return safe; }
@@ -39,7 +39,7 @@ struct LargeWalkEnd {
 /// disc, stuck next to an occupied cell. Where no square with m >= 2 is safe it takes a single
 /// step, with the very rule of walkLiteral(). A square smaller than the largest safe one changes
 /// the speed, never the law. At release the walker only tests for an occupied neighbour.
-template <class Rule = ExactJumpRule>
+template <class Rule = LargeJumpRule>
 class LargeWalker {
   public:
     /// `largest`: the largest half-side of a jump, 1..ExitLadder::kLargest (1: single steps

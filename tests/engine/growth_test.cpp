@@ -6,7 +6,6 @@
 #include <optional>
 #include <tuple>
 
-#include "fractal_dimension.h"
 #include "recording_toolkit.h"
 #include "reference_model.h"
 #include "walk.h"
@@ -24,54 +23,6 @@ using test::RecordingToolkit;
 std::string walkName(const ::testing::TestParamInfo<Walk>& info) {
     return info.param == Walk::Jump ? "Jump" : "Literal";
 }
-
-// The walk tests sqrt(x^2 + y^2) > 2R as x^2 + y^2 > 4R^2: the two agree around every 4R^2.
-TEST(LiteralWalkTest, IntegerKillTestEqualsTheSquareRootTest) {
-    for (int r = 0; r <= 32767 / 2; ++r) {
-        const double limit = 4.0 * r * r;
-        ASSERT_TRUE(!(std::sqrt(limit) > 2 * r) && std::sqrt(limit + 1) > 2 * r) << r;
-    }
-}
-
-// Runs started from a yield of another grow what the same run grows alone, and estimates measure
-// what is there (nothing at the first yield: refused); the outer run then goes on, on what they
-// left, and still sticks every particle next to an occupied cell (the jump walker's map has to
-// notice that it is stale).
-class NestedRuns : public ::testing::TestWithParam<Walk> {};
-
-TEST_P(NestedRuns, GrowAsAloneAndLeaveTheOuterRunConsistent) {
-    RecordingToolkit toolkit;
-    SilentToolkit silent;
-    Lattice lattice, alone;
-    RandomSource source(FastGenerator::seeded(17), toolkit),
-        twin(FastGenerator::seeded(18), silent);
-    (void)Gerar_DLA(60, alone, twin, silent, {GetParam()});
-    int yields = 0, lonely = 0;
-    toolkit.onYield = [&] {
-        const RecordingToolkit::Call& plot = toolkit.calls[toolkit.calls.size() - 2];
-        lonely += plot.kind == RecordingToolkit::Kind::Plot && (plot.a || plot.b) &&
-                  !lattice.hasOccupiedNeighbour(plot.a, plot.b);
-        if (++yields == 1 || yields == 500) (void)Dimensão_Fractal(150, lattice, source, toolkit);
-        if (yields == 300) {
-            RandomSource nested(FastGenerator::seeded(18), toolkit);
-            EXPECT_TRUE(Gerar_DLA(60, lattice, nested, toolkit, {GetParam()}).finished);
-            EXPECT_EQ(lattice.hash(), alone.hash());
-        }
-        if (yields == 40) (void)Gerar_DLA(80, lattice, source, toolkit, {GetParam()});
-        return true;
-    };
-    EXPECT_TRUE(Gerar_DLA(150, lattice, source, toolkit, {GetParam()}).finished);
-    EXPECT_EQ(lonely, 0);
-    std::vector<std::string> messages;
-    for (const auto& call : toolkit.calls)
-        if (call.kind == RecordingToolkit::Kind::Message) messages.push_back(call.text);
-    ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0], kEstimateRefusal);
-    EXPECT_TRUE(messages[1].starts_with("Dimensão Fractal = "));
-}
-
-INSTANTIATE_TEST_SUITE_P(Walkers, NestedRuns, ::testing::Values(Walk::Literal, Walk::Jump),
-                         walkName);
 
 // The engine against the plain transcription on the same draws: the same toolkit calls, the same
 // Lattice, the same draws used. The jump walker held to single steps is the literal walk.

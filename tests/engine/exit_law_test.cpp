@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <numeric>
+#include <vector>
+
+#include "exit_ladder.h"
+#include "exit_tables.h"
+#include "lattice.h"
+
+namespace dla {
+namespace {
+
+// The exit law by another route: the walk's probability mass moved from the centre one step at
+// a time, each cell handing a quarter to each neighbour, until less than 1e-20 is left inside;
+// what reaches (m, j) is the chance of leaving there.
+std::vector<double> propagatedSideLaw(int m) {
+    const int w = 2 * m + 1;
+    std::vector<long double> mass(static_cast<std::size_t>(w * w)), next(mass.size()),
+        exits(mass.size());
+    const auto at = [&](int x, int y) { return static_cast<std::size_t>((y + m) * w + x + m); };
+    mass[at(0, 0)] = 1;
+    for (long double inside = 1; inside > 1e-20L;) {
+        std::fill(next.begin(), next.end(), 0);
+        for (int y = 1 - m; y < m; ++y)
+            for (int x = 1 - m; x < m; ++x)
+                for (const Step s : kSteps)
+                    (std::abs(x + s.dx) < m && std::abs(y + s.dy) < m
+                         ? next
+                         : exits)[at(x + s.dx, y + s.dy)] += mass[at(x, y)] / 4;
+        mass.swap(next);
+        inside = std::accumulate(mass.begin(), mass.end(), 0.0L);
+    }
+    std::vector<double> side;
+    for (int j = 1 - m; j < m; ++j) side.push_back(static_cast<double>(exits[at(m, j)]));
+    return side;
+}
+
+// The series against the propagated walk for small squares, and the ladder's truncated series
+// (half a side, by symmetry) against the whole one up to 2500: the terms left out and the
+// rounding together stay below 2e-17.
+TEST(ExitLawTest, SeriesAgreeWithThePropagatedWalkAndEachOther) {
+    for (const int m : {2, 3, 5, 8, 12}) {
+        const std::vector<double> series = exactSideLaw(m), walked = propagatedSideLaw(m);
+        for (std::size_t i = 0; i < series.size(); ++i)
+            EXPECT_NEAR(series[i], walked[i], 1e-15) << m << ", " << i;
+    }
+    EXPECT_THROW(exactSideLaw(1), std::invalid_argument);
+    for (int m : {2, 3, 5, 24, 64, 500, 2500}) {
+        const std::vector<double> law = truncatedSideLaw(m), exact = exactSideLaw(m);
+        ASSERT_EQ(law.size(), static_cast<std::size_t>(m));
+        double sum = -law[0];
+        for (std::size_t j = 0; j < law.size(); ++j) {
+            EXPECT_NEAR(law[j], exact[static_cast<std::size_t>(m - 1) + j], 2e-17) << m << " " << j;
+            sum += 2.0 * law[j];
+        }
+        EXPECT_NEAR(sum, 0.25, 1e-15);
+    }
+}
+
+// The rung of m is the largest half-side on the ladder not above m; the ladder is dense to 64
+// and never widens by more than a quarter.
+TEST(ExitLawTest, RungOfIsTheLargestRungNotAbove) {
+    for (int m = 2; m <= ExitLadder::kLargest; ++m) {
+        const int rung = ExitLadder::rungOf(m);
+        ASSERT_TRUE(ExitLadder::halfSide(rung) == m || (m > 64 && ExitLadder::halfSide(rung) < m));
+        ASSERT_GT(ExitLadder::halfSide(rung + 1), m);
+        ASSERT_LE(ExitLadder::halfSide(rung + 1), ExitLadder::halfSide(rung) * 5 / 4 + 1);
+    }
+}
+
+// Deviates spread evenly over [0, 1) land on each of the 8m - 4 border cells (no corner) in
+// proportion to its exact probability, to within the spacing of the deviates; the largest
+// deviate below 1 still lands on the border. Both samplers: the window's tables and the ladder.
+TEST(ExitLawTest, SamplersSpreadEvenDeviatesOverTheBorderByTheExactLaw) {
+    const ExitLadder ladder(1024);
+    EXPECT_EQ(ladder.top(), 1024);
+    using Sampler = std::function<std::pair<int, int>(int, double)>;
+    const Sampler tables = [](int m, double u) {
+        const ExitCell c = ExitTables::shared().sample(m, u);
+        return std::pair<int, int>{c.dx, c.dy};
+    };
+    const Sampler rungs = [&ladder](int m, double u) {
+        const Jump c = ladder.sample(ExitLadder::rungOf(m), u);
+        return std::pair<int, int>{c.dx, c.dy};
+    };
+    // (sampler, half-sides, deviates, the slack in deviates a cell may be off; 0: 2 (8m - 4)).
+    for (const auto& [sample, sizes, deviates, slack] :
+         {std::tuple{tables, std::vector{2, 7, 64}, 1 << 20, 0},
+          std::tuple{rungs, std::vector{2, 7, 64, 160, 1024}, 1 << 23, 16}}) {
+        for (const int m : sizes) {
+            const std::vector<double> side = exactSideLaw(m);
+            std::map<std::pair<int, int>, double> count;
+            for (int i = 0; i <= deviates; ++i) {
+                const auto [x, y] =
+                    sample(m, i < deviates ? (i + 0.5) / deviates : std::nextafter(1.0, 0.0));
+                ASSERT_EQ(std::max(std::abs(x), std::abs(y)), m);
+                ASSERT_LT(std::min(std::abs(x), std::abs(y)), m);
+                count[{x, y}] += i < deviates;
+            }
+            EXPECT_EQ(count.size(), static_cast<std::size_t>(8 * m - 4));
+            for (const auto& [cell, n] : count) {
+                const int j = std::abs(cell.first) == m ? cell.second : cell.first;
+                EXPECT_NEAR(n / deviates, side[static_cast<std::size_t>(j + m - 1)],
+                            (slack ? slack : 2.0 * (8 * m - 4)) / deviates)
+                    << "m " << m << " cell " << cell.first << ", " << cell.second;
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace dla
