@@ -24,21 +24,10 @@ namespace {
 int edgeRoom(int x, int y) {
     return Lattice::kExtent - std::max(std::abs(x), std::abs(y));
 }
-struct KillCircleIgnored {
-    static int limit(int fromMap, int x, int y, std::int64_t) {
-        return std::min(fromMap, edgeRoom(x, y));
-    }
-};
 struct KillLimitOneTooLarge {  // near the kill circle
     static int limit(int fromMap, int x, int y, std::int64_t kill) {
         return std::min({fromMap, edgeRoom(x, y),
                          ExactJumpRule::killLimit(std::abs(x), std::abs(y), kill) + 1});
-    }
-};
-struct OneTooLarge {  // everywhere
-    static int limit(int fromMap, int x, int y, std::int64_t kill) {
-        return std::min(
-            {ExactJumpRule::limit(fromMap, x, y, kill) + 1, ExitTables::kLargest, edgeRoom(x, y)});
     }
 };
 struct UniformExits {  // every border cell equally likely
@@ -133,9 +122,7 @@ struct WalkerCase {
 const UniformExits kUniformExits;
 const WalkerCase kWalkers[] = {
     {"Jump", jumpWalker(), windowGrower(Walk::Jump), false, nullptr},
-    {"KillCircleIgnored", jumpWalker<KillCircleIgnored>(), {}, false, "FrozenAggregate"},
     {"KillLimitOneTooLarge", jumpWalker<KillLimitOneTooLarge>(), {}, false, "KillFraction"},
-    {"OneTooLarge", jumpWalker<OneTooLarge>(), {}, false, "FrozenAggregate"},
     {"UniformExits", jumpWalker<ExactJumpRule, UniformExits>(kUniformExits), {}, false,
      "FrozenAggregate"},
     {"Large", largeWalker(), largeRun, true, nullptr},
