@@ -109,6 +109,13 @@ const OptionRow kOptionTable[] = {
          o.threads = static_cast<int>(readRange(v, 1, kMostThreads));
      },
      nullptr},
+    {"--shard", "I/K",
+     "make only part I of K (1 <= I <= K) of the runs: run i (counting from 0)\n"
+     "belongs to part (i mod K) + 1 and keeps the seed and number it has in the\n"
+     "whole. Needs --seed. K such processes, started by any scheduler, cover the\n"
+     "runs once; 'dla-cli merge' joins their --json outputs into the summary one\n"
+     "process would print.",
+     [](Options& o, std::string_view v) { o.shard = parseShard(v); }, nullptr},
     {"--json", nullptr, "one JSON object per run on stdout, then one summary object.", nullptr,
      &Options::json},
     {"-q,--quiet", nullptr, "no progress bar (it is only drawn when stderr is a terminal).",
@@ -220,6 +227,9 @@ void checkTogether(const Options& options) {
     if (options.seed && *options.seed > std::numeric_limits<std::uint64_t>::max() -
                                             static_cast<std::uint64_t>(options.totalRuns() - 1))
         refuse("--seed is too large for " + std::to_string(options.totalRuns()) + " runs");
+    // Clock seeds are refused for parts: processes started together by a scheduler could read
+    // the same clock and grow the same aggregates, and no merge could be repeated.
+    if (!options.shard.whole() && !options.seed) refuse("--shard needs --seed");
     const std::int32_t largest = *std::max_element(options.sizes.begin(), options.sizes.end());
     const std::int32_t smallest = *std::min_element(options.sizes.begin(), options.sizes.end());
     if (smallest < kSmallestMeasurableSize && !options.fitPath.empty())

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "growth.h"
+#include "shard.h"
 
 /// The command line of dla-cli: what to grow, how often, and what to write.
 namespace dla::cli {
@@ -34,6 +35,8 @@ struct Options {
     /// How walkers move (--walk): the jump walker unless the literal one is asked for; both
     /// grow aggregates with the same law.
     GrowthOptions growth{Walk::Jump};
+    /// The part of the runs this process makes (--shard); needs a seed unless it is the whole.
+    Shard shard;
 
     /// Runs over all sizes.
     std::int64_t totalRuns() const { return runs * static_cast<std::int64_t>(sizes.size()); }
