@@ -158,10 +158,16 @@ constexpr const char* kFooter =
     "starts with \"--\". Exit status: 0 on success, 1 when an output cannot be written (a file,\n"
     "stdout or stderr; the one line on stderr says why), 2 on a bad command line.\n"
     "\n"
+    "'dla-cli merge [--json] FILE...' joins the --json outputs of the parts of one plan (see\n"
+    "--shard) and prints the summary that one process making the whole plan prints; 'dla-cli\n"
+    "merge --help' says more.\n"
+    "\n"
     "Examples:\n"
     "  dla-cli --size 200 --runs 20 --seed 1\n"
     "  dla-cli --size 300 --seed 7 --image cluster.png --scale 2 --plot fit.svg --fit fit.csv\n"
-    "  dla-cli --size 100,200,400 --runs 10 --seed 1 --json > runs.jsonl";
+    "  dla-cli --size 100,200,400 --runs 10 --seed 1 --json > runs.jsonl\n"
+    "  dla-cli --size 200 --runs 30 --seed 7 --shard 2/3 --json > part-2.json\n"
+    "  dla-cli merge --json part-1.json part-2.json part-3.json";
 
 // CLI11 puts the description above the usage line; ours reads usage first.
 class HelpLayout : public CLI::Formatter {
