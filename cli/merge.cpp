@@ -97,7 +97,7 @@ Json parseLine(const std::string& line, std::string& problem) {
         if (event == Event::object_end && !keys.empty()) keys.pop_back();
         if (event == Event::key && !keys.empty() && parsed.is_string() &&
             !keys.back().insert(parsed.get<std::string>()).second && problem.empty())
-            problem = "repeats the key " + parsed.dump();
+            problem = "repeats the key " + parsed.dump().substr(0, 40);
         // What is too deep is dropped as it is read, so that it costs no memory.
         return depth <= kDeepest;
     };
