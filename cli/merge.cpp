@@ -112,6 +112,7 @@ struct Row {
     std::int64_t line;
     std::size_t file;
     std::int32_t size;
+    std::int64_t planRuns;  // the runs of the whole plan, as the line gives them
     std::optional<std::uint64_t> seed;
     std::int64_t particles;
     std::int64_t sites;
@@ -218,6 +219,7 @@ Row readRun(const Fields& fields, std::int64_t line, std::size_t file) {
     row.line = line;
     row.file = file;
     row.size = static_cast<std::int32_t>(fields.whole("size", 1, kLargestSystemSize));
+    row.planRuns = fields.whole("runs", 1, std::numeric_limits<std::int64_t>::max());
     row.seed = fields.seed();
     row.particles = fields.whole("particles", 0, std::numeric_limits<std::int64_t>::max());
     row.sites = fields.whole("sites", 1, std::numeric_limits<std::int64_t>::max());
@@ -268,8 +270,8 @@ Output readOutput(const std::string& path, std::size_t file) {
     for (const Row& row : output.rows) {
         const std::string where =
             path + ": line " + std::to_string(row.line) + ": run " + std::to_string(row.index + 1);
-        if (row.index >= plan.total())
-            throw MergeError(where + " is beyond the " + std::to_string(plan.total()) +
+        if (row.index >= plan.total() || row.planRuns != plan.total())
+            throw MergeError(where + " is not one of the " + std::to_string(plan.total()) +
                              " runs of its plan");
         if (!output.shard.holds(row.index))
             throw MergeError(where + " is not in " + describe(output.shard));
