@@ -11,7 +11,6 @@ trap 'rm -rf "$work"' EXIT
 mkdir "$work/bin"
 ln -s "$program" "$work/bin/dla-cli"
 export PATH="$work/bin:$source/tests/cli/fake-slurm:$PATH"
-command -v parallel > /dev/null || { echo "GNU parallel is not installed" >&2; exit 1; }
 
 cd "$work"
 dla-cli --size 100,200 --runs 30 --seed 7 --json > whole.json 2> whole.txt
@@ -30,7 +29,6 @@ same_as_whole() {
 mkdir local ssh slurm
 (cd local && bash -euo pipefail -c "$(recipe local)")
 same_as_whole local
-[[ $(ls local/shard-*.json | wc -l) == 3 ]]
 
 (cd ssh && bash -euo pipefail -c "$(recipe ssh | sed 's/--sshlogin host1,host2/--sshlogin :/')")
 same_as_whole ssh

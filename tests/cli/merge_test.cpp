@@ -41,7 +41,6 @@ TEST(Shard, RefusesWhatIsNotAPartOfTheRuns) {
              {"4/3", "needs I from 1 to K"},
              {"1/0", "needs K from 1 to 1000000"},
              {"two/3", "needs I/K"},
-             {"1/3/3", "needs I/K"},
              {"--x", "needs a value, got the option '--x'"}}) {
         const Ran r = run({"--seed", "1", "--shard", value});
         EXPECT_EQ(r.status, kExitUsage) << value;
