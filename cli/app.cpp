@@ -7,6 +7,7 @@
 #include <new>
 #include <optional>
 
+#include "merge.h"
 #include "options.h"
 #include "output_file.h"
 #include "output_paths.h"
@@ -88,9 +89,16 @@ void checkOutputs(const Options& options) {
     if (!options.plotPath.empty()) checkWritable(numberedPath(options.plotPath, 0, total));
 }
 
+void sendSummary(const Summary& summary, bool json, const std::string& plan, const Shard& shard,
+                 std::ostream& out, std::ostream& err) {
+    if (json) send(out, "standard output", summaryJson(summary, plan, shard) + '\n');
+    send(err, "standard error", summaryTable(summary));
+}
+
 void runBatch(const Options& options, std::ostream& out, std::ostream& err, bool errIsTerminal) {
     const std::vector<RunPlan> plans = planRuns(options);
-    const auto total = static_cast<std::int64_t>(plans.size());
+    // A part numbers its runs and files as the whole plan does.
+    const std::int64_t total = options.totalRuns();
     SummaryBuilder summary;
     // The fit's rows go to the file as the runs come in, so that its size costs no memory.
     std::optional<OutputFile> fit;
@@ -98,7 +106,8 @@ void runBatch(const Options& options, std::ostream& out, std::ostream& err, bool
         fit.emplace(options.fitPath);
         fit->write(fitCsvHeader());
     }
-    ProgressBar progress(err, errIsTerminal && !options.quiet, total);
+    ProgressBar progress(err, errIsTerminal && !options.quiet,
+                         static_cast<std::int64_t>(plans.size()));
 
     RunObserver observer;
     observer.record = [&](RunRecord&& record) {
@@ -132,9 +141,12 @@ void runBatch(const Options& options, std::ostream& out, std::ostream& err, bool
     progress.finish();
 
     if (fit) fit->commit();
-    const Summary result = summary.build();
-    if (options.json) send(out, "standard output", summaryJson(result) + '\n');
-    send(err, "standard error", summaryTable(result));
+    sendSummary(summary.build(), options.json, planJson(options), options.shard, out, err);
+}
+
+void runMerge(const MergeOptions& options, std::ostream& out, std::ostream& err) {
+    const Merged merged = mergeOutputs(options.files);
+    sendSummary(merged.summary, options.json, merged.plan, Shard{}, out, err);
 }
 
 }  // namespace
@@ -145,14 +157,27 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         err << "dla-cli: " << oneLine(message) << '\n' << std::flush;
     };
     Options options;
+    std::optional<MergeOptions> merge;
     try {
-        options = parseOptions(args, defaultThreads);
-        if (!options.help) checkDistinctOutputs(options);
+        if (!args.empty() && args.front() == "merge") {
+            merge = parseMergeOptions({args.begin() + 1, args.end()});
+        } else {
+            options = parseOptions(args, defaultThreads);
+            if (!options.help) checkDistinctOutputs(options);
+        }
     } catch (const UsageError& e) {
         report(e.what());
         return kExitUsage;
     }
     try {
+        if (merge) {
+            if (merge->help) {
+                send(out, "standard output", mergeHelpText());
+            } else {
+                runMerge(*merge, out, err);
+            }
+            return kExitOk;
+        }
         if (options.help) {
             send(out, "standard output", helpText());
             return kExitOk;

@@ -109,6 +109,13 @@ const OptionRow kOptionTable[] = {
          o.threads = static_cast<int>(readRange(v, 1, kMostThreads));
      },
      nullptr},
+    {"--shard", "I/K",
+     "make only part I of K (1 <= I <= K) of the runs: run i (counting from 0)\n"
+     "belongs to part (i mod K) + 1 and keeps the seed and number it has in the\n"
+     "whole. Needs --seed. K such processes, started by any scheduler, cover the\n"
+     "runs once; 'dla-cli merge' joins their --json outputs into the summary one\n"
+     "process would print.",
+     [](Options& o, std::string_view v) { o.shard = parseShard(v); }, nullptr},
     {"--json", nullptr, "one JSON object per run on stdout, then one summary object.", nullptr,
      &Options::json},
     {"-q,--quiet", nullptr, "no progress bar (it is only drawn when stderr is a terminal).",
@@ -151,10 +158,16 @@ constexpr const char* kFooter =
     "starts with \"--\". Exit status: 0 on success, 1 when an output cannot be written (a file,\n"
     "stdout or stderr; the one line on stderr says why), 2 on a bad command line.\n"
     "\n"
+    "'dla-cli merge [--json] FILE...' joins the --json outputs of the parts of one plan (see\n"
+    "--shard) and prints the summary that one process making the whole plan prints; 'dla-cli\n"
+    "merge --help' says more.\n"
+    "\n"
     "Examples:\n"
     "  dla-cli --size 200 --runs 20 --seed 1\n"
     "  dla-cli --size 300 --seed 7 --image cluster.png --scale 2 --plot fit.svg --fit fit.csv\n"
-    "  dla-cli --size 100,200,400 --runs 10 --seed 1 --json > runs.jsonl";
+    "  dla-cli --size 100,200,400 --runs 10 --seed 1 --json > runs.jsonl\n"
+    "  dla-cli --size 200 --runs 30 --seed 7 --shard 2/3 --json > part-2.json\n"
+    "  dla-cli merge --json part-1.json part-2.json part-3.json";
 
 // CLI11 puts the description above the usage line; ours reads usage first.
 class HelpLayout : public CLI::Formatter {
@@ -220,6 +233,9 @@ void checkTogether(const Options& options) {
     if (options.seed && *options.seed > std::numeric_limits<std::uint64_t>::max() -
                                             static_cast<std::uint64_t>(options.totalRuns() - 1))
         refuse("--seed is too large for " + std::to_string(options.totalRuns()) + " runs");
+    // Clock seeds are refused for parts: processes started together by a scheduler could read
+    // the same clock and grow the same aggregates, and no merge could be repeated.
+    if (!options.shard.whole() && !options.seed) refuse("--shard needs --seed");
     const std::int32_t largest = *std::max_element(options.sizes.begin(), options.sizes.end());
     const std::int32_t smallest = *std::min_element(options.sizes.begin(), options.sizes.end());
     if (smallest < kSmallestMeasurableSize && !options.fitPath.empty())

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "growth.h"
+#include "shard.h"
 
 /// The command line of dla-cli: what to grow, how often, and what to write.
 namespace dla::cli {
@@ -31,9 +32,13 @@ struct Options {
     int scale = 1;          ///< image pixels per lattice site along each axis, 1..kLargestScale
     std::string fitPath;    ///< empty: no CSV
     std::string plotPath;   ///< empty: no SVG
+    // Every member that changes what the runs grow also goes into planJson (merge.h), so that
+    // merge refuses to join parts that differ in it.
     /// How walkers move (--walk): the jump walker unless the literal one is asked for; both
     /// grow aggregates with the same law.
     GrowthOptions growth{Walk::Jump};
+    /// The part of the runs this process makes (--shard); needs a seed unless it is the whole.
+    Shard shard;
 
     /// Runs over all sizes.
     std::int64_t totalRuns() const { return runs * static_cast<std::int64_t>(sizes.size()); }

@@ -141,7 +141,7 @@ std::string runLine(const RunRecord& record, std::int64_t totalRuns) {
     return line;
 }
 
-std::string summaryJson(const Summary& summary) {
+std::string summaryJson(const Summary& summary, const std::string& plan, const Shard& shard) {
     Json json;
     json["type"] = "summary";
     json.update(group(summary.all));
@@ -158,6 +158,8 @@ std::string summaryJson(const Summary& summary) {
                                {"r_squared", number(summary.massRadius->rSquared)},
                                {"points", summary.massRadius->points}};
     }
+    if (!plan.empty()) json["plan"] = Json::parse(plan);
+    if (!shard.whole()) json["shard"] = {{"index", shard.index}, {"count", shard.count}};
     return json.dump();
 }
 

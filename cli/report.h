@@ -4,6 +4,7 @@
 #include <string>
 
 #include "runner.h"
+#include "shard.h"
 #include "summary.h"
 
 /// The text forms of runs and summaries: JSON lines, readable lines, the summary table and the
@@ -15,8 +16,10 @@ std::string runJson(const RunRecord& record, std::int64_t totalRuns);
 /// One readable line (no newline) for a run.
 std::string runLine(const RunRecord& record, std::int64_t totalRuns);
 
-/// The final JSON object (no newline).
-std::string summaryJson(const Summary& summary);
+/// The final JSON object (no newline). `plan`, the text of a JSON object, goes in as the member
+/// "plan" when it is not empty; a shard other than the whole as "shard": {"index", "count"}.
+std::string summaryJson(const Summary& summary, const std::string& plan = {},
+                        const Shard& shard = {});
 /// The summary as a table, lines ending in newlines.
 std::string summaryTable(const Summary& summary);
 

@@ -58,10 +58,12 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 
 std::vector<RunPlan> planRuns(const Options& options) {
     std::vector<RunPlan> plans;
-    plans.reserve(static_cast<std::size_t>(options.totalRuns()));
+    const Shard& shard = options.shard;
+    plans.reserve(static_cast<std::size_t>((options.totalRuns() + shard.count - 1) / shard.count));
     std::int64_t index = 0;
     for (const std::int32_t size : options.sizes) {
         for (std::int64_t k = 0; k < options.runs; ++k, ++index) {
+            if (!shard.holds(index)) continue;
             RunPlan plan{index, size, std::nullopt};
             if (options.seed) plan.seed = *options.seed + static_cast<std::uint64_t>(index);
             plans.push_back(plan);

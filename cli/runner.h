@@ -37,7 +37,8 @@ struct RunRecord {
 };
 
 /// The runs that `options` asks for: sizes in the given order, `runs` of each, seeds counting up
-/// from --seed.
+/// from --seed; of those, only the ones in options.shard, with the indices and seeds they have
+/// in the whole.
 std::vector<RunPlan> planRuns(const Options& options);
 
 /// Grows and measures one aggregate on `lattice` (whatever it held is cleared). Each stuck

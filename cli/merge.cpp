@@ -1,0 +1,416 @@
+#include "merge.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <set>
+
+#include "fractal_dimension.h"
+
+namespace dla::cli {
+
+namespace {
+
+// Members keep the order they were read in, so that the plan is written back as it was.
+using Json = nlohmann::ordered_json;
+
+// Nothing dla-cli writes nests deeper than this.
+constexpr int kDeepest = 8;
+
+std::string describe(const Shard& shard) {
+    return shard.whole()
+               ? std::string("the whole plan")
+               : "part " + std::to_string(shard.index) + " of " + std::to_string(shard.count);
+}
+
+// The lines of one file, each without its newline.
+class LineReader {
+  public:
+    explicit LineReader(const std::string& path)
+        : path_(path), file_(std::fopen(path.c_str(), "rb"), &std::fclose) {
+        if (!file_) fail();
+    }
+
+    /// The next line, or false at the end of the file.
+    bool next(std::string& line) {
+        line.clear();
+        for (;;) {
+            if (start_ == end_ && !fill()) {
+                if (line.empty()) return false;
+                ++number_;  // the last line, without a newline
+                return true;
+            }
+            const char* from = buffer_ + start_;
+            const auto* newline = static_cast<const char*>(std::memchr(from, '\n', end_ - start_));
+            const std::size_t taken =
+                newline ? static_cast<std::size_t>(newline - from) : end_ - start_;
+            if (line.size() + taken > kLongestMergeLine) {
+                throw MergeError(path_ + ": line " + std::to_string(number_ + 1) +
+                                 " is longer than " + std::to_string(kLongestMergeLine) +
+                                 " bytes: not dla-cli --json output");
+            }
+            line.append(from, taken);
+            start_ += taken;
+            if (newline) {
+                ++start_;
+                ++number_;
+                return true;
+            }
+        }
+    }
+
+    std::int64_t number() const { return number_; }
+
+  private:
+    bool fill() {
+        start_ = 0;
+        errno = 0;
+        end_ = std::fread(buffer_, 1, sizeof buffer_, file_.get());
+        if (end_ == 0 && std::ferror(file_.get())) fail();
+        return end_ > 0;
+    }
+
+    [[noreturn]] void fail() const {
+        throw MergeError("cannot read " + path_ + ": " + std::strerror(errno != 0 ? errno : EIO));
+    }
+
+    std::string path_;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file_;
+    char buffer_[1 << 16];
+    std::size_t start_ = 0, end_ = 0;
+    std::int64_t number_ = 0;
+};
+
+// A line as JSON; discarded when it is not valid JSON, nests too deep or repeats a key.
+Json parseLine(const std::string& line, std::string& problem) {
+    std::vector<std::set<std::string>> keys;
+    const Json::parser_callback_t check = [&](int depth, Json::parse_event_t event, Json& parsed) {
+        using Event = Json::parse_event_t;
+        if (depth > kDeepest && problem.empty()) problem = "nests deeper than dla-cli writes";
+        if (event == Event::object_start) keys.emplace_back();
+        if (event == Event::object_end && !keys.empty()) keys.pop_back();
+        if (event == Event::key && !keys.empty() && parsed.is_string() &&
+            !keys.back().insert(parsed.get<std::string>()).second && problem.empty())
+            problem = "repeats the key " + parsed.dump().substr(0, 40);
+        // What is too deep is dropped as it is read, so that it costs no memory.
+        return depth <= kDeepest;
+    };
+    Json json = Json::parse(line, check, false);
+    if (json.is_discarded() && problem.empty()) problem = "is not valid JSON";
+    return problem.empty() ? json : Json(Json::value_t::discarded);
+}
+
+// What the summary needs of one run, and where it was read.
+struct Row {
+    std::int64_t index;
+    std::int64_t line;
+    std::size_t file;
+    std::int32_t size;
+    std::int64_t planRuns;  // the runs of the whole plan, as the line gives them
+    std::optional<std::uint64_t> seed;
+    std::int64_t particles;
+    std::int64_t sites;
+    double radiusOfGyration;
+    std::optional<double> dimension;
+};
+
+// The members of one line, each checked before it is taken.
+class Fields {
+  public:
+    Fields(const Json& object, std::string where) : object_(object), where_(std::move(where)) {}
+
+    [[noreturn]] void fail(const std::string& message) const {
+        throw MergeError(where_ + ": " + message);
+    }
+
+    const Json& member(const char* key) const {
+        const auto found = object_.find(key);
+        if (found == object_.end()) fail(std::string("has no \"") + key + "\"");
+        return *found;
+    }
+
+    std::int64_t whole(const char* key, std::int64_t least, std::int64_t most) const {
+        return wholeValue(member(key), key, least, most);
+    }
+
+    std::int64_t wholeValue(const Json& value, const std::string& name, std::int64_t least,
+                            std::int64_t most) const {
+        bool fits = false;
+        if (value.is_number_unsigned()) {
+            fits = value.get<std::uint64_t>() <= static_cast<std::uint64_t>(most) &&
+                   value.get<std::int64_t>() >= least;
+        } else if (value.is_number_integer()) {
+            fits = value.get<std::int64_t>() >= least && value.get<std::int64_t>() <= most;
+        }
+        if (!fits)
+            fail("\"" + name + "\" must be a whole number from " + std::to_string(least) + " to " +
+                 std::to_string(most));
+        return value.get<std::int64_t>();
+    }
+
+    std::optional<std::uint64_t> seed() const {
+        const Json& value = member("seed");
+        if (value.is_null()) return std::nullopt;
+        if (!value.is_number_integer() ||
+            (!value.is_number_unsigned() && value.get<std::int64_t>() < 0))
+            fail("\"seed\" must be null or a whole number from 0 to 2^64 - 1");
+        return value.get<std::uint64_t>();
+    }
+
+    std::optional<double> real(const char* key, bool nullable) const {
+        const Json& value = member(key);
+        if (nullable && value.is_null()) return std::nullopt;
+        if (!value.is_number() || !std::isfinite(value.get<double>()))
+            fail(std::string("\"") + key + "\" must be a number" + (nullable ? " or null" : ""));
+        return value.get<double>();
+    }
+
+  private:
+    const Json& object_;
+    std::string where_;
+};
+
+// The plan of a file, checked so far as the merge relies on it.
+struct Plan {
+    Json json;
+    std::vector<std::int32_t> sizes;
+    std::int64_t runs = 0;
+    std::optional<std::uint64_t> seed;
+    std::int64_t total() const { return runs * static_cast<std::int64_t>(sizes.size()); }
+};
+
+Plan readPlan(const Json& json, const std::string& where) {
+    if (!json.is_object()) throw MergeError(where + ": \"plan\" must be an object");
+    const Fields fields(json, where + ": its plan");
+    Plan plan;
+    plan.json = json;
+    const Json& sizes = fields.member("sizes");
+    if (!sizes.is_array() || sizes.empty() || sizes.size() > kLargestSystemSize)
+        fields.fail("\"sizes\" must be a list of 1 to " + std::to_string(kLargestSystemSize) +
+                    " sizes");
+    for (const Json& size : sizes)
+        plan.sizes.push_back(
+            static_cast<std::int32_t>(fields.wholeValue(size, "sizes", 1, kLargestSystemSize)));
+    plan.runs = fields.whole("runs", 1, kMostRuns);
+    plan.seed = fields.seed();
+    if (plan.seed && *plan.seed > std::numeric_limits<std::uint64_t>::max() -
+                                      static_cast<std::uint64_t>(plan.total() - 1))
+        fields.fail("\"seed\" is too large for its runs");
+    return plan;
+}
+
+// One file's runs, its plan and its part, every run checked against that plan.
+struct Output {
+    std::string path;
+    Plan plan;
+    Shard shard;
+    std::vector<Row> rows;
+};
+
+Row readRun(const Fields& fields, std::int64_t line, std::size_t file) {
+    Row row{};
+    row.index = fields.whole("run", 1, std::numeric_limits<std::int64_t>::max()) - 1;
+    row.line = line;
+    row.file = file;
+    row.size = static_cast<std::int32_t>(fields.whole("size", 1, kLargestSystemSize));
+    row.planRuns = fields.whole("runs", 1, std::numeric_limits<std::int64_t>::max());
+    row.seed = fields.seed();
+    row.particles = fields.whole("particles", 0, std::numeric_limits<std::int64_t>::max());
+    row.sites = fields.whole("sites", 1, std::numeric_limits<std::int64_t>::max());
+    row.radiusOfGyration = *fields.real("radius_of_gyration", false);
+    row.dimension = fields.real("dimension", true);
+    return row;
+}
+
+Output readOutput(const std::string& path, std::size_t file) {
+    Output output;
+    output.path = path;
+    LineReader reader(path);
+    std::string text;
+    std::optional<std::int64_t> summaryRuns;
+    while (reader.next(text)) {
+        if (text.empty()) continue;
+        const std::string where = path + ": line " + std::to_string(reader.number());
+        if (summaryRuns) throw MergeError(where + ": follows the summary (one output per file)");
+        std::string problem;
+        const Json json = parseLine(text, problem);
+        if (!problem.empty()) throw MergeError(where + ": " + problem);
+        if (!json.is_object() || !json.contains("type") || !json["type"].is_string())
+            throw MergeError(where + ": is not an object with a \"type\"");
+        const Fields fields(json, where);
+        const auto& type = json["type"].get_ref<const std::string&>();
+        if (type == "run") {
+            output.rows.push_back(readRun(fields, reader.number(), file));
+        } else if (type == "summary") {
+            summaryRuns = fields.whole("runs", 0, std::numeric_limits<std::int64_t>::max());
+            output.plan = readPlan(fields.member("plan"), where);
+            if (json.contains("shard")) {
+                const Json& part = json["shard"];
+                if (!part.is_object()) fields.fail("\"shard\" must be an object");
+                const Fields shard(part, where + ": its shard");
+                output.shard.count = shard.whole("count", 1, kMostShards);
+                output.shard.index = shard.whole("index", 1, output.shard.count);
+            }
+        } else {
+            fields.fail("has the unknown type " + json["type"].dump());
+        }
+    }
+    if (!summaryRuns) throw MergeError(path + ": has no summary line (did its process finish?)");
+    if (*summaryRuns != static_cast<std::int64_t>(output.rows.size())) {
+        throw MergeError(path + ": its summary counts " + std::to_string(*summaryRuns) +
+                         " runs but it holds " + std::to_string(output.rows.size()));
+    }
+    const Plan& plan = output.plan;
+    for (const Row& row : output.rows) {
+        const std::string where =
+            path + ": line " + std::to_string(row.line) + ": run " + std::to_string(row.index + 1);
+        if (row.index >= plan.total() || row.planRuns != plan.total())
+            throw MergeError(where + " is not one of the " + std::to_string(plan.total()) +
+                             " runs of its plan");
+        if (!output.shard.holds(row.index))
+            throw MergeError(where + " is not in " + describe(output.shard));
+        if (row.size != plan.sizes[static_cast<std::size_t>(row.index / plan.runs)])
+            throw MergeError(where + " has a size its plan gives another run");
+        const auto seed = plan.seed
+                              ? std::optional(*plan.seed + static_cast<std::uint64_t>(row.index))
+                              : std::nullopt;
+        if (row.seed != seed) throw MergeError(where + " has a seed its plan does not give it");
+    }
+    return output;
+}
+
+// Why two plans are not one: the first member in which they differ.
+std::string difference(const Json& a, const Json& b) {
+    for (const auto& [key, value] : a.items()) {
+        if (!b.contains(key) || b[key] != value) return "\"" + key + "\"";
+    }
+    for (const auto& [key, value] : b.items()) {
+        if (!a.contains(key)) return "\"" + key + "\"";
+    }
+    return "the order of their members";
+}
+
+}  // namespace
+
+std::string planJson(const Options& options) {
+    Json json;
+    json["sizes"] = options.sizes;
+    json["runs"] = options.runs;
+    json["seed"] = options.seed ? Json(*options.seed) : Json(nullptr);
+    json["walk"] = options.growth.walk == Walk::Jump ? "jump" : "literal";
+    json["largest_jump"] = options.growth.largestJump;
+    return json.dump();
+}
+
+Merged mergeOutputs(const std::vector<std::string>& files) {
+    std::vector<Output> outputs;
+    std::vector<Row> rows;
+    for (std::size_t f = 0; f < files.size(); ++f) {
+        Output output = readOutput(files[f], f);
+        if (!outputs.empty()) {
+            const Output& first = outputs.front();
+            if (output.plan.json != first.plan.json) {
+                throw MergeError(output.path + " and " + first.path +
+                                 " come from different plans: their " +
+                                 difference(output.plan.json, first.plan.json) + " differs");
+            }
+            if (output.shard.count != first.shard.count) {
+                throw MergeError(output.path + " is " + describe(output.shard) + " but " +
+                                 first.path + " is " + describe(first.shard));
+            }
+            for (const Output& other : outputs) {
+                if (other.shard == output.shard)
+                    throw MergeError(output.path + " and " + other.path + " are both " +
+                                     describe(output.shard));
+            }
+        }
+        rows.insert(rows.end(), output.rows.begin(), output.rows.end());
+        std::vector<Row>().swap(output.rows);
+        outputs.push_back(std::move(output));
+    }
+    if (outputs.empty()) throw MergeError("no file to merge");
+
+    std::sort(rows.begin(), rows.end(),
+              [](const Row& a, const Row& b) { return a.index < b.index; });
+    const Plan& plan = outputs.front().plan;
+    const Shard parts{1, outputs.front().shard.count};
+    for (std::int64_t expected = 0; expected < plan.total(); ++expected) {
+        const auto at = static_cast<std::size_t>(expected);
+        if (at < rows.size() && rows[at].index == expected) {
+            if (at + 1 < rows.size() && rows[at + 1].index == expected) {
+                throw MergeError(files[rows[at + 1].file] + ": line " +
+                                 std::to_string(rows[at + 1].line) + ": run " +
+                                 std::to_string(expected + 1) + " appears a second time");
+            }
+            continue;
+        }
+        const Shard missing{expected % parts.count + 1, parts.count};
+        const auto holder = std::find_if(outputs.begin(), outputs.end(),
+                                         [&](const Output& o) { return o.shard == missing; });
+        if (holder == outputs.end()) {
+            throw MergeError("no file holds " + describe(missing) + " (run " +
+                             std::to_string(expected + 1) + " among others)");
+        }
+        throw MergeError(holder->path + ": lacks run " + std::to_string(expected + 1) + " of " +
+                         describe(missing));
+    }
+
+    SummaryBuilder builder;
+    RunRecord record;
+    for (const Row& row : rows) {
+        record.plan = {row.index, row.size, row.seed};
+        record.growth.particles = row.particles;
+        record.sites = row.sites;
+        record.radiusOfGyration = row.radiusOfGyration;
+        record.estimate.reset();
+        if (row.dimension) record.estimate = DimensionEstimate{*row.dimension, {}, 0};
+        builder.add(record);
+    }
+    return {builder.build(), plan.json.dump()};
+}
+
+MergeOptions parseMergeOptions(const std::vector<std::string>& args) {
+    MergeOptions options;
+    bool named = false;  // after "--" every argument is a file
+    for (const std::string& arg : args) {
+        if (!named && arg == "--") {
+            named = true;
+        } else if (!named && arg == "--json") {
+            options.json = true;
+        } else if (!named && (arg == "-h" || arg == "--help")) {
+            options.help = true;
+        } else if (!named && arg.starts_with("-") && arg != "-") {
+            throw UsageError("merge: unknown option '" + arg + "' (see dla-cli merge --help)");
+        } else {
+            options.files.push_back(arg);
+        }
+    }
+    if (options.files.empty() && !options.help)
+        throw UsageError("merge needs the files to join (see dla-cli merge --help)");
+    return options;
+}
+
+std::string mergeHelpText() {
+    return "Usage: dla-cli merge [--json] FILE...\n"
+           "Joins the --json outputs of 'dla-cli --shard I/K' processes (or of a whole run) and\n"
+           "prints the summary that one process making the whole plan prints: the table on\n"
+           "stderr and, with --json, the summary object on stdout.\n"
+           "\n"
+           "The files must come from one plan (sizes, runs, seed, walk) and hold each of its\n"
+           "runs once, every part from one K. Exit status: 0 on success, 1 when a file cannot\n"
+           "be read, is not dla-cli --json output, or does not fit the others (the one line on\n"
+           "stderr names the file and the problem), 2 on a bad command line.\n"
+           "\n"
+           "Example:\n"
+           "  for i in 1 2 3; do dla-cli --size 200 --runs 30 --seed 7 --shard $i/3 --json \\\n"
+           "      > shard-$i.json; done\n"
+           "  dla-cli merge --json shard-*.json\n";
+}
+
+}  // namespace dla::cli

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "options.h"
+#include "summary.h"
+
+/// Joining the --json outputs of the parts of one plan (see --shard) into the summary that one
+/// process making the whole plan prints.
+namespace dla::cli {
+
+/// What fixes the runs of a plan and their results (sizes, runs per size, first seed, the
+/// growth options), as the text of a JSON object. Outputs whose plans differ in any member are
+/// not joined, so a new option that changes results belongs here.
+std::string planJson(const Options& options);
+
+struct MergeOptions {
+    std::vector<std::string> files;  ///< at least one
+    bool json = false;
+    bool help = false;
+};
+
+/// Reads the arguments after "merge"; throws UsageError.
+MergeOptions parseMergeOptions(const std::vector<std::string>& args);
+
+/// The text that `dla-cli merge --help` prints.
+std::string mergeHelpText();
+
+/// Outputs that cannot be joined: a file that cannot be read, a line that is not what dla-cli
+/// writes, plans that differ, a run missing or repeated. what() is one line naming the file.
+class MergeError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+struct Merged {
+    Summary summary;
+    std::string plan;  ///< as planJson wrote it
+};
+
+/// Reads `files`, each the whole standard output of one `dla-cli --json` process (a part made
+/// with --shard, or a whole plan), checks that they are distinct parts of one plan that
+/// together hold each of its runs once, and summarises the runs in the order of the plan.
+/// Memory grows by a few dozen bytes per run; a line longer than kLongestMergeLine bytes is
+/// refused. Throws MergeError.
+Merged mergeOutputs(const std::vector<std::string>& files);
+
+inline constexpr std::size_t kLongestMergeLine = std::size_t{1} << 22;
+
+}  // namespace dla::cli

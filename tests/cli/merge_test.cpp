@@ -1,0 +1,140 @@
+// Parts of a plan (--shard) and their merge: which runs a part makes, what merge refuses, and
+// that the parts merge to the summary of the whole.
+#include "merge.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "app.h"
+#include "runner.h"
+#include "test_support.h"
+
+namespace dla::cli {
+namespace {
+
+struct Ran {
+    int status;
+    std::string out, err;
+};
+
+Ran run(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    const int status = runCli(args, out, err, false, 2);
+    return {status, out.str(), err.str()};
+}
+
+TEST(Shard, PartsDealTheRunsInTurnKeepingTheirIndicesAndSeeds) {
+    Options o =
+        parseOptions({"--size", "100,200", "--runs", "3", "--seed", "10", "--shard", "2/4"});
+    std::vector<std::tuple<std::int64_t, std::int32_t, std::uint64_t>> got;
+    for (const RunPlan& p : planRuns(o)) got.emplace_back(p.index, p.size, *p.seed);
+    EXPECT_EQ(got, (decltype(got){{1, 100, 11}, {5, 200, 15}}));
+    o.shard = parseShard("7/7");  // more parts than runs: an empty part
+    EXPECT_TRUE(planRuns(o).empty());
+}
+
+TEST(Shard, RefusesWhatIsNotAPartOfTheRuns) {
+    for (const auto& [value, says] : std::vector<std::pair<std::string, std::string>>{
+             {"0/3", "needs I from 1 to K, got '0/3'"},
+             {"4/3", "needs I from 1 to K"},
+             {"1/0", "needs K from 1 to 1000000"},
+             {"two/3", "needs I/K"},
+             {"--x", "needs a value, got the option '--x'"}}) {
+        const Ran r = run({"--seed", "1", "--shard", value});
+        EXPECT_EQ(r.status, kExitUsage) << value;
+        EXPECT_NE(r.err.find("--shard: " + says), std::string::npos) << r.err;
+    }
+    EXPECT_NE(run({"--shard", "1/2"}).err.find("--shard needs --seed"), std::string::npos);
+}
+
+class Merge : public ::testing::Test {
+  protected:
+    // Three parts of a plan with runs below and above the smallest measured size.
+    void SetUp() override {
+        for (int i = 1; i <= 3; ++i) {
+            const Ran r = run({"--size", "30,100", "--runs", "4", "--seed", "5", "--json",
+                               "--shard", std::to_string(i) + "/3"});
+            std::istringstream in(r.out);
+            parts_.emplace_back();
+            for (std::string line; std::getline(in, line);) parts_.back().push_back(line);
+        }
+    }
+
+    std::string write(const std::string& text) {
+        const std::string path = folder_.file(std::to_string(++files_) + ".json");
+        std::ofstream(path) << text;
+        return path;
+    }
+
+    // Part `part` (1-based) as a file, with `from` replaced by `to` in its line `line` (-1: the
+    // last, -2: none); an empty `from` replaces the whole line.
+    std::string part(int part, int line = -2, const std::string& from = "",
+                     const std::string& to = "") {
+        std::vector<std::string> lines = parts_[static_cast<std::size_t>(part - 1)];
+        if (line != -2) {
+            std::string& edited =
+                lines[line < 0 ? lines.size() - 1 : static_cast<std::size_t>(line)];
+            if (from.empty()) {
+                edited = to;
+            } else {
+                edited.replace(edited.find(from), from.size(), to);
+            }
+        }
+        std::string text;
+        for (const std::string& l : lines) text += l + "\n";
+        return write(text);
+    }
+
+    test::ScratchFolder folder_;
+    std::vector<std::vector<std::string>> parts_;
+    int files_ = 0;
+};
+
+TEST_F(Merge, PartsGiveTheSummaryOfTheWhole) {
+    const Ran whole = run({"--size", "30,100", "--runs", "4", "--seed", "5", "--json"});
+    const Ran merged = run({"merge", "--json", part(3), part(1), part(2)});
+    ASSERT_EQ(merged.status, kExitOk) << merged.err;
+    EXPECT_EQ(merged.out, whole.out.substr(whole.out.rfind("\n{") + 1));
+    EXPECT_EQ(merged.err, whole.err);
+    EXPECT_EQ(run({"merge", write(whole.out)}).err, whole.err) << "a whole run merges to itself";
+}
+
+TEST_F(Merge, RefusesWithALineNamingTheProblem) {
+    // Part 2 holds runs 2, 5 and 8, seeded 6, 9 and 12.
+    const std::string p1 = part(1), p3 = part(3);
+    const struct {
+        std::vector<std::string> files;
+        std::string says;
+    } cases[] = {
+        {{p1, p3}, "no file holds part 2 of 3"},
+        {{p1, p3, part(2), p3}, "are both part 3 of 3"},
+        {{p1, p3, part(2, 0, "", "")}, "summary counts 3 runs but"},
+        {{p1, p3, part(2, -1, "", "")}, "has no summary line"},
+        {{p1, p3, part(2, 0, "\"run\":2", "\"run\":3")}, "line 1: run 3 is not in part 2 of 3"},
+        {{p1, p3, part(2, 0, "\"run\":2", "\"run\":99")}, "run 99 is not one of the 8 runs"},
+        {{p1, p3, part(2, 0, "\"runs\":8", "\"runs\":3")}, "run 2 is not one of the 8 runs"},
+        {{p1, p3, part(2, 0, "\"size\":30", "\"size\":100")}, "size its plan gives another"},
+        {{p1, p3, part(2, 1, "\"seed\":9", "\"seed\":10")}, "line 2: run 5 has a seed"},
+        {{p1, p3, part(2, -1, "\"jump\"", "\"literal\"")}, "plans: their \"walk\" differs"},
+        {{p1, p3, part(2, 1, "", parts_[1][0])}, "run 2 appears a second time"},
+        {{p1, p3, part(2, 0, "\"particles\":", "\"particles\":-")}, "\"particles\" must be"},
+        {{p1, p3, part(2, 0, "\"sites\":", "\"x\":1e400,\"sites\":")}, "is not valid JSON"},
+        {{part(1, 0, "{", "{\"run\":1,")}, "line 1: repeats the key \"run\""},
+        {{part(1, 0, "", std::string(40, '[') + std::string(40, ']'))}, "nests deeper"},
+        {{part(1, 0, "", "{\"type\":\"run\",\"run\":[1]}")}, "\"run\" must be a whole"},
+        {{folder_.file("none")}, "cannot read"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"merge"};
+        args.insert(args.end(), c.files.begin(), c.files.end());
+        const Ran r = run(args);
+        EXPECT_EQ(r.status, kExitFileError) << c.says;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("std::"), std::string::npos) << r.err;
+    }
+}
+
+}  // namespace
+}  // namespace dla::cli
