@@ -73,7 +73,17 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Refused{{"--size", "abc"}, 2, "--size: needs a whole number, got 'abc'"},
         Refused{{"--size", "0"}, 2, "--size: must be at least 1, got '0'"},
-        Refused{{"--size", "1001"}, 2, "--size: must be at most 1000"},
+        Refused{{"--size", "1000001"}, 2, "--size: must be at most 1000000"},
+        Refused{{"--size", "1001", "--walk", "literal"}, 2, "literal grows sizes up to 1000"},
+        Refused{{"--particles", "9", "--size", "100"}, 2, "give --size or --particles"},
+        Refused{{"--kill-factor", "2.5.1"}, 2, "--kill-factor: needs a number"},
+        Refused{{"--kill-factor", "16.01"}, 2, "--kill-factor: must be from 2 to 16"},
+        Refused{{"--kill-factor", "3", "--walk", "literal"}, 2, "--kill-factor needs --walk jump"},
+        Refused{{"--image", "a.png", "--image-size", "64", "--scale", "2"}, 2, "give one of them"},
+        Refused{{"--image", "a.png", "--particles", "99"}, 2, "needs --image-size"},
+        Refused{{"--checkpoint", "c", "--size", "100,200"}, 2, "takes one run only, not 2"},
+        Refused{{"--resume", "c", "--seed", "1"}, 2, "--resume takes the size"},
+        Refused{{"--checkpoint", "c", "--fit", "c"}, 2, "--fit and --checkpoint both write"},
         Refused{{"--size", "100,100"}, 2, "lists 100 twice"},
         Refused{{"--runs", "0x10"}, 2, "--runs: needs a whole number"},
         Refused{{"--seed", "-1"}, 2, "--seed: must not be negative"},
@@ -178,9 +188,11 @@ TEST(Program, JsonReadsBackAsTheFitFileAndTheRepeatedRun) {
     for (const auto& [key, value] : lines[0].items()) keys.push_back(key);
     EXPECT_EQ(keys,
               (std::vector<std::string>{"type", "run", "runs", "size", "seed", "half_side",
-                                        "particles", "sites", "walkers_killed", "walkers_at_edge",
-                                        "launch_radius", "steps", "jumps", "radius_of_gyration",
-                                        "dimension", "fit", "grow_seconds", "estimate_seconds"}));
+                                        "particle_limit", "kill_factor", "particles", "sites",
+                                        "walkers_killed", "walkers_at_edge", "launch_radius",
+                                        "steps", "jumps", "hash", "lattice_bytes", "estimate_size",
+                                        "radius_of_gyration", "dimension", "fit", "grow_seconds",
+                                        "estimate_seconds"}));
 
     std::vector<double> fromJson, fromCsv;
     double dimensions = 0.0;
