@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -119,6 +120,7 @@ INSTANTIATE_TEST_SUITE_P(
                 1,
                 "cannot write 'a.png': File too large",
                 limit<RLIMIT_FSIZE, 4096>},
+        Refused{{"--resume", "c"}, 1, "cannot read 'c': No such file or directory"},
         Refused{{"--plot", "no/p.svg"}, 1, "cannot write 'no/p.svg': No such file or directory"},
         Refused{{"--size", "100", "--fit", "."}, 1, "cannot write '.': Is a directory"},
         Refused{{"--plot", std::string(256, 'n')}, 1, "File name too long"},
@@ -225,6 +227,48 @@ TEST(Program, JsonReadsBackAsTheFitFileAndTheRepeatedRun) {
             run->erase(varies);
     }
     EXPECT_EQ(alone, third);
+}
+
+// A run stopped by SIGTERM once its first checkpoint is there, then resumed from the file
+// the signal had written, grows the aggregate of the run that was never stopped.
+TEST(Program, InterruptedAndResumedRunGrowsTheSameAggregate) {
+    test::ScratchFolder folder;
+    const std::string c = folder.file("c");
+    const std::vector<std::string> run{"--particles", "300000", "--seed", "4", "--json"};
+    const test::Finished whole = test::runProgram(run);
+    ASSERT_EQ(whole.exitCode, 0) << whole.err;
+
+    std::vector<std::string> saving = run;
+    saving.insert(saving.end(), {"--checkpoint", c, "--checkpoint-every", "0.05"});
+    const test::Finished stopped = test::runProgram(saving, {}, [&](pid_t pid, int) {
+        for (int wait = 0; wait < 3000 && !std::filesystem::exists(c); ++wait) ::usleep(10'000);
+        ::kill(pid, SIGTERM);
+    });
+    // The run may, on a busy machine, have ended before the signal; its last state is saved too.
+    EXPECT_TRUE(stopped.exitCode == 0 ||
+                (stopped.exitCode == 1 &&
+                 stopped.err.find("interrupted by SIGTERM; '" + c + "' holds the run at") !=
+                     std::string::npos))
+        << stopped.err;
+    const test::Finished resumed = test::runProgram({"--resume", c, "--json"});
+    ASSERT_EQ(resumed.exitCode, 0) << resumed.err;
+    Json a = jsonLines(whole.out)[0], b = jsonLines(resumed.out)[0];
+    for (const char* key : {"hash", "particles", "sites", "launch_radius", "walkers_killed",
+                            "steps", "jumps", "radius_of_gyration", "seed"})
+        EXPECT_EQ(a[key], b[key]) << key;
+
+    // A checkpoint cut short or with one byte changed is refused in one line.
+    const std::string bytes = test::readFile(c);
+    std::string damaged = bytes;
+    damaged[damaged.size() / 2] ^= 0x10;
+    for (const std::string& contents : {bytes.substr(0, bytes.size() - 3), damaged}) {
+        std::ofstream(c, std::ios::binary | std::ios::trunc) << contents;
+        const test::Finished refused = test::runProgram({"--resume", c});
+        EXPECT_EQ(refused.exitCode, 1);
+        EXPECT_TRUE(refused.err.starts_with("dla-cli: cannot resume from") &&
+                    refused.err.find('\n') == refused.err.size() - 1)
+            << refused.err;
+    }
 }
 
 // Written through, not replaced: the file that is already stdout, and a pipe (through a link),
