@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 #include <streambuf>
 
 #include "output_file.h"
@@ -91,16 +92,22 @@ extern "C" void requestInterrupt(int signal) {
 
 }  // namespace
 
-void saveCheckpoint(const std::string& path, const LargeGrowth& growth,
-                    std::optional<std::uint64_t> seed, double growSeconds) {
-    OutputFile file(path);
-    OutputFileBuffer buffer(file);
-    std::ostream out(&buffer);
+std::string checkpointHeader(std::optional<std::uint64_t> seed, double growSeconds) {
+    std::ostringstream out;
     out.write(kHeader.data(), static_cast<std::streamsize>(kHeader.size()));
     put<std::uint8_t>(out, seed ? 1 : 0);
     put<std::uint64_t>(out, seed.value_or(0));
     put<double>(out, growSeconds);
     put<std::uint64_t>(out, headerCheck(seed ? 1 : 0, seed.value_or(0), growSeconds));
+    return out.str();
+}
+
+void saveCheckpoint(const std::string& path, const LargeGrowth& growth,
+                    std::optional<std::uint64_t> seed, double growSeconds) {
+    OutputFile file(path);
+    OutputFileBuffer buffer(file);
+    std::ostream out(&buffer);
+    out << checkpointHeader(seed, growSeconds);
     try {
         growth.save(out);
     } catch (const std::ios_base::failure&) {
@@ -116,6 +123,10 @@ Checkpoint loadCheckpoint(const std::string& path) {
         throw std::runtime_error("cannot read '" + path + "': " +
                                  std::strerror(errno != 0 ? errno : EIO));
     }
+    return readCheckpoint(in, path);
+}
+
+Checkpoint readCheckpoint(std::istream& in, const std::string& name) {
     Checkpoint checkpoint;
     try {
         std::string header(kHeader.size(), '\0');
@@ -133,11 +144,11 @@ Checkpoint loadCheckpoint(const std::string& path) {
         if (in.peek() != std::char_traits<char>::eof())
             throw std::runtime_error("damaged (bytes after its end)");
     } catch (const std::ios_base::failure& e) {
-        throw std::runtime_error("cannot read '" + path + "': " + e.what());
+        throw std::runtime_error("cannot read '" + name + "': " + e.what());
     } catch (const std::runtime_error& e) {
-        throw std::runtime_error("cannot resume from '" + path + "': " + e.what());
+        throw std::runtime_error("cannot resume from '" + name + "': " + e.what());
     } catch (const std::bad_alloc&) {
-        throw std::runtime_error("cannot resume from '" + path + "': damaged");
+        throw std::runtime_error("cannot resume from '" + name + "': damaged");
     }
     return checkpoint;
 }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <iosfwd>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -28,6 +29,10 @@ void saveCheckpoint(const std::string& path, const LargeGrowth& growth,
 /// Reads a checkpoint; throws std::runtime_error with one line naming `path` when the file
 /// cannot be read or is not a whole, intact checkpoint.
 Checkpoint loadCheckpoint(const std::string& path);
+/// The same from a stream; `name` is the file's name for the message.
+Checkpoint readCheckpoint(std::istream& in, const std::string& name);
+/// The bytes of saveCheckpoint's header, which readCheckpoint expects before LargeGrowth's state.
+std::string checkpointHeader(std::optional<std::uint64_t> seed, double growSeconds);
 
 /// While one exists, SIGINT and SIGTERM set requested() instead of ending the process, so that
 /// the run can stop between two particles and be saved; a second signal ends the process as the
