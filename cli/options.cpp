@@ -134,12 +134,12 @@ const OptionRow kOptionTable[] = {
      },
      nullptr},
     {"--walk", "W",
-     "how walkers move: 'jump' (default) crosses squares free of the aggregate,\n"
-     "the kill circle and the lattice's edge in one exact first-passage jump, and\n"
-     "grows aggregates with the same law as 'literal', one lattice step per random\n"
-     "number as the window does, over a hundred times faster at N = 1000. Only\n"
-     "'jump' grows beyond N = 1000, to a number of particles, with another kill\n"
-     "factor or with checkpoints.",
+     "how walkers move: 'jump' (default) crosses squares free of the aggregate\n"
+     "and inside the kill circle in one exact first-passage jump, on a lattice\n"
+     "without an edge, and grows aggregates with the same law as 'literal', one\n"
+     "lattice step per random number as the window does, over a hundred times\n"
+     "faster at N = 1000. Only 'jump' grows beyond N = 1000, to a number of\n"
+     "particles, with another kill factor or with checkpoints.",
      [](Options& o, std::string_view v) {
          if (v != "literal" && v != "jump")
              refuse("must be literal or jump, got '" + std::string(v) + "'");
