@@ -250,8 +250,11 @@ TEST(Program, InterruptedAndResumedRunGrowsTheSameAggregate) {
                  stopped.err.find("interrupted by SIGTERM; '" + c + "' holds the run at") !=
                      std::string::npos))
         << stopped.err;
-    const test::Finished resumed = test::runProgram({"--resume", c, "--json"});
+    const test::Finished resumed = test::runProgram(
+        {"--resume", c, "--json", "--image", folder.file("r.png"), "--image-size", "40"});
     ASSERT_EQ(resumed.exitCode, 0) << resumed.err;
+    const std::size_t pixels = test::decodePng(folder.file("r.png")).size() / 3;
+    EXPECT_TRUE(pixels > 30 * 30 && pixels <= 40 * 40) << pixels;
     Json a = jsonLines(whole.out)[0], b = jsonLines(resumed.out)[0];
     for (const char* key : {"hash", "particles", "sites", "launch_radius", "walkers_killed",
                             "steps", "jumps", "radius_of_gyration", "seed"})
