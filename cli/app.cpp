@@ -4,9 +4,13 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <chrono>
+#include <csignal>
+#include <memory>
 #include <new>
 #include <optional>
 
+#include "checkpoint.h"
 #include "merge.h"
 #include "options.h"
 #include "output_file.h"
@@ -63,7 +67,7 @@ PlotText plotText(const RunRecord& record) {
     const std::string seed =
         record.plan.seed ? "seed " + std::to_string(*record.plan.seed) : "seeded from the clock";
     std::snprintf(buffer, sizeof buffer, "N = %d, %s, %zu box sides",
-                  static_cast<int>(record.plan.size), seed.c_str(), record.estimate->points.size());
+                  static_cast<int>(record.measuredSize), seed.c_str(), record.estimate->points.size());
     std::string subtitle = buffer;
     if (record.fit->rSquared) {
         std::snprintf(buffer, sizeof buffer, ", R² = %.4f", *record.fit->rSquared);
@@ -87,6 +91,66 @@ void checkOutputs(const Options& options) {
     const std::int64_t total = options.totalRuns();
     if (!options.imagePath.empty()) checkWritable(numberedPath(options.imagePath, 0, total));
     if (!options.plotPath.empty()) checkWritable(numberedPath(options.plotPath, 0, total));
+    if (!options.checkpointPath.empty()) checkWritable(options.checkpointPath);
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The one run of --checkpoint or --resume, grown on this thread so that it can be saved
+// between two particles: every --checkpoint-every seconds, at its end, and when SIGINT or
+// SIGTERM asks for it, after which the program ends with status 1.
+void growHere(const Options& options, const RunPlan& plan, const RunSettings& settings,
+              std::optional<Checkpoint> resumed, ProgressBar& progress,
+              const RunObserver& observer) {
+    const std::unique_ptr<LargeGrowth> growth =
+        resumed ? std::move(resumed->growth)
+                : std::make_unique<LargeGrowth>(largeOptions(plan, settings),
+                                                plan.seed ? FastGenerator::seeded(*plan.seed)
+                                                          : FastGenerator::clockSeeded());
+    const double before = resumed ? resumed->growSeconds : 0.0;
+    const auto start = std::chrono::steady_clock::now();
+    const auto grown = [&] { return before + secondsSince(start); };
+    const std::string& path = options.checkpointPath;
+    auto lastSave = start, lastDraw = start;
+    std::int64_t unchecked = 0;
+    const auto look = [&](const LargeGrowth& g, const StuckParticle&) {
+        if (++unchecked < 64) return;  // the clock is read every 64 particles
+        unchecked = 0;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastDraw >= std::chrono::milliseconds(200)) {
+            progress.update(0, g.counters().particles);
+            lastDraw = now;
+        }
+        if (!path.empty() &&
+            std::chrono::duration<double>(now - lastSave).count() >= options.checkpointEvery) {
+            saveCheckpoint(path, g, plan.seed, grown());
+            lastSave = std::chrono::steady_clock::now();
+        }
+    };
+
+    progress.update(0, growth->counters().particles);
+    bool finished = false;
+    int signal = 0;
+    {
+        // Without a checkpoint to write, a signal ends the program as it always does.
+        std::optional<InterruptRequest> interrupt;
+        if (!path.empty()) interrupt.emplace();
+        finished = growth->grow(look, interrupt ? &interrupt->requested() : nullptr);
+        if (interrupt) signal = interrupt->signal();
+    }
+    if (!path.empty()) saveCheckpoint(path, *growth, plan.seed, grown());
+    progress.finish();
+    if (!finished) {
+        throw std::runtime_error(std::string("interrupted by ") +
+                                 (signal == SIGINT ? "SIGINT" : "SIGTERM") + "; '" + path +
+                                 "' holds the run at " +
+                                 std::to_string(growth->counters().particles) +
+                                 " particles, to be continued with --resume");
+    }
+    Lattice lattice;
+    observer.record(recordOf(plan, *growth, settings, lattice, grown()));
 }
 
 void sendSummary(const Summary& summary, bool json, const std::string& plan, const Shard& shard,
@@ -96,9 +160,19 @@ void sendSummary(const Summary& summary, bool json, const std::string& plan, con
 }
 
 void runBatch(const Options& options, std::ostream& out, std::ostream& err, bool errIsTerminal) {
-    const std::vector<RunPlan> plans = planRuns(options);
+    std::optional<Checkpoint> resumed;
+    if (!options.resumePath.empty()) resumed = loadCheckpoint(options.resumePath);
+    std::vector<RunPlan> plans = planRuns(options);
+    RunSettings settings = runSettings(options);
+    if (resumed) {
+        const LargeGrowthOptions& saved = resumed->growth->options();
+        plans = {{0, saved.systemSize.value_or(kNoSize), resumed->seed}};
+        settings.particleLimit = saved.particleLimit;
+        settings.killFactor = saved.killFactor;
+    }
     // A part numbers its runs and files as the whole plan does.
-    const std::int64_t total = options.totalRuns();
+    const std::int64_t total = resumed ? 1 : options.totalRuns();
+    const auto mine = static_cast<std::int64_t>(plans.size());
     SummaryBuilder summary;
     // The fit's rows go to the file as the runs come in, so that its size costs no memory.
     std::optional<OutputFile> fit;
@@ -106,15 +180,19 @@ void runBatch(const Options& options, std::ostream& out, std::ostream& err, bool
         fit.emplace(options.fitPath);
         fit->write(fitCsvHeader());
     }
-    ProgressBar progress(err, errIsTerminal && !options.quiet,
-                         static_cast<std::int64_t>(plans.size()));
+    std::optional<std::int64_t> target;
+    if (settings.particleLimit) target = *settings.particleLimit * mine;
+    ProgressBar progress(err, errIsTerminal && !options.quiet, mine, target,
+                         resumed ? resumed->growth->counters().particles : 0);
 
     RunObserver observer;
     observer.record = [&](RunRecord&& record) {
         progress.finish();
         send(out, "standard output",
              (options.json ? runJson(record, total) : runLine(record, total)) + '\n');
-        if (!options.imagePath.empty()) {
+        if (record.picture) {
+            savePng(*record.picture, numberedPath(options.imagePath, record.plan.index, total));
+        } else if (!options.imagePath.empty()) {
             savePng(drawRun(record, options.scale),
                     numberedPath(options.imagePath, record.plan.index, total));
         }
@@ -133,7 +211,11 @@ void runBatch(const Options& options, std::ostream& out, std::ostream& err, bool
     };
 
     try {
-        runAll(plans, options.growth, options.threads, observer, !options.imagePath.empty());
+        if (resumed || !options.checkpointPath.empty()) {
+            growHere(options, plans.front(), settings, std::move(resumed), progress, observer);
+        } else {
+            runAll(plans, settings, options.threads, observer);
+        }
     } catch (...) {
         progress.finish();
         throw;

@@ -118,6 +118,8 @@ struct Row {
     std::int64_t sites;
     double radiusOfGyration;
     std::optional<double> dimension;
+    std::optional<std::int64_t> particleLimit;
+    std::optional<double> killFactor;
 };
 
 // The members of one line, each checked before it is taken.
@@ -152,6 +154,13 @@ class Fields {
             fail("\"" + name + "\" must be a whole number from " + std::to_string(least) + " to " +
                  std::to_string(most));
         return value.get<std::int64_t>();
+    }
+
+    std::optional<std::int64_t> wholeOrNull(const char* key, std::int64_t least,
+                                            std::int64_t most) const {
+        const Json& value = member(key);
+        if (value.is_null()) return std::nullopt;
+        return wholeValue(value, key, least, most);
     }
 
     std::optional<std::uint64_t> seed() const {
@@ -196,7 +205,7 @@ Plan readPlan(const Json& json, const std::string& where) {
                     " sizes");
     for (const Json& size : sizes)
         plan.sizes.push_back(
-            static_cast<std::int32_t>(fields.wholeValue(size, "sizes", 1, kLargestSystemSize)));
+            static_cast<std::int32_t>(fields.wholeValue(size, "sizes", kNoSize, kLargestJumpSize)));
     plan.runs = fields.whole("runs", 1, kMostRuns);
     plan.seed = fields.seed();
     if (plan.seed && *plan.seed > std::numeric_limits<std::uint64_t>::max() -
@@ -218,13 +227,17 @@ Row readRun(const Fields& fields, std::int64_t line, std::size_t file) {
     row.index = fields.whole("run", 1, std::numeric_limits<std::int64_t>::max()) - 1;
     row.line = line;
     row.file = file;
-    row.size = static_cast<std::int32_t>(fields.whole("size", 1, kLargestSystemSize));
+    row.size = static_cast<std::int32_t>(
+        fields.wholeOrNull("size", 1, kLargestJumpSize).value_or(kNoSize));
     row.planRuns = fields.whole("runs", 1, std::numeric_limits<std::int64_t>::max());
     row.seed = fields.seed();
     row.particles = fields.whole("particles", 0, std::numeric_limits<std::int64_t>::max());
     row.sites = fields.whole("sites", 1, std::numeric_limits<std::int64_t>::max());
     row.radiusOfGyration = *fields.real("radius_of_gyration", false);
     row.dimension = fields.real("dimension", true);
+    row.particleLimit =
+        fields.wholeOrNull("particle_limit", 1, std::numeric_limits<std::int64_t>::max());
+    row.killFactor = fields.real("kill_factor", true);
     return row;
 }
 
@@ -305,6 +318,8 @@ std::string planJson(const Options& options) {
     json["seed"] = options.seed ? Json(*options.seed) : Json(nullptr);
     json["walk"] = options.growth.walk == Walk::Jump ? "jump" : "literal";
     json["largest_jump"] = options.growth.largestJump;
+    json["particles"] = options.particles ? Json(*options.particles) : Json(nullptr);
+    json["kill_factor"] = options.killFactor.value_or(2.0);
     return json.dump();
 }
 
@@ -370,6 +385,8 @@ Merged mergeOutputs(const std::vector<std::string>& files) {
         record.radiusOfGyration = row.radiusOfGyration;
         record.estimate.reset();
         if (row.dimension) record.estimate = DimensionEstimate{*row.dimension, {}, 0};
+        record.particleLimit = row.particleLimit;
+        record.killFactor = row.killFactor;
         builder.add(record);
     }
     return {builder.build(), plan.json.dump()};

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <limits>
 #include <string_view>
 
@@ -46,12 +47,31 @@ std::int64_t readRange(std::string_view text, std::int64_t smallest, std::int64_
     return value;
 }
 
+// A plain decimal number, "2", "2.5" or ".5": digits with at most one point, nothing else.
+double readDecimal(std::string_view text, double smallest, double largest) {
+    const std::string quoted = "'" + std::string(text) + "'";
+    const std::size_t point = text.find('.');
+    const bool plain =
+        text.find_first_not_of("0123456789.") == std::string_view::npos &&
+        text.find_first_of("0123456789") != std::string_view::npos &&
+        (point == std::string_view::npos || text.find('.', point + 1) == std::string_view::npos);
+    if (!plain) refuse("needs a number such as 2 or 2.5, got " + quoted);
+    double value = 0.0;
+    std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+    if (value < smallest || value > largest) {
+        char range[64];
+        std::snprintf(range, sizeof range, "must be from %g to %g, got ", smallest, largest);
+        refuse(range + quoted);
+    }
+    return value;
+}
+
 std::vector<std::int32_t> readSizes(std::string_view text) {
     std::vector<std::int32_t> sizes;
     for (std::size_t start = 0;;) {
         const std::size_t comma = std::min(text.find(',', start), text.size());
         const auto size = static_cast<std::int32_t>(
-            readRange(text.substr(start, comma - start), 1, kLargestSystemSize));
+            readRange(text.substr(start, comma - start), 1, kLargestJumpSize));
         if (std::find(sizes.begin(), sizes.end(), size) != sizes.end())
             refuse("lists " + std::to_string(size) + " twice");
         sizes.push_back(size);
@@ -76,11 +96,33 @@ struct OptionRow {
 
 const OptionRow kOptionTable[] = {
     {"--size", "N[,N...]",
-     "system size N, 1..1000 (default 200): a run ends when a particle sticks\n"
-     "outside the square of half-side N/2 around the seed. Several sizes, each\n"
-     "grown --runs times, add a mass-radius estimate of the dimension to the\n"
-     "summary. Sizes below 100 are grown but not measured.",
-     [](Options& o, std::string_view v) { o.sizes = readSizes(v); }, nullptr},
+     "system size N, 1..1000000 (1..1000 with --walk literal; default 200): a run\n"
+     "ends when a particle sticks outside the square of half-side N/2 around the\n"
+     "seed. Several sizes, each grown --runs times, add a mass-radius estimate\n"
+     "of the dimension to the summary. The box-mass dimension is measured from\n"
+     "N = 100 to N = 1000; other sizes are grown but not measured.",
+     [](Options& o, std::string_view v) {
+         o.sizes = readSizes(v);
+         o.sizesGiven = true;
+     },
+     nullptr},
+    {"--particles", "M",
+     "grow each run until M particles have stuck (1..10^10), instead of to a\n"
+     "size; jump walker only. Such a run has no size: its dimension is measured\n"
+     "as for the size N = 2e, e the largest |x| or |y| of its sites, when that N\n"
+     "is 100..1000.",
+     [](Options& o, std::string_view v) { o.particles = readRange(v, 1, kMostParticles); },
+     nullptr},
+    {"--kill-factor", "K",
+     "walkers are killed once they are farther than K R from the seed, R the\n"
+     "launch radius; K from 2 (default, the window's rule) to 16; jump walker\n"
+     "only. Killing a walker drops the chance that it would have come back and\n"
+     "stuck somewhere else, which biases the aggregate slightly; a larger K\n"
+     "shrinks that bias, at the cost of longer walks.",
+     [](Options& o, std::string_view v) {
+         o.killFactor = readDecimal(v, 2.0, kLargestKillFactor);
+     },
+     nullptr},
     {"--runs", "K", "runs per size (default 1).",
      [](Options& o, std::string_view v) { o.runs = readRange(v, 1, kMostRuns); }, nullptr},
     {"--seed", "S",
@@ -92,10 +134,12 @@ const OptionRow kOptionTable[] = {
      },
      nullptr},
     {"--walk", "W",
-     "how walkers move: 'jump' (default) crosses squares free of the aggregate,\n"
-     "the kill circle and the lattice's edge in one exact first-passage jump, and\n"
-     "grows aggregates with the same law as 'literal', one lattice step per random\n"
-     "number as the window does, over a hundred times faster at N = 1000.",
+     "how walkers move: 'jump' (default) crosses squares free of the aggregate\n"
+     "and inside the kill circle in one exact first-passage jump, on a lattice\n"
+     "without an edge, and grows aggregates with the same law as 'literal', one\n"
+     "lattice step per random number as the window does, over a hundred times\n"
+     "faster at N = 1000. Only 'jump' grows beyond N = 1000, to a number of\n"
+     "particles, with another kill factor or with checkpoints.",
      [](Options& o, std::string_view v) {
          if (v != "literal" && v != "jump")
              refuse("must be literal or jump, got '" + std::string(v) + "'");
@@ -131,6 +175,15 @@ const OptionRow kOptionTable[] = {
          o.scale = static_cast<int>(readRange(v, 1, kLargestScale));
      },
      nullptr},
+    {"--image-size", "PX",
+     "a picture at most PX pixels a side (16..8000) instead of one square a\n"
+     "site, for aggregates larger than that: each pixel stands for a square\n"
+     "block of sites, coloured by their mean arrival order and dimmed where the\n"
+     "block is sparsely filled. Needed with --particles.",
+     [](Options& o, std::string_view v) {
+         o.imageSize = static_cast<int>(readRange(v, 16, kLargestImageSize));
+     },
+     nullptr},
     {"--fit", "F.csv",
      "the box-mass fit of every run: for each box side L the mean mass M(L),\n"
      "ln(L/L0), ln(M/M0), and the slope, its standard error and R^2.",
@@ -139,6 +192,22 @@ const OptionRow kOptionTable[] = {
      "the log-log plot of M(L) against L with the fitted line, titled with the\n"
      "dimension and its standard error; numbered like --image.",
      [](Options& o, std::string_view v) { o.plotPath = readPath(v); }, nullptr},
+    {"--checkpoint", "F",
+     "one run only, jump walker: writes its whole state to F every\n"
+     "--checkpoint-every seconds, when it ends, and on SIGINT or SIGTERM, which\n"
+     "then end the program with status 1 (a second signal ends it at once).",
+     [](Options& o, std::string_view v) { o.checkpointPath = readPath(v); }, nullptr},
+    {"--checkpoint-every", "SECONDS", "seconds between two checkpoints (default 60).",
+     [](Options& o, std::string_view v) {
+         o.checkpointEvery = readDecimal(v, 0.001, 1e7);
+         o.checkpointEveryGiven = true;
+     },
+     nullptr},
+    {"--resume", "F",
+     "continues the run saved in the checkpoint F to the very aggregate the run\n"
+     "would have grown without a break. Its size, particles, kill factor and\n"
+     "seed come from F; outputs and --checkpoint may be given anew.",
+     [](Options& o, std::string_view v) { o.resumePath = readPath(v); }, nullptr},
 };
 
 constexpr const char* kDescription =
@@ -156,7 +225,8 @@ constexpr const char* kFooter =
     "keeps its permissions). Devices, pipes and the files that symbolic links point to are\n"
     "written through. Two outputs with one path are refused, and so is an option value that\n"
     "starts with \"--\". Exit status: 0 on success, 1 when an output cannot be written (a file,\n"
-    "stdout or stderr; the one line on stderr says why), 2 on a bad command line.\n"
+    "stdout or stderr; the one line on stderr says why) or a checkpointed run was interrupted,\n"
+    "2 on a bad command line.\n"
     "\n"
     "'dla-cli merge [--json] FILE...' joins the --json outputs of the parts of one plan (see\n"
     "--shard) and prints the summary that one process making the whole plan prints; 'dla-cli\n"
@@ -165,6 +235,7 @@ constexpr const char* kFooter =
     "Examples:\n"
     "  dla-cli --size 200 --runs 20 --seed 1\n"
     "  dla-cli --size 300 --seed 7 --image cluster.png --scale 2 --plot fit.svg --fit fit.csv\n"
+    "  dla-cli --particles 1000000 --seed 1 --image big.png --image-size 2000 --checkpoint c\n"
     "  dla-cli --size 100,200,400 --runs 10 --seed 1 --json > runs.jsonl\n"
     "  dla-cli --size 200 --runs 30 --seed 7 --shard 2/3 --json > part-2.json\n"
     "  dla-cli merge --json part-1.json part-2.json part-3.json";
@@ -236,17 +307,46 @@ void checkTogether(const Options& options) {
     // Clock seeds are refused for parts: processes started together by a scheduler could read
     // the same clock and grow the same aggregates, and no merge could be repeated.
     if (!options.shard.whole() && !options.seed) refuse("--shard needs --seed");
+    if (!options.shard.whole() && (!options.checkpointPath.empty() || !options.resumePath.empty()))
+        refuse("--shard takes no --checkpoint or --resume: they keep one run");
     const std::int32_t largest = *std::max_element(options.sizes.begin(), options.sizes.end());
     const std::int32_t smallest = *std::min_element(options.sizes.begin(), options.sizes.end());
-    if (smallest < kSmallestMeasurableSize && !options.fitPath.empty())
-        refuse("--fit needs every size to be at least 100");
-    if (smallest < kSmallestMeasurableSize && !options.plotPath.empty())
+    const bool literal = options.growth.walk == Walk::Literal;
+    const bool oneRun = options.totalRuns() == 1;
+    if (literal && largest > kLargestSystemSize)
+        refuse("--walk literal grows sizes up to 1000 only, got --size " + std::to_string(largest));
+    // A run of a number of particles has no size that could end it as well.
+    if (options.particles && options.sizesGiven) refuse("give --size or --particles, not both");
+    if (literal && options.particles) refuse("--particles needs --walk jump");
+    if (literal && options.killFactor) refuse("--kill-factor needs --walk jump");
+    if (literal && !options.checkpointPath.empty()) refuse("--checkpoint needs --walk jump");
+    if (!oneRun && (!options.checkpointPath.empty() || !options.resumePath.empty()))
+        refuse(std::string(options.resumePath.empty() ? "--checkpoint" : "--resume") +
+               " takes one run only, not " + std::to_string(options.totalRuns()));
+    if (options.checkpointEveryGiven && options.checkpointPath.empty())
+        refuse("--checkpoint-every needs --checkpoint");
+    if (!options.resumePath.empty() && (options.sizesGiven || options.particles || options.seed ||
+                                        options.killFactor || literal))
+        refuse("--resume takes the size, particles, seed, kill factor and walker from its file");
+    if (options.imageSize > 0 && options.imagePath.empty()) refuse("--image-size needs --image");
+    if (options.imageSize > 0 && options.scale != 1)
+        refuse("--image-size and --scale are two kinds of picture; give one of them");
+    // The size of a picture without --image-size is known before the run only from its size.
+    if (!options.imagePath.empty() && options.imageSize == 0 &&
+        (options.particles || !options.resumePath.empty()))
+        refuse(std::string(options.particles ? "--particles" : "--resume") +
+               " with --image needs --image-size");
+    const bool small = !options.particles && smallest < kSmallestMeasurableSize;
+    if (small && !options.fitPath.empty()) refuse("--fit needs every size to be at least 100");
+    if (small && !options.plotPath.empty())
         refuse("--plot needs every size to be at least 100");
-    if (!options.imagePath.empty() && imageBytes(largest, options.scale) > kLargestImageBytes) {
+    if (!options.imagePath.empty() && options.imageSize == 0 &&
+        imageBytes(largest, options.scale) > kLargestImageBytes) {
         refuse("--image at --scale " + std::to_string(options.scale) + " for --size " +
                std::to_string(largest) + " needs " +
                formatBytes(imageBytes(largest, options.scale)) +
-               " of memory, more than the limit of " + formatBytes(kLargestImageBytes));
+               " of memory, more than the limit of " + formatBytes(kLargestImageBytes) +
+               " (--image-size draws a smaller picture)");
     }
 }
 
@@ -266,6 +366,7 @@ Options parseOptions(const std::vector<std::string>& args, int defaultThreads) {
     } catch (const CLI::ParseError& e) {
         throw UsageError(explain(e, *parser) + " (see --help)");
     }
+    if (options.particles) options.sizes = {kNoSize};
     try {
         checkTogether(options);
     } catch (const UsageError& e) {

@@ -16,10 +16,28 @@ namespace dla::cli {
 inline constexpr std::int64_t kMostRuns = 1'000'000;
 inline constexpr int kMostThreads = 256;
 inline constexpr int kLargestScale = 64;
+/// Largest --size of the jump walker (the literal one stops at kLargestSystemSize), largest
+/// --particles, --kill-factor and --image-size. At the largest size and factor the kill radius
+/// stays below a third of what the large lattice holds, so no size run can outgrow it.
+inline constexpr std::int32_t kLargestJumpSize = 1'000'000;
+inline constexpr std::int64_t kMostParticles = 10'000'000'000;
+inline constexpr double kLargestKillFactor = 16.0;
+inline constexpr int kLargestImageSize = 8000;
+/// The size of a run that has none: one that ends at a number of particles (--particles).
+inline constexpr std::int32_t kNoSize = 0;
 
 struct Options {
-    /// System sizes N, each 1..1000, no two equal; every size gets `runs` runs.
+    // Every member that changes what the runs grow also goes into planJson (merge.h), so that
+    // merge refuses to join parts that differ in it.
+    /// System sizes N, each 1..kLargestJumpSize (1..1000 for the literal walker), no two equal;
+    /// every size gets `runs` runs. {kNoSize} with --particles.
     std::vector<std::int32_t> sizes{200};
+    bool sizesGiven = false;
+    /// Runs end once this many particles have stuck, whatever their size; then sizes is
+    /// {kNoSize}.
+    std::optional<std::int64_t> particles;
+    /// Walkers are killed beyond K R; empty: the window's K = 2.
+    std::optional<double> killFactor;
     std::int64_t runs = 1;  ///< runs per size, >= 1
     /// First seed: the run numbered i (0-based across all sizes) uses seed + i. Empty: every
     /// run is seeded from the clock and cannot be repeated.
@@ -30,15 +48,20 @@ struct Options {
     bool help = false;
     std::string imagePath;  ///< empty: no image
     int scale = 1;          ///< image pixels per lattice site along each axis, 1..kLargestScale
+    /// The longest side of a downsampled picture, in pixels, each pixel a block of sites; 0: one
+    /// square of `scale` pixels a site.
+    int imageSize = 0;
     std::string fitPath;    ///< empty: no CSV
     std::string plotPath;   ///< empty: no SVG
-    // Every member that changes what the runs grow also goes into planJson (merge.h), so that
-    // merge refuses to join parts that differ in it.
     /// How walkers move (--walk): the jump walker unless the literal one is asked for; both
     /// grow aggregates with the same law.
     GrowthOptions growth{Walk::Jump};
     /// The part of the runs this process makes (--shard); needs a seed unless it is the whole.
     Shard shard;
+    std::string checkpointPath;     ///< empty: no checkpoint
+    double checkpointEvery = 60.0;  ///< seconds between two checkpoints
+    bool checkpointEveryGiven = false;
+    std::string resumePath;  ///< empty: a new run
 
     /// Runs over all sizes.
     std::int64_t totalRuns() const { return runs * static_cast<std::int64_t>(sizes.size()); }

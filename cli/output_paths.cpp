@@ -86,6 +86,8 @@ void checkDistinctOutputs(const Options& options) {
             outputs.push_back(describe(option, *path, numberedPath(*path, 0, total) != *path));
     }
     if (!options.fitPath.empty()) outputs.push_back(describe("--fit", options.fitPath, false));
+    if (!options.checkpointPath.empty())
+        outputs.push_back(describe("--checkpoint", options.checkpointPath, false));
     for (std::size_t i = 0; i < outputs.size(); ++i) {
         for (std::size_t j = i + 1; j < outputs.size(); ++j) {
             if (const auto leaf = sharedLeaf(outputs[i], outputs[j], total)) {

@@ -165,9 +165,60 @@ Image renderAggregate(const std::vector<Site>& arrivals, int scale) {
     return image;
 }
 
+Image renderDownsampled(const std::deque<Site>& arrivals, int longest) {
+    std::int64_t extent = 0;
+    for (const Site& s : arrivals)
+        extent = std::max<std::int64_t>({extent, std::abs(std::int64_t{s.x}), std::abs(std::int64_t{s.y})});
+    const std::int64_t sites = 2 * extent + 1;
+    const std::int64_t block = (sites + longest - 1) / longest;
+    const std::int64_t side = (sites + block - 1) / block;
+    const auto pixels = static_cast<std::size_t>(side * side);
+    std::vector<std::uint32_t> count(pixels, 0);
+    std::vector<double> orderSum(pixels, 0.0);
+    const auto pixelOf = [&](const Site& s) {
+        return static_cast<std::size_t>((s.y + extent) / block * side + (s.x + extent) / block);
+    };
+    // Arrival order as renderAggregate has it: the first particle 0, the last 1.
+    const std::size_t particles = arrivals.empty() ? 0 : arrivals.size() - 1;
+    const double last = particles > 1 ? static_cast<double>(particles - 1) : 1.0;
+    std::size_t k = 0;
+    for (const Site& s : arrivals) {
+        if (k > 0) {
+            ++count[pixelOf(s)];
+            orderSum[pixelOf(s)] += static_cast<double>(k - 1) / last;
+        }
+        ++k;
+    }
+    Image image;
+    image.width = image.height = static_cast<int>(side);
+    image.rgb.assign(pixels * 3, 0);
+    const double blockSites = static_cast<double>(block * block);
+    for (std::size_t p = 0; p < pixels; ++p) {
+        if (count[p] == 0) continue;
+        const Rgb colour = viridis(orderSum[p] / count[p]);
+        const double brightness = 0.25 + 0.75 * std::sqrt(count[p] / blockSites);
+        const auto dim = [brightness](std::uint8_t c) {
+            return static_cast<std::uint8_t>(std::lround(c * brightness));
+        };
+        image.set(static_cast<int>(p % static_cast<std::size_t>(side)),
+                  static_cast<int>(p / static_cast<std::size_t>(side)),
+                  {dim(colour.red), dim(colour.green), dim(colour.blue)});
+    }
+    if (!arrivals.empty()) {
+        const std::size_t seed = pixelOf(arrivals.front());
+        const int x = static_cast<int>(seed % static_cast<std::size_t>(side));
+        const int y = static_cast<int>(seed / static_cast<std::size_t>(side));
+        image.set(x, y, kSeedMark);
+        markSeed(image, x, y, 1);
+    }
+    return image;
+}
+
 std::uint64_t imageBytes(std::int32_t systemSize, int scale) {
-    const auto side = static_cast<std::uint64_t>(2 * halfSideFor(systemSize) + 3) *
-                      static_cast<std::uint64_t>(scale);
+    // h = round(N / 2), ties to even, in a width that holds every size.
+    const auto n = static_cast<std::uint64_t>(systemSize);
+    const std::uint64_t h = n / 2 + (n % 2 == 1 && (n / 2) % 2 == 1 ? 1 : 0);
+    const std::uint64_t side = (2 * h + 3) * static_cast<std::uint64_t>(scale);
     return side * side * 3;
 }
 

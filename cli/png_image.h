@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -36,11 +37,20 @@ inline constexpr Rgb kSeedMark{255, 0, 0};
 /// window's canvas. `scale` >= 1.
 Image renderAggregate(const std::vector<Site>& arrivals, int scale);
 
+/// The aggregate in at most `longest` pixels a side (longest >= 1), for aggregates too large for
+/// one pixel a site: the square of 2e + 1 sites around the seed (e the largest |x| or |y|) is
+/// cut into blocks of b x b sites, b = ceil((2e + 1) / longest), one pixel each. A pixel takes
+/// viridis of the mean arrival order of its block's sites (as renderAggregate colours one site),
+/// its brightness scaled by 0.25 + 0.75 sqrt(f), f the fraction of the block that is occupied,
+/// so that the dense core shows against the sparse tips; empty blocks are black and the seed's
+/// pixel is kSeedMark. Memory: 15 bytes a pixel, whatever the aggregate's extent.
+Image renderDownsampled(const std::deque<Site>& arrivals, int longest);
+
 /// The most memory a picture may take: 1 GB, a full-size aggregate (N = 1000) at up to 18 pixels
 /// a site. Larger pictures are refused before any run rather than failing after one.
 inline constexpr std::uint64_t kLargestImageBytes = 1'000'000'000;
 
-/// Bytes of the picture of a run of size `systemSize` (1..1000) at `scale`: a run ends with a
+/// Bytes of the picture of a run of size `systemSize` (>= 1) at `scale`: a run ends with a
 /// particle one site beyond the square of half-side h = round(N / 2), so its picture is
 /// 2h + 3 sites a side.
 std::uint64_t imageBytes(std::int32_t systemSize, int scale);

@@ -18,40 +18,55 @@ std::string formatDuration(double seconds) {
     return buffer;
 }
 
-std::string progressLine(std::int64_t done, std::int64_t total, std::int64_t particles,
-                         double elapsedSeconds, int barWidth) {
+std::string progressLine(const Progress& p, int barWidth) {
+    const auto ratio = [](double part, double whole) {
+        return whole > 0 ? std::clamp(part / whole, 0.0, 1.0) : 1.0;
+    };
     const double fraction =
-        total > 0 ? std::clamp(static_cast<double>(done) / static_cast<double>(total), 0.0, 1.0)
-                  : 1.0;
+        p.target ? ratio(static_cast<double>(p.particles), static_cast<double>(*p.target))
+                 : ratio(static_cast<double>(p.done), static_cast<double>(p.total));
     const auto filled = static_cast<std::size_t>(std::lround(fraction * barWidth));
     std::string line(1, '[');
     line.append(filled, '#');
     line.append(static_cast<std::size_t>(barWidth) - filled, '.');
     line += "] ";
-    line += std::to_string(done) + "/" + std::to_string(total) + " runs  " +
-            std::to_string(particles) + " particles  " + formatDuration(elapsedSeconds) +
+    line += std::to_string(p.done) + "/" + std::to_string(p.total) + " runs  " +
+            std::to_string(p.particles);
+    if (p.target) line.append(1, '/').append(std::to_string(*p.target));
+    line += " particles  ";
+    const double grown = static_cast<double>(p.particles - p.startParticles);
+    const double rate = p.elapsedSeconds > 0 ? grown / p.elapsedSeconds : 0.0;
+    line += std::to_string(std::llround(rate)) + "/s  " + formatDuration(p.elapsedSeconds) +
             " elapsed  ";
-    if (done > 0) {
-        const double left =
-            elapsedSeconds * static_cast<double>(total - done) / static_cast<double>(done);
-        line += formatDuration(left) + " left";
+    if (p.target && rate > 0) {
+        line += formatDuration(static_cast<double>(*p.target - p.particles) / rate) + " left";
+    } else if (!p.target && p.done > 0) {
+        line += formatDuration(p.elapsedSeconds * static_cast<double>(p.total - p.done) /
+                               static_cast<double>(p.done)) +
+                " left";
     } else {
         line += "? left";
     }
     return line;
 }
 
-ProgressBar::ProgressBar(std::ostream& out, bool enabled, std::int64_t total)
-    : out_(out), enabled_(enabled), total_(total), start_(std::chrono::steady_clock::now()) {}
+ProgressBar::ProgressBar(std::ostream& out, bool enabled, std::int64_t total,
+                         std::optional<std::int64_t> target, std::int64_t startParticles)
+    : out_(out), enabled_(enabled), start_(std::chrono::steady_clock::now()) {
+    progress_.total = total;
+    progress_.target = target;
+    progress_.startParticles = startParticles;
+}
 
 void ProgressBar::update(std::int64_t done, std::int64_t particles) {
     if (!enabled_) return;
-    const double elapsed =
+    progress_.done = done;
+    progress_.particles = particles;
+    progress_.elapsedSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-    out_ << '\r' << progressLine(done, total_, particles, elapsed) << "\x1b[K" << std::flush;
+    out_ << '\r' << progressLine(progress_) << "\x1b[K" << std::flush;
     drawn_ = true;
 }
-
 void ProgressBar::finish() {
     if (!enabled_ || !drawn_) return;
     out_ << "\r\x1b[K" << std::flush;

@@ -2,16 +2,33 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 
 /// A one-line progress bar for terminals.
 namespace dla::cli {
 
-/// The text of the bar: "[#####.....] 7/20 runs  18453 particles  0:03 elapsed  0:05 left".
-/// The time left is extrapolated from the runs done (shown as "?" before the first).
-std::string progressLine(std::int64_t done, std::int64_t total, std::int64_t particles,
-                         double elapsedSeconds, int barWidth = 24);
+/// Where a batch stands.
+struct Progress {
+    std::int64_t done = 0;       ///< runs finished
+    std::int64_t total = 0;      ///< runs in all
+    std::int64_t particles = 0;  ///< stuck so far, over all runs
+    /// Particles the batch ends at, when runs end at a number of particles.
+    std::optional<std::int64_t> target;
+    /// Particles that were there when the clock started (a resumed run's), left out of the rate.
+    std::int64_t startParticles = 0;
+    double elapsedSeconds = 0.0;
+};
+
+/// The text of the bar:
+/// "[#####.....] 7/20 runs  18453 particles  6151/s  0:03 elapsed  0:05 left".
+/// With a target the bar and the time left follow the particles ("183452/1000000 particles"),
+/// extrapolated at the rate so far; without one, the runs: the time left is extrapolated from
+/// the runs done and shown as "?" before the first. (The particles of a sized run are not known
+/// before it ends, and the time per particle grows with the aggregate, so within a run there is
+/// no honest guess.)
+std::string progressLine(const Progress& progress, int barWidth = 24);
 
 /// Seconds as "m:ss", or "h:mm:ss" from an hour up.
 std::string formatDuration(double seconds);
@@ -20,7 +37,8 @@ std::string formatDuration(double seconds);
 /// writes nothing at all.
 class ProgressBar {
   public:
-    ProgressBar(std::ostream& out, bool enabled, std::int64_t total);
+    ProgressBar(std::ostream& out, bool enabled, std::int64_t total,
+                std::optional<std::int64_t> target = {}, std::int64_t startParticles = 0);
     void update(std::int64_t done, std::int64_t particles);
     /// Erases the bar, so that what follows starts on a clean line.
     void finish();
@@ -29,7 +47,7 @@ class ProgressBar {
     std::ostream& out_;
     bool enabled_;
     bool drawn_ = false;
-    std::int64_t total_;
+    Progress progress_;
     std::chrono::steady_clock::time_point start_;
 };
 

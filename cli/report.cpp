@@ -77,17 +77,37 @@ std::string tableRow(const std::string& label, const GroupSummary& group) {
                     fixed(group.dimension.sd, 4), fixed(group.dimension.sem, 4));
 }
 
+std::string hexHash(std::uint64_t hash) {
+    char buffer[20];
+    std::snprintf(buffer, sizeof buffer, "%016llx", static_cast<unsigned long long>(hash));
+    return buffer;
+}
+
+template <class T>
+Json optional(const std::optional<T>& value) {
+    return value ? Json(*value) : Json(nullptr);
+}
+
+// Why a run has no dimension.
+std::string noEstimateReason(const RunRecord& record) {
+    if (!record.growth.finished) return "interrupted";
+    if (record.measuredSize < kSmallestMeasurableSize) return "N < 100";
+    return "not measured above N = 1000";
+}
+
 }  // namespace
 
 std::string runJson(const RunRecord& record, std::int64_t totalRuns) {
-    const GrowthResult& g = record.growth;
+    const RunCounts& g = record.growth;
     Json json;
     json["type"] = "run";
     json["run"] = record.plan.index + 1;
     json["runs"] = totalRuns;
-    json["size"] = record.plan.size;
+    json["size"] = record.plan.size == kNoSize ? Json(nullptr) : Json(record.plan.size);
     json["seed"] = record.plan.seed ? Json(*record.plan.seed) : Json(nullptr);
-    json["half_side"] = g.halfSide;
+    json["half_side"] = optional(g.halfSide);
+    json["particle_limit"] = optional(record.particleLimit);
+    json["kill_factor"] = optional(record.killFactor);
     json["particles"] = g.particles;
     json["sites"] = record.sites;
     json["walkers_killed"] = g.walkersKilled;
@@ -95,6 +115,9 @@ std::string runJson(const RunRecord& record, std::int64_t totalRuns) {
     json["launch_radius"] = g.launchRadius;
     json["steps"] = g.steps;
     json["jumps"] = g.jumps;
+    json["hash"] = record.hash ? Json(hexHash(*record.hash)) : Json(nullptr);
+    json["lattice_bytes"] = optional(record.latticeBytes);
+    json["estimate_size"] = record.estimate ? Json(record.measuredSize) : Json(nullptr);
     json["radius_of_gyration"] = number(record.radiusOfGyration);
     json["dimension"] = record.estimate ? number(record.estimate->dimension) : Json(nullptr);
     json["fit"] = nullptr;
@@ -118,23 +141,27 @@ std::string runJson(const RunRecord& record, std::int64_t totalRuns) {
     return json.dump();
 }
 
+
 std::string runLine(const RunRecord& record, std::int64_t totalRuns) {
-    const GrowthResult& g = record.growth;
+    const RunCounts& g = record.growth;
     std::string line =
         "run " + std::to_string(record.plan.index + 1) + "/" + std::to_string(totalRuns) +
-        "  N=" + std::to_string(record.plan.size) +
+        "  N=" + (record.plan.size == kNoSize ? std::string("-") : std::to_string(record.plan.size)) +
         "  seed=" + (record.plan.seed ? std::to_string(*record.plan.seed) : std::string("clock")) +
         "  particles=" + std::to_string(g.particles) + "  sites=" + std::to_string(record.sites) +
         "  R=" + std::to_string(g.launchRadius) + "  killed=" + std::to_string(g.walkersKilled) +
         "  steps=" + std::to_string(g.steps) + "  jumps=" + std::to_string(g.jumps) +
         "  Rg=" + fixed(record.radiusOfGyration, 2);
+    if (record.killFactor && *record.killFactor != 2.0)
+        line += "  K=" + formatDouble(*record.killFactor);
+    if (record.hash) line += "  hash=" + hexHash(*record.hash);
     if (record.estimate) {
         line += "  D=" + fixed(record.estimate->dimension, 4);
         if (record.fit && record.fit->slopeStandardError)
             line += " ± " + fixed(*record.fit->slopeStandardError, 4);
         if (record.fit && record.fit->rSquared) line += "  R²=" + fixed(*record.fit->rSquared, 4);
     } else {
-        line += "  D=- (N < 100)";
+        line += "  D=- (" + noEstimateReason(record) + ")";
     }
     line += "  grow " + fixed(record.growSeconds, 3) + " s  estimate " +
             fixed(record.estimateSeconds, 3) + " s";
@@ -147,10 +174,12 @@ std::string summaryJson(const Summary& summary, const std::string& plan, const S
     json.update(group(summary.all));
     json["by_size"] = Json::array();
     for (const GroupSummary& g : summary.bySize) {
-        Json size{{"size", g.size}};
+        Json size{{"size", g.size == kNoSize ? Json(nullptr) : Json(g.size)}};
         size.update(group(g));
         json["by_size"].push_back(std::move(size));
     }
+    json["particle_limit"] = optional(summary.particleLimit);
+    json["kill_factor"] = optional(summary.killFactor);
     json["mass_radius"] = nullptr;
     if (summary.massRadius) {
         json["mass_radius"] = {{"dimension", number(summary.massRadius->slope)},
@@ -167,8 +196,12 @@ std::string summaryTable(const Summary& summary) {
     std::string table;
     table += tableRow("size", "runs", "particles", "radius of gyration", "dimension", "sd", "sem");
     for (const GroupSummary& group : summary.bySize)
-        table += tableRow(std::to_string(group.size), group);
+        table += tableRow(group.size == kNoSize ? "-" : std::to_string(group.size), group);
     if (summary.bySize.size() > 1) table += tableRow("all", summary.all);
+    if (summary.particleLimit)
+        table += "runs of " + std::to_string(*summary.particleLimit) + " particles\n";
+    if (summary.killFactor && *summary.killFactor != 2.0)
+        table += "walkers killed beyond " + formatDouble(*summary.killFactor) + " R\n";
     if (summary.massRadius) {
         table += "mass-radius dimension (slope of ln sites against ln radius of gyration, " +
                  std::to_string(summary.massRadius->points) +

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
+#include <cstdlib>
 #include <exception>
 #include <map>
 #include <mutex>
@@ -72,21 +74,97 @@ std::vector<RunPlan> planRuns(const Options& options) {
     return plans;
 }
 
-RunRecord runOne(const RunPlan& plan, const GrowthOptions& growth, Lattice& lattice,
+RunSettings runSettings(const Options& options) {
+    RunSettings settings;
+    settings.growth = options.growth;
+    settings.particleLimit = options.particles;
+    settings.killFactor = options.killFactor.value_or(2.0);
+    settings.keepArrivals = !options.imagePath.empty() && options.imageSize == 0;
+    settings.imageSize = options.imagePath.empty() ? 0 : options.imageSize;
+    return settings;
+}
+
+LargeGrowthOptions largeOptions(const RunPlan& plan, const RunSettings& settings) {
+    LargeGrowthOptions options;
+    if (plan.size != kNoSize) options.systemSize = plan.size;
+    options.particleLimit = settings.particleLimit;
+    options.killFactor = settings.killFactor;
+    return options;
+}
+
+RunRecord recordOf(const RunPlan& plan, const LargeGrowth& growth, const RunSettings& settings,
+                   Lattice& lattice, double growSeconds) {
+    RunRecord record;
+    record.plan = plan;
+    const LargeGrowthCounters& counts = growth.counters();
+    record.growth = {growth.halfSide(), growth.launchRadius(), counts.particles,
+                     counts.walkersKilled, 0, counts.steps, counts.jumps, growth.finished()};
+    record.killFactor = growth.options().killFactor;
+    record.particleLimit = growth.options().particleLimit;
+    record.hash = growth.lattice().hash();
+    record.latticeBytes = growth.lattice().memoryBytes();
+    record.growSeconds = growSeconds;
+    const std::deque<Site>& arrivals = growth.lattice().arrivals();
+    record.sites = growth.lattice().occupiedCount();
+    record.radiusOfGyration = radiusOfGyrationOf(arrivals);
+    if (settings.keepArrivals) record.arrivals.assign(arrivals.begin(), arrivals.end());
+    if (settings.imageSize > 0) record.picture = renderDownsampled(arrivals, settings.imageSize);
+
+    std::int32_t extent = 0;
+    for (const Site& s : arrivals) extent = std::max({extent, std::abs(s.x), std::abs(s.y)});
+    record.measuredSize = plan.size != kNoSize ? plan.size : 2 * extent;
+    if (!growth.finished() || record.measuredSize < kSmallestMeasurableSize ||
+        record.measuredSize > kLargestSystemSize || extent > Lattice::kExtent)
+        return record;
+
+    const auto start = std::chrono::steady_clock::now();
+    lattice.clear();
+    for (const Site& s : arrivals) lattice.occupy(s.x, s.y);
+    SilentToolkit toolkit;
+    FastGenerator generator =
+        plan.seed ? FastGenerator::seeded(*plan.seed) : FastGenerator::clockSeeded();
+    generator.reseed();  // the growth's own re-initialisation took the first stream
+    RandomSource<FastGenerator> random(std::move(generator), toolkit);
+    record.estimate = Dimensão_Fractal(record.measuredSize, lattice, random, toolkit);
+    record.estimateSeconds = secondsSince(start);
+    if (record.estimate) record.fit = fitLine(record.estimate->points);
+    return record;
+}
+
+RunRecord runOne(const RunPlan& plan, const RunSettings& settings, Lattice& lattice,
                  std::atomic<std::int64_t>* particles, const std::atomic<bool>* stop) {
+    if (settings.growth.walk == Walk::Jump) {
+        const auto start = std::chrono::steady_clock::now();
+        LargeGrowth growth(largeOptions(plan, settings), plan.seed
+                                                             ? FastGenerator::seeded(*plan.seed)
+                                                             : FastGenerator::clockSeeded());
+        LargeGrowth::Observer count;
+        if (particles != nullptr) {
+            count = [particles](const LargeGrowth&, const StuckParticle&) {
+                particles->fetch_add(1, std::memory_order_relaxed);
+            };
+        }
+        growth.grow(count, stop);
+        return recordOf(plan, growth, settings, lattice, secondsSince(start));
+    }
+
     ArrivalToolkit toolkit(particles, stop);
     RandomSource<FastGenerator> random(
         plan.seed ? FastGenerator::seeded(*plan.seed) : FastGenerator::clockSeeded(), toolkit);
     RunRecord record;
     record.plan = plan;
+    record.measuredSize = plan.size;
 
     auto start = std::chrono::steady_clock::now();
-    record.growth = Gerar_DLA(plan.size, lattice, random, toolkit, growth);
+    const GrowthResult g = Gerar_DLA(plan.size, lattice, random, toolkit, settings.growth);
     record.growSeconds = secondsSince(start);
+    record.growth = {g.halfSide, g.launchRadius, g.particles, g.walkersKilled,
+                     g.walkersAtEdge, g.steps, g.jumps, g.finished};
 
     record.sites = lattice.occupiedCount();
     record.arrivals = toolkit.distinctArrivals();
     record.radiusOfGyration = radiusOfGyration(record.arrivals);
+    if (!settings.keepArrivals) std::vector<Site>().swap(record.arrivals);
     if (!record.growth.finished) return record;
 
     start = std::chrono::steady_clock::now();
@@ -96,8 +174,8 @@ RunRecord runOne(const RunPlan& plan, const GrowthOptions& growth, Lattice& latt
     return record;
 }
 
-void runAll(const std::vector<RunPlan>& plans, const GrowthOptions& growth, int threads,
-            const RunObserver& observer, bool keepArrivals) {
+void runAll(const std::vector<RunPlan>& plans, const RunSettings& settings, int threads,
+            const RunObserver& observer) {
     const auto workers = static_cast<std::size_t>(
         std::max(1, std::min<int>(threads, static_cast<int>(plans.size()))));
     // Run i starts only once run i - window has been handed on, so that the runs finished
@@ -132,8 +210,7 @@ void runAll(const std::vector<RunPlan>& plans, const GrowthOptions& growth, int 
                 if (stop) return;
             }
             try {
-                RunRecord record = runOne(plans[i], growth, lattice, &particles, &stop);
-                if (!keepArrivals) std::vector<Site>().swap(record.arrivals);
+                RunRecord record = runOne(plans[i], settings, lattice, &particles, &stop);
                 const std::lock_guard lock(mutex);
                 finished.emplace(static_cast<std::int64_t>(i), std::move(record));
             } catch (...) {

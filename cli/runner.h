@@ -8,7 +8,9 @@
 
 #include "fractal_dimension.h"
 #include "growth.h"
+#include "large_growth.h"
 #include "options.h"
+#include "png_image.h"
 #include "statistics.h"
 #include "walk.h"
 
@@ -18,14 +20,48 @@ namespace dla::cli {
 /// Which run to make.
 struct RunPlan {
     std::int64_t index = 0;  ///< 0-based over all sizes, in the order of --size
-    std::int32_t size = 200;
+    std::int32_t size = 200;  ///< kNoSize for a run that ends at a number of particles
     std::optional<std::uint64_t> seed;  ///< empty: seeded from the clock
+};
+
+/// How every run of a batch grows and what it keeps.
+struct RunSettings {
+    /// The literal walker grows on the window's Lattice; the jump walker with LargeGrowth.
+    GrowthOptions growth{Walk::Jump};
+    std::optional<std::int64_t> particleLimit;  ///< jump walker only
+    double killFactor = 2.0;                    ///< jump walker only
+    bool keepArrivals = true;  ///< without: records come without arrivals (only pictures need them)
+    int imageSize = 0;         ///< > 0: each record carries its renderDownsampled picture
+};
+
+/// The settings that `options` asks for.
+RunSettings runSettings(const Options& options);
+
+/// The counts of a run, from either walker.
+struct RunCounts {
+    std::optional<std::int32_t> halfSide;  ///< h = round(N / 2); empty without a size
+    std::int32_t launchRadius = 4;         ///< R when the run ended
+    std::int64_t particles = 0;            ///< walkers that stuck, the seed not counted
+    std::int64_t walkersKilled = 0;
+    std::int64_t walkersAtEdge = 0;  ///< the literal walker's Lattice has an edge; 0 otherwise
+    std::int64_t steps = 0;
+    std::int64_t jumps = 0;
+    bool finished = false;
 };
 
 /// Everything one run produced.
 struct RunRecord {
     RunPlan plan;
-    GrowthResult growth;
+    RunCounts growth;
+    /// The jump walker's: its kill factor, a hash of the set of occupied cells (equal sets,
+    /// equal hashes) and the bytes its lattice took.
+    std::optional<double> killFactor;
+    std::optional<std::uint64_t> hash;
+    std::optional<std::uint64_t> latticeBytes;
+    std::optional<std::int64_t> particleLimit;
+    /// The size the estimate took: the plan's, or for a run without one 2e, e the largest |x|
+    /// or |y| of its sites, so that the boxes span the aggregate as they span a sized run's.
+    std::int32_t measuredSize = 0;
     std::int64_t sites = 0;                     ///< occupied cells, the seed included
     double radiusOfGyration = 0.0;              ///< of the occupied cells, lattice units
     std::optional<DimensionEstimate> estimate;  ///< empty below N = 100
@@ -34,6 +70,7 @@ struct RunRecord {
     double estimateSeconds = 0.0;
     /// The occupied cells in the order they were first occupied, the seed first.
     std::vector<Site> arrivals;
+    std::optional<Image> picture;  ///< with RunSettings::imageSize
 };
 
 /// The runs that `options` asks for: sizes in the given order, `runs` of each, seeds counting up
@@ -46,9 +83,19 @@ std::vector<RunPlan> planRuns(const Options& options);
 /// work. The growth and the estimate draw from one random source, as in the window. Once
 /// `stop` (when given) is set, the growth ends at its next particle and the record comes back
 /// with growth.finished false and no estimate.
-RunRecord runOne(const RunPlan& plan, const GrowthOptions& growth, Lattice& lattice,
+RunRecord runOne(const RunPlan& plan, const RunSettings& settings, Lattice& lattice,
                  std::atomic<std::int64_t>* particles = nullptr,
                  const std::atomic<bool>* stop = nullptr);
+
+/// The options of the jump walker's run for `plan`.
+LargeGrowthOptions largeOptions(const RunPlan& plan, const RunSettings& settings);
+
+/// The record of a jump walker's run grown `growSeconds` so far, measured as runOne measures it
+/// (on `lattice`, which is cleared, when its size is 100..1000). The estimate draws from the
+/// stream that a source shared with the growth would reach at its second re-initialisation, as
+/// in the window, where the estimate re-initialises the growth's source.
+RunRecord recordOf(const RunPlan& plan, const LargeGrowth& growth, const RunSettings& settings,
+                   Lattice& lattice, double growSeconds);
 
 /// Where runAll reports to. Both are called on the thread that called runAll.
 struct RunObserver {
@@ -60,11 +107,10 @@ struct RunObserver {
 };
 
 /// Makes every run of `plans` on `threads` worker threads (each with its own Lattice). The
-/// results do not depend on the number of threads. Without `keepArrivals` the records come
-/// without their arrivals, which only a picture needs, so that records waiting for an earlier,
-/// slower run hold little memory. An exception in a run is rethrown here once the workers have
-/// stopped.
-void runAll(const std::vector<RunPlan>& plans, const GrowthOptions& growth, int threads,
-            const RunObserver& observer, bool keepArrivals = true);
+/// results do not depend on the number of threads. Without settings.keepArrivals the records
+/// come without their arrivals, so that records waiting for an earlier, slower run hold little
+/// memory. An exception in a run is rethrown here once the workers have stopped.
+void runAll(const std::vector<RunPlan>& plans, const RunSettings& settings, int threads,
+            const RunObserver& observer);
 
 }  // namespace dla::cli

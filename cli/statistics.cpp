@@ -53,7 +53,10 @@ std::optional<LineFit> fitLine(const std::vector<FitPoint>& points) {
     return fit;
 }
 
-double radiusOfGyration(const std::vector<Site>& sites) {
+namespace {
+
+template <class Sites>
+double gyration(const Sites& sites) {
     if (sites.size() < 2) return 0.0;
     const double n = static_cast<double>(sites.size());
     double cx = 0.0, cy = 0.0;
@@ -66,6 +69,16 @@ double radiusOfGyration(const std::vector<Site>& sites) {
     double sum = 0.0;
     for (const Site& s : sites) sum += (s.x - cx) * (s.x - cx) + (s.y - cy) * (s.y - cy);
     return std::sqrt(sum / n);
+}
+
+}  // namespace
+
+double radiusOfGyration(const std::vector<Site>& sites) {
+    return gyration(sites);
+}
+
+double radiusOfGyrationOf(const std::deque<Site>& sites) {
+    return gyration(sites);
 }
 
 }  // namespace dla::cli

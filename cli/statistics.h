@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <optional>
 #include <vector>
 
@@ -40,5 +41,7 @@ std::optional<LineFit> fitLine(const std::vector<FitPoint>& points);
 /// sqrt of the mean squared distance of the sites from their centre of mass, in lattice units;
 /// 0 for one site or none.
 double radiusOfGyration(const std::vector<Site>& sites);
+/// The same for the arrivals of a large lattice.
+double radiusOfGyrationOf(const std::deque<Site>& sites);
 
 }  // namespace dla::cli

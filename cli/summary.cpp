@@ -10,6 +10,8 @@ void SummaryBuilder::add(const RunRecord& record) {
     if (record.estimate) dimension = record.estimate->dimension;
     rows_.push_back({record.plan.size, static_cast<double>(record.growth.particles),
                      record.radiusOfGyration, static_cast<double>(record.sites), dimension});
+    killFactor_ = record.killFactor;
+    particleLimit_ = record.particleLimit;
 }
 
 namespace {
@@ -36,6 +38,8 @@ GroupSummary summarise(const Rows& rows, std::int32_t size, Keep keep) {
 
 Summary SummaryBuilder::build() const {
     Summary summary;
+    summary.killFactor = killFactor_;
+    summary.particleLimit = particleLimit_;
     summary.all = summarise(rows_, 0, [](const auto&) { return true; });
     std::vector<std::int32_t> sizes;
     for (const Row& row : rows_) {

@@ -12,7 +12,7 @@
 namespace dla::cli {
 
 struct GroupSummary {
-    std::int32_t size = 0;  ///< 0 for the group of all runs
+    std::int32_t size = 0;  ///< 0 for the group of all runs and for runs without a size
     std::int64_t runs = 0;
     Moments particles;
     Moments radiusOfGyration;
@@ -25,6 +25,9 @@ struct Summary {
     /// Slope of ln(sites) against ln(radius of gyration), one point per run; only with two or
     /// more sizes.
     std::optional<LineFit> massRadius;
+    /// The batch's --kill-factor (jump walker) and --particles, as its runs had them.
+    std::optional<double> killFactor;
+    std::optional<std::int64_t> particleLimit;
 };
 
 /// Collects what the summary needs from each run (not the runs themselves).
@@ -42,6 +45,8 @@ class SummaryBuilder {
         std::optional<double> dimension;
     };
     std::vector<Row> rows_;
+    std::optional<double> killFactor_;
+    std::optional<std::int64_t> particleLimit_;
 };
 
 }  // namespace dla::cli

@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -73,7 +74,17 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Refused{{"--size", "abc"}, 2, "--size: needs a whole number, got 'abc'"},
         Refused{{"--size", "0"}, 2, "--size: must be at least 1, got '0'"},
-        Refused{{"--size", "1001"}, 2, "--size: must be at most 1000"},
+        Refused{{"--size", "1000001"}, 2, "--size: must be at most 1000000"},
+        Refused{{"--size", "1001", "--walk", "literal"}, 2, "literal grows sizes up to 1000"},
+        Refused{{"--particles", "9", "--size", "100"}, 2, "give --size or --particles"},
+        Refused{{"--kill-factor", "2.5.1"}, 2, "--kill-factor: needs a number"},
+        Refused{{"--kill-factor", "16.01"}, 2, "--kill-factor: must be from 2 to 16"},
+        Refused{{"--kill-factor", "3", "--walk", "literal"}, 2, "--kill-factor needs --walk jump"},
+        Refused{{"--image", "a.png", "--image-size", "64", "--scale", "2"}, 2, "give one of them"},
+        Refused{{"--image", "a.png", "--particles", "99"}, 2, "needs --image-size"},
+        Refused{{"--checkpoint", "c", "--size", "100,200"}, 2, "takes one run only, not 2"},
+        Refused{{"--resume", "c", "--seed", "1"}, 2, "--resume takes the size"},
+        Refused{{"--checkpoint", "c", "--fit", "c"}, 2, "--fit and --checkpoint both write"},
         Refused{{"--size", "100,100"}, 2, "lists 100 twice"},
         Refused{{"--runs", "0x10"}, 2, "--runs: needs a whole number"},
         Refused{{"--seed", "-1"}, 2, "--seed: must not be negative"},
@@ -109,6 +120,7 @@ INSTANTIATE_TEST_SUITE_P(
                 1,
                 "cannot write 'a.png': File too large",
                 limit<RLIMIT_FSIZE, 4096>},
+        Refused{{"--resume", "c"}, 1, "cannot read 'c': No such file or directory"},
         Refused{{"--plot", "no/p.svg"}, 1, "cannot write 'no/p.svg': No such file or directory"},
         Refused{{"--size", "100", "--fit", "."}, 1, "cannot write '.': Is a directory"},
         Refused{{"--plot", std::string(256, 'n')}, 1, "File name too long"},
@@ -178,9 +190,11 @@ TEST(Program, JsonReadsBackAsTheFitFileAndTheRepeatedRun) {
     for (const auto& [key, value] : lines[0].items()) keys.push_back(key);
     EXPECT_EQ(keys,
               (std::vector<std::string>{"type", "run", "runs", "size", "seed", "half_side",
-                                        "particles", "sites", "walkers_killed", "walkers_at_edge",
-                                        "launch_radius", "steps", "jumps", "radius_of_gyration",
-                                        "dimension", "fit", "grow_seconds", "estimate_seconds"}));
+                                        "particle_limit", "kill_factor", "particles", "sites",
+                                        "walkers_killed", "walkers_at_edge", "launch_radius",
+                                        "steps", "jumps", "hash", "lattice_bytes", "estimate_size",
+                                        "radius_of_gyration", "dimension", "fit", "grow_seconds",
+                                        "estimate_seconds"}));
 
     std::vector<double> fromJson, fromCsv;
     double dimensions = 0.0;
@@ -213,6 +227,51 @@ TEST(Program, JsonReadsBackAsTheFitFileAndTheRepeatedRun) {
             run->erase(varies);
     }
     EXPECT_EQ(alone, third);
+}
+
+// A run stopped by SIGTERM once its first checkpoint is there, then resumed from the file
+// the signal had written, grows the aggregate of the run that was never stopped.
+TEST(Program, InterruptedAndResumedRunGrowsTheSameAggregate) {
+    test::ScratchFolder folder;
+    const std::string c = folder.file("c");
+    const std::vector<std::string> run{"--particles", "300000", "--seed", "4", "--json"};
+    const test::Finished whole = test::runProgram(run);
+    ASSERT_EQ(whole.exitCode, 0) << whole.err;
+
+    std::vector<std::string> saving = run;
+    saving.insert(saving.end(), {"--checkpoint", c, "--checkpoint-every", "0.05"});
+    const test::Finished stopped = test::runProgram(saving, {}, [&](pid_t pid, int) {
+        for (int wait = 0; wait < 3000 && !std::filesystem::exists(c); ++wait) ::usleep(10'000);
+        ::kill(pid, SIGTERM);
+    });
+    // The run may, on a busy machine, have ended before the signal; its last state is saved too.
+    EXPECT_TRUE(stopped.exitCode == 0 ||
+                (stopped.exitCode == 1 &&
+                 stopped.err.find("interrupted by SIGTERM; '" + c + "' holds the run at") !=
+                     std::string::npos))
+        << stopped.err;
+    const test::Finished resumed = test::runProgram(
+        {"--resume", c, "--json", "--image", folder.file("r.png"), "--image-size", "40"});
+    ASSERT_EQ(resumed.exitCode, 0) << resumed.err;
+    const std::size_t pixels = test::decodePng(folder.file("r.png")).size() / 3;
+    EXPECT_TRUE(pixels > 30 * 30 && pixels <= 40 * 40) << pixels;
+    Json a = jsonLines(whole.out)[0], b = jsonLines(resumed.out)[0];
+    for (const char* key : {"hash", "particles", "sites", "launch_radius", "walkers_killed",
+                            "steps", "jumps", "radius_of_gyration", "seed"})
+        EXPECT_EQ(a[key], b[key]) << key;
+
+    // A checkpoint cut short or with one byte changed is refused in one line.
+    const std::string bytes = test::readFile(c);
+    std::string damaged = bytes;
+    damaged[damaged.size() / 2] ^= 0x10;
+    for (const std::string& contents : {bytes.substr(0, bytes.size() - 3), damaged}) {
+        std::ofstream(c, std::ios::binary | std::ios::trunc) << contents;
+        const test::Finished refused = test::runProgram({"--resume", c});
+        EXPECT_EQ(refused.exitCode, 1);
+        EXPECT_TRUE(refused.err.starts_with("dla-cli: cannot resume from") &&
+                    refused.err.find('\n') == refused.err.size() - 1)
+            << refused.err;
+    }
 }
 
 // Written through, not replaced: the file that is already stdout, and a pipe (through a link),

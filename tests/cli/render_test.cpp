@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <deque>
 
 #include "png_image.h"
 #include "svg_plot.h"
@@ -30,6 +31,30 @@ TEST(Picture, SitesAsSquaresColouredByArrivalWithYDownward) {
     test::ScratchFolder folder;
     savePng(image, folder.file("tiny.png"));
     EXPECT_EQ(test::decodePng(folder.file("tiny.png")), image.rgb);
+}
+
+TEST(Picture, DownsampledBlocksAverageArrivalOrderAndDimWithSparseness) {
+    // Extent 4: 9 x 9 sites in blocks of 3, 3 x 3 pixels. Orders 0, 1/3, 2/3, 1.
+    const std::deque<Site> arrivals{{0, 0}, {4, 4}, {3, 4}, {-4, 0}, {0, 1}};
+    const Image image = renderDownsampled(arrivals, 3);
+    ASSERT_EQ(image.width, 3);
+    ASSERT_EQ(image.height, 3);
+    const auto dimmed = [](Rgb c, double b) {
+        const auto d = [b](std::uint8_t v) { return static_cast<std::uint8_t>(std::lround(v * b)); };
+        return Rgb{d(c.red), d(c.green), d(c.blue)};
+    };
+    EXPECT_EQ(image.at(2, 2), dimmed(viridis(1.0 / 6), 0.25 + 0.75 * std::sqrt(2.0 / 9)));
+    EXPECT_EQ(image.at(0, 1), dimmed(viridis(2.0 / 3), 0.25 + 0.75 / 3));
+    EXPECT_EQ(image.at(1, 1), kSeedMark);
+    EXPECT_EQ(image.at(0, 0), Rgb{});
+
+    // Never more than the pixels asked for; one pixel a site when they suffice, and then the
+    // same picture as one square a site.
+    const Image wide = renderDownsampled({{0, 0}, {1000, -1000}}, 64);
+    EXPECT_EQ(wide.width, 63);  // blocks of ceil(2001 / 64) = 32 sites
+    const std::vector<Site> small{{0, 0}, {1, 0}, {1, 1}, {2, 1}, {-1, 0}, {-1, -1}};
+    EXPECT_EQ(renderDownsampled({small.begin(), small.end()}, 100).rgb,
+              renderAggregate(small, 1).rgb);
 }
 
 TEST(Plot, BothAxesAreLogarithmic) {

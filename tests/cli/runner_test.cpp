@@ -6,11 +6,12 @@
 namespace dla::cli {
 namespace {
 
-std::vector<RunRecord> collect(const std::vector<RunPlan>& plans, int threads) {
+std::vector<RunRecord> collect(const std::vector<RunPlan>& plans, int threads,
+                               const RunSettings& settings = {}) {
     std::vector<RunRecord> records;
     RunObserver observer;
     observer.record = [&](RunRecord&& r) { records.push_back(std::move(r)); };
-    runAll(plans, {}, threads, observer);
+    runAll(plans, settings, threads, observer);
     return records;
 }
 
@@ -32,7 +33,10 @@ TEST(Runner, ThreadsChangeNothingButTheTimings) {
 }
 
 TEST(Runner, FailureInARunOrInTheObserverStopsTheBatch) {
-    EXPECT_THROW(collect({{0, 100, 1}, {1, 5000, 2}, {2, 100, 3}}, 2), std::invalid_argument);
+    RunSettings literal;
+    literal.growth.walk = Walk::Literal;
+    EXPECT_THROW(collect({{0, 100, 1}, {1, 5000, 2}, {2, 100, 3}}, 2, literal),
+                 std::invalid_argument);
     int seen = 0;
     RunObserver observer;
     observer.record = [&](RunRecord&&) {

@@ -38,15 +38,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     require(!o.sizes.empty());
+    const bool literal = o.growth.walk == dla::Walk::Literal;
+    require(!o.particles || (o.sizes == std::vector<std::int32_t>{kNoSize} && !literal &&
+                             *o.particles >= 1 && *o.particles <= kMostParticles));
     for (const std::int32_t n : o.sizes) {
-        require(n >= 1 && n <= 1000 && std::count(o.sizes.begin(), o.sizes.end(), n) == 1);
-        require(o.imagePath.empty() || imageBytes(n, o.scale) <= kLargestImageBytes);
+        if (o.particles) break;
+        require(n >= 1 && n <= (literal ? 1000 : kLargestJumpSize) &&
+                std::count(o.sizes.begin(), o.sizes.end(), n) == 1);
+        require(o.imagePath.empty() || o.imageSize > 0 ||
+                imageBytes(n, o.scale) <= kLargestImageBytes);
     }
+    require(!o.killFactor || (!literal && *o.killFactor >= 2 && *o.killFactor <= 16));
+    require(o.imageSize == 0 || (!o.imagePath.empty() && o.scale == 1 &&
+                                 o.imageSize >= 16 && o.imageSize <= kLargestImageSize));
+    require((o.checkpointPath.empty() && o.resumePath.empty()) || o.totalRuns() == 1);
     require(o.runs >= 1 && o.runs <= kMostRuns && o.threads >= 1 && o.threads <= kMostThreads);
     require(o.scale >= 1 && o.scale <= kLargestScale);
     require(!o.seed || *o.seed <= std::numeric_limits<std::uint64_t>::max() -
                                       static_cast<std::uint64_t>(o.totalRuns() - 1));
-    for (const std::string* path : {&o.imagePath, &o.fitPath, &o.plotPath})
+    for (const std::string* path :
+         {&o.imagePath, &o.fitPath, &o.plotPath, &o.checkpointPath, &o.resumePath})
         require(!path->starts_with("--"));
     return 0;
 }
