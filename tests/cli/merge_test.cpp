@@ -102,7 +102,7 @@ TEST_F(Merge, PartsGiveTheSummaryOfTheWhole) {
 }
 
 TEST_F(Merge, RefusesWithALineNamingTheProblem) {
-    // Part 2 holds runs 2, 5 and 8, seeded 6, 9 and 12.
+    // The second of the three parts holds runs 2, 5 and 8, seeded 6, 9 and 12.
     const std::string p1 = part(1), p3 = part(3);
     const struct {
         std::vector<std::string> files;
