@@ -1,0 +1,100 @@
+#include "sparse_box_counter.h"
+
+#include <algorithm>
+
+namespace dla {
+
+namespace {
+
+// Sorts values by key with a counting pass: start[k - low] .. start[k - low + 1] holds the
+// values of key k, in increasing order.
+void bucket(const std::vector<Site>& sites, std::int64_t low, std::int64_t high, bool byRow,
+            std::vector<std::int32_t>& values, std::vector<std::size_t>& start) {
+    start.assign(static_cast<std::size_t>(high - low + 2), 0);
+    for (const Site s : sites) ++start[static_cast<std::size_t>((byRow ? s.y : s.x) - low) + 1];
+    for (std::size_t k = 1; k < start.size(); ++k) start[k] += start[k - 1];
+    values.resize(sites.size());
+    std::vector<std::size_t> next(start.begin(), start.end() - 1);
+    for (const Site s : sites)
+        values[next[static_cast<std::size_t>((byRow ? s.y : s.x) - low)]++] = byRow ? s.x : s.y;
+    for (std::size_t k = 0; k + 1 < start.size(); ++k)
+        std::sort(values.begin() + static_cast<std::ptrdiff_t>(start[k]),
+                  values.begin() + static_cast<std::ptrdiff_t>(start[k + 1]));
+}
+
+}  // namespace
+
+SparseBoxCounter::SparseBoxCounter(const std::vector<Site>& sites) : sites_(sites.size()) {
+    if (sites.empty()) return;
+    xMin_ = xMax_ = sites.front().x;
+    yMin_ = yMax_ = sites.front().y;
+    for (const Site s : sites) {
+        xMin_ = std::min<std::int64_t>(xMin_, s.x);
+        xMax_ = std::max<std::int64_t>(xMax_, s.x);
+        yMin_ = std::min<std::int64_t>(yMin_, s.y);
+        yMax_ = std::max<std::int64_t>(yMax_, s.y);
+    }
+    bucket(sites, yMin_, yMax_, true, rowX_, rowStart_);
+    bucket(sites, xMin_, xMax_, false, columnY_, columnStart_);
+
+    // One more block than the bounding box needs, so that the block index of xMax_ + 1 exists.
+    const auto blocks = [](std::int64_t span) {
+        return static_cast<std::size_t>((span >> kBlockShift) + 1);
+    };
+    blocksWide_ = std::max(blocks(xMax_ + 1 - xMin_), blocks(yMax_ + 1 - yMin_)) + 1;
+    blockTable_.assign(blocksWide_ * blocksWide_, 0);
+    for (const Site s : sites) {
+        const auto bx = static_cast<std::size_t>((s.x - xMin_) >> kBlockShift);
+        const auto by = static_cast<std::size_t>((s.y - yMin_) >> kBlockShift);
+        ++blockTable_[(by + 1) * blocksWide_ + bx + 1];
+    }
+    for (std::size_t by = 1; by < blocksWide_; ++by)
+        for (std::size_t bx = 1; bx < blocksWide_; ++bx)
+            blockTable_[by * blocksWide_ + bx] += blockTable_[(by - 1) * blocksWide_ + bx] +
+                                                  blockTable_[by * blocksWide_ + bx - 1] -
+                                                  blockTable_[(by - 1) * blocksWide_ + bx - 1];
+}
+
+std::size_t SparseBoxCounter::firstAtLeast(const std::vector<std::int32_t>& values,
+                                           std::size_t begin, std::size_t end, std::int64_t value) {
+    const auto first = values.begin() + static_cast<std::ptrdiff_t>(begin);
+    const auto last = values.begin() + static_cast<std::ptrdiff_t>(end);
+    return static_cast<std::size_t>(
+        std::lower_bound(first, last, value,
+                         [](std::int32_t v, std::int64_t target) { return v < target; }) -
+        values.begin());
+}
+
+std::int64_t SparseBoxCounter::dominated(std::int64_t x, std::int64_t y) const {
+    x = std::clamp(x, xMin_, xMax_ + 1);
+    y = std::clamp(y, yMin_, yMax_ + 1);
+    const std::int64_t bxIndex = (x - xMin_) >> kBlockShift, byIndex = (y - yMin_) >> kBlockShift;
+    const std::int64_t bx = xMin_ + (bxIndex << kBlockShift), by = yMin_ + (byIndex << kBlockShift);
+    auto total = blockTable_[static_cast<std::size_t>(byIndex) * blocksWide_ +
+                             static_cast<std::size_t>(bxIndex)];
+    for (std::int64_t row = by; row < y; ++row) {
+        const auto r = static_cast<std::size_t>(row - yMin_);
+        total += static_cast<std::int64_t>(firstAtLeast(rowX_, rowStart_[r], rowStart_[r + 1], bx) -
+                                           rowStart_[r]);
+    }
+    for (std::int64_t column = bx; column < x; ++column) {
+        const auto c = static_cast<std::size_t>(column - xMin_);
+        total += static_cast<std::int64_t>(
+            firstAtLeast(columnY_, columnStart_[c], columnStart_[c + 1], y) - columnStart_[c]);
+    }
+    return total;
+}
+
+std::int64_t SparseBoxCounter::count(std::int32_t x0, std::int32_t y0, std::int32_t side) const {
+    if (sites_ == 0) return 0;
+    const std::int64_t x1 = std::int64_t{x0} + side, y1 = std::int64_t{y0} + side;
+    return dominated(x1, y1) - dominated(x0, y1) - dominated(x1, y0) + dominated(x0, y0);
+}
+
+std::size_t SparseBoxCounter::memoryBytes() const {
+    return (rowX_.capacity() + columnY_.capacity()) * sizeof(std::int32_t) +
+           (rowStart_.capacity() + columnStart_.capacity()) * sizeof(std::size_t) +
+           blockTable_.capacity() * sizeof(std::int64_t);
+}
+
+}  // namespace dla

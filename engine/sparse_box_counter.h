@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "walk.h"
+
+namespace dla {
+
+/// Counts the sites of a set in square boxes, with memory that follows the set rather than the
+/// square it spans: the sites sorted by row and by column (4 bytes a site each), an offset per
+/// row and per column, and a summed-area table over blocks of kBlock x kBlock cells (8 bytes a
+/// block of the bounding box: 0.5 byte per 1000 cells; 20 MB for a 200 000-cell-wide square).
+/// Integer counts, so every result equals counting site by site.
+///
+/// A count is four dominance counts P(x, y) = #{sites with x' < x, y' < y}. With bx, by the
+/// block corner at or below (x, y), P is the block table's count of x' < bx, y' < by, plus the
+/// rows by..y - 1 each counted for x' < bx, plus the columns bx..x - 1 each counted for y' < y:
+/// at most 2 kBlock binary searches.
+class SparseBoxCounter {
+  public:
+    static constexpr int kBlockShift = 7;
+    static constexpr int kBlock = 1 << kBlockShift;
+
+    /// The distinct sites in `sites` (any order; a site given twice is an error).
+    explicit SparseBoxCounter(const std::vector<Site>& sites);
+
+    /// Sites with x0 <= x < x0 + side and y0 <= y < y0 + side; side >= 0.
+    std::int64_t count(std::int32_t x0, std::int32_t y0, std::int32_t side) const;
+
+    /// visit(x, y) for each site with both coordinates in low..high, row by row (y, then x,
+    /// increasing).
+    template <class F>
+    void forEachIn(std::int32_t low, std::int32_t high, F&& visit) const {
+        if (sites_ == 0) return;
+        const std::int64_t top = std::min<std::int64_t>(high, yMax_);
+        for (std::int64_t y = std::max<std::int64_t>(low, yMin_); y <= top; ++y) {
+            const std::size_t row = static_cast<std::size_t>(y - yMin_);
+            for (std::size_t i = firstAtLeast(rowX_, rowStart_[row], rowStart_[row + 1], low);
+                 i < rowStart_[row + 1] && rowX_[i] <= high; ++i)
+                visit(rowX_[i], static_cast<std::int32_t>(y));
+        }
+    }
+
+    std::int64_t size() const { return static_cast<std::int64_t>(sites_); }
+    /// Bytes held.
+    std::size_t memoryBytes() const;
+
+  private:
+    std::int64_t dominated(std::int64_t x, std::int64_t y) const;
+    static std::size_t firstAtLeast(const std::vector<std::int32_t>& values, std::size_t begin,
+                                    std::size_t end, std::int64_t value);
+
+    std::size_t sites_ = 0;
+    std::int64_t xMin_ = 0, xMax_ = -1, yMin_ = 0, yMax_ = -1;
+    std::vector<std::int32_t> rowX_;     // x of the sites, by row then x
+    std::vector<std::size_t> rowStart_;  // row y - yMin_ is rowX_[rowStart_[r], rowStart_[r + 1])
+    std::vector<std::int32_t> columnY_;  // y of the sites, by column then y
+    std::vector<std::size_t> columnStart_;
+    std::size_t blocksWide_ = 0;  // block table: (blocks + 1) a side, row by row
+    std::vector<std::int64_t> blockTable_;
+};
+
+}  // namespace dla
