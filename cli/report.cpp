@@ -52,6 +52,8 @@ Json group(const GroupSummary& g) {
                          {"mean", number(g.dimension.mean)},
                          {"sd", number(g.dimension.sd)},
                          {"sem", number(g.dimension.sem)}};
+    json["history_dimension"] = moments(g.historyDimension);
+    json["anisotropy_cos4"] = moments(g.anisotropy);
     return json;
 }
 
@@ -97,6 +99,12 @@ std::string runJson(const RunRecord& record, std::int64_t totalRuns) {
     json["jumps"] = g.jumps;
     json["radius_of_gyration"] = number(record.radiusOfGyration);
     json["dimension"] = record.estimate ? number(record.estimate->dimension) : Json(nullptr);
+    json["history_dimension"] = number(record.historyDimension);
+    json["anisotropy"] = nullptr;
+    if (const auto& a = record.anisotropy)
+        json["anisotropy"] = {{"cos4", number(a->harmonic)},
+                              {"cone_ratio", number(a->coneRatio)},
+                              {"sites", a->sites}};
     json["fit"] = nullptr;
     if (record.estimate && record.fit) {
         Json points = Json::array();
@@ -136,6 +144,8 @@ std::string runLine(const RunRecord& record, std::int64_t totalRuns) {
     } else {
         line += "  D=- (N < 100)";
     }
+    line += "  Dh=" + fixed(record.historyDimension, 4) + "  cos4=" +
+            fixed(record.anisotropy ? std::optional(record.anisotropy->harmonic) : std::nullopt, 4);
     line += "  grow " + fixed(record.growSeconds, 3) + " s  estimate " +
             fixed(record.estimateSeconds, 3) + " s";
     return line;
@@ -167,6 +177,10 @@ std::string summaryTable(const Summary& summary) {
     for (const GroupSummary& group : summary.bySize)
         table += tableRow(std::to_string(group.size), group);
     if (summary.bySize.size() > 1) table += tableRow("all", summary.all);
+    for (const GroupSummary& group : summary.bySize)
+        table += "size " + std::to_string(group.size) + ": history dimension " +
+                 meanAndSd(group.historyDimension, 4) + ", anisotropy cos 4θ " +
+                 meanAndSd(group.anisotropy, 4) + "\n";
     if (summary.massRadius) {
         table += "mass-radius dimension (slope of ln sites against ln radius of gyration, " +
                  std::to_string(summary.massRadius->points) +

@@ -9,6 +9,7 @@
 #include <thread>
 #include <unordered_set>
 
+#include "large_measure.h"
 #include "toolkit.h"
 
 namespace dla::cli {
@@ -85,6 +86,7 @@ RunRecord runOne(const RunPlan& plan, const GrowthOptions& growth, Lattice& latt
     record.sites = lattice.occupiedCount();
     record.arrivals = toolkit.distinctArrivals();
     record.radiusOfGyration = radiusOfGyration(record.arrivals);
+    measureShape(record.arrivals, record);
     if (!record.growth.finished) return record;
 
     start = std::chrono::steady_clock::now();

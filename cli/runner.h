@@ -6,8 +6,10 @@
 #include <optional>
 #include <vector>
 
+#include "anisotropy.h"
 #include "fractal_dimension.h"
 #include "growth.h"
+#include "growth_history.h"
 #include "options.h"
 #include "statistics.h"
 #include "walk.h"
@@ -30,6 +32,9 @@ struct RunRecord {
     double radiusOfGyration = 0.0;              ///< of the occupied cells, lattice units
     std::optional<DimensionEstimate> estimate;  ///< empty below N = 100
     std::optional<LineFit> fit;                 ///< of estimate->points
+    /// Slope of ln(sites) against ln(Rg) over the growth's last decade; empty below 100 sites.
+    std::optional<double> historyDimension;
+    std::optional<Anisotropy> anisotropy;  ///< of the outer sites; empty for the seed alone
     double growSeconds = 0.0;
     double estimateSeconds = 0.0;
     /// The occupied cells in the order they were first occupied, the seed first.
