@@ -14,8 +14,7 @@ namespace {
 class LargeOccupancy {
   public:
     explicit LargeOccupancy(const LargeLattice& lattice)
-        : lattice_(lattice),
-          boxes_(std::vector<Site>(lattice.arrivals().begin(), lattice.arrivals().end())) {}
+        : lattice_(lattice), boxes_(lattice.arrivals()) {}
     bool occupied(std::int32_t x, std::int32_t y) const { return lattice_.isOccupied(x, y); }
     std::int64_t count(std::int32_t x0, std::int32_t y0, std::int32_t side) const {
         return boxes_.count(x0, y0, side);

@@ -4,50 +4,24 @@
 
 namespace dla {
 
-namespace {
-
-// Sorts values by key with a counting pass: start[k - low] .. start[k - low + 1] holds the
-// values of key k, in increasing order.
-void bucket(const std::vector<Site>& sites, std::int64_t low, std::int64_t high, bool byRow,
-            std::vector<std::int32_t>& values, std::vector<std::size_t>& start) {
-    start.assign(static_cast<std::size_t>(high - low + 2), 0);
-    for (const Site s : sites) ++start[static_cast<std::size_t>((byRow ? s.y : s.x) - low) + 1];
-    for (std::size_t k = 1; k < start.size(); ++k) start[k] += start[k - 1];
-    values.resize(sites.size());
-    std::vector<std::size_t> next(start.begin(), start.end() - 1);
-    for (const Site s : sites)
-        values[next[static_cast<std::size_t>((byRow ? s.y : s.x) - low)]++] = byRow ? s.x : s.y;
+void SparseBoxCounter::sortRuns(std::vector<std::int32_t>& values,
+                                const std::vector<std::size_t>& start) {
     for (std::size_t k = 0; k + 1 < start.size(); ++k)
         std::sort(values.begin() + static_cast<std::ptrdiff_t>(start[k]),
                   values.begin() + static_cast<std::ptrdiff_t>(start[k + 1]));
 }
 
-}  // namespace
-
-SparseBoxCounter::SparseBoxCounter(const std::vector<Site>& sites) : sites_(sites.size()) {
-    if (sites.empty()) return;
-    xMin_ = xMax_ = sites.front().x;
-    yMin_ = yMax_ = sites.front().y;
-    for (const Site s : sites) {
-        xMin_ = std::min<std::int64_t>(xMin_, s.x);
-        xMax_ = std::max<std::int64_t>(xMax_, s.x);
-        yMin_ = std::min<std::int64_t>(yMin_, s.y);
-        yMax_ = std::max<std::int64_t>(yMax_, s.y);
-    }
-    bucket(sites, yMin_, yMax_, true, rowX_, rowStart_);
-    bucket(sites, xMin_, xMax_, false, columnY_, columnStart_);
-
-    // One more block than the bounding box needs, so that the block index of xMax_ + 1 exists.
+// One block more than the bounding box needs, so that the block index of xMax_ + 1 exists, and
+// a first row and column of zeros.
+void SparseBoxCounter::makeBlocks() {
     const auto blocks = [](std::int64_t span) {
         return static_cast<std::size_t>((span >> kBlockShift) + 1);
     };
     blocksWide_ = std::max(blocks(xMax_ + 1 - xMin_), blocks(yMax_ + 1 - yMin_)) + 1;
     blockTable_.assign(blocksWide_ * blocksWide_, 0);
-    for (const Site s : sites) {
-        const auto bx = static_cast<std::size_t>((s.x - xMin_) >> kBlockShift);
-        const auto by = static_cast<std::size_t>((s.y - yMin_) >> kBlockShift);
-        ++blockTable_[(by + 1) * blocksWide_ + bx + 1];
-    }
+}
+
+void SparseBoxCounter::sumBlocks() {
     for (std::size_t by = 1; by < blocksWide_; ++by)
         for (std::size_t bx = 1; bx < blocksWide_; ++bx)
             blockTable_[by * blocksWide_ + bx] += blockTable_[(by - 1) * blocksWide_ + bx] +

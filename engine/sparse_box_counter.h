@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -23,8 +24,24 @@ class SparseBoxCounter {
     static constexpr int kBlockShift = 7;
     static constexpr int kBlock = 1 << kBlockShift;
 
-    /// The distinct sites in `sites` (any order; a site given twice is an error).
-    explicit SparseBoxCounter(const std::vector<Site>& sites);
+    /// The distinct sites in `sites`, any range of Site (any order; a site given twice is an
+    /// error).
+    template <class Sites>
+    explicit SparseBoxCounter(const Sites& sites) {
+        for (const Site s : sites) {
+            if (sites_++ == 0) xMin_ = xMax_ = s.x, yMin_ = yMax_ = s.y;
+            xMin_ = std::min<std::int64_t>(xMin_, s.x);
+            xMax_ = std::max<std::int64_t>(xMax_, s.x);
+            yMin_ = std::min<std::int64_t>(yMin_, s.y);
+            yMax_ = std::max<std::int64_t>(yMax_, s.y);
+        }
+        if (sites_ == 0) return;
+        bucket(sites, yMin_, yMax_, true, rowX_, rowStart_);
+        bucket(sites, xMin_, xMax_, false, columnY_, columnStart_);
+        makeBlocks();
+        for (const Site s : sites) ++blockTable_[blockIndex(s) + blocksWide_ + 1];
+        sumBlocks();
+    }
 
     /// Sites with x0 <= x < x0 + side and y0 <= y < y0 + side; side >= 0.
     std::int64_t count(std::int32_t x0, std::int32_t y0, std::int32_t side) const;
@@ -48,6 +65,29 @@ class SparseBoxCounter {
     std::size_t memoryBytes() const;
 
   private:
+    // Sorts the sites by key with a counting pass: start[k - low] .. start[k - low + 1] holds
+    // the other coordinates of the sites of key k, increasing.
+    template <class Sites>
+    static void bucket(const Sites& sites, std::int64_t low, std::int64_t high, bool byRow,
+                       std::vector<std::int32_t>& values, std::vector<std::size_t>& start) {
+        const auto key = [&](Site s) {
+            return static_cast<std::size_t>((byRow ? s.y : s.x) - low);
+        };
+        start.assign(static_cast<std::size_t>(high - low + 2), 0);
+        for (const Site s : sites) ++start[key(s) + 1];
+        for (std::size_t k = 1; k < start.size(); ++k) start[k] += start[k - 1];
+        values.resize(start.back());
+        std::vector<std::size_t> next(start.begin(), start.end() - 1);
+        for (const Site s : sites) values[next[key(s)]++] = byRow ? s.x : s.y;
+        sortRuns(values, start);
+    }
+    static void sortRuns(std::vector<std::int32_t>& values, const std::vector<std::size_t>& start);
+    void makeBlocks();
+    void sumBlocks();
+    std::size_t blockIndex(Site s) const {
+        return static_cast<std::size_t>((s.y - yMin_) >> kBlockShift) * blocksWide_ +
+               static_cast<std::size_t>((s.x - xMin_) >> kBlockShift);
+    }
     std::int64_t dominated(std::int64_t x, std::int64_t y) const;
     static std::size_t firstAtLeast(const std::vector<std::int32_t>& values, std::size_t begin,
                                     std::size_t end, std::int64_t value);
