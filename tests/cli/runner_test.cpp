@@ -50,7 +50,7 @@ TEST(Runner, FailureInARunOrInTheObserverStopsTheBatch) {
 // measureLarge it must read as the window's run does: estimate, history and anisotropy. A run
 // without a size is measured at the size that spans it.
 TEST(Runner, LargeRunMeasuresAsTheWindowRun) {
-    for (const std::int32_t size : {150, 400}) {
+    for (const std::int32_t size : {120, 200}) {
         GrowthOptions literal;
         literal.walk = Walk::Literal;
         Lattice lattice;
