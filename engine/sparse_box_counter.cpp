@@ -14,10 +14,10 @@ void SparseBoxCounter::sortRuns(std::vector<std::int32_t>& values,
 // One block more than the bounding box needs, so that the block index of xMax_ + 1 exists, and
 // a first row and column of zeros.
 void SparseBoxCounter::makeBlocks() {
-    const auto blocks = [](std::int64_t span) {
-        return static_cast<std::size_t>((span >> kBlockShift) + 1);
-    };
-    blocksWide_ = std::max(blocks(xMax_ + 1 - xMin_), blocks(yMax_ + 1 - yMin_)) + 1;
+    const std::int64_t span = std::max(xMax_ + 1 - xMin_, yMax_ + 1 - yMin_);
+    const auto wide = [span](int shift) { return static_cast<std::size_t>((span >> shift) + 2); };
+    while (wide(blockShift_) * wide(blockShift_) > 4 * sites_ + 64) ++blockShift_;
+    blocksWide_ = wide(blockShift_);
     blockTable_.assign(blocksWide_ * blocksWide_, 0);
 }
 
@@ -42,8 +42,8 @@ std::size_t SparseBoxCounter::firstAtLeast(const std::vector<std::int32_t>& valu
 std::int64_t SparseBoxCounter::dominated(std::int64_t x, std::int64_t y) const {
     x = std::clamp(x, xMin_, xMax_ + 1);
     y = std::clamp(y, yMin_, yMax_ + 1);
-    const std::int64_t bxIndex = (x - xMin_) >> kBlockShift, byIndex = (y - yMin_) >> kBlockShift;
-    const std::int64_t bx = xMin_ + (bxIndex << kBlockShift), by = yMin_ + (byIndex << kBlockShift);
+    const std::int64_t bxIndex = (x - xMin_) >> blockShift_, byIndex = (y - yMin_) >> blockShift_;
+    const std::int64_t bx = xMin_ + (bxIndex << blockShift_), by = yMin_ + (byIndex << blockShift_);
     auto total = blockTable_[static_cast<std::size_t>(byIndex) * blocksWide_ +
                              static_cast<std::size_t>(bxIndex)];
     for (std::int64_t row = by; row < y; ++row) {

@@ -11,18 +11,20 @@ namespace dla {
 
 /// Counts the sites of a set in square boxes, with memory that follows the set rather than the
 /// square it spans: the sites sorted by row and by column (4 bytes a site each), an offset per
-/// row and per column, and a summed-area table over blocks of kBlock x kBlock cells (8 bytes a
-/// block of the bounding box: 0.5 byte per 1000 cells; 20 MB for a 200 000-cell-wide square).
-/// Integer counts, so every result equals counting site by site.
+/// row and per column of the bounding box (for an aggregate, which is connected, no more rows
+/// or columns than sites), and a summed-area table over blocks of B x B cells, 8 bytes a block
+/// of the bounding box. B is kSmallestBlock (0.5 byte per 1000 cells of the box) unless the
+/// table would then have more entries than 4 sites + 64 (a sparse, stretched set), in which case
+/// B doubles until it has not: the table never outgrows the sites. Integer counts, so every
+/// result equals counting site by site.
 ///
 /// A count is four dominance counts P(x, y) = #{sites with x' < x, y' < y}. With bx, by the
 /// block corner at or below (x, y), P is the block table's count of x' < bx, y' < by, plus the
 /// rows by..y - 1 each counted for x' < bx, plus the columns bx..x - 1 each counted for y' < y:
-/// at most 2 kBlock binary searches.
+/// at most 2 B binary searches.
 class SparseBoxCounter {
   public:
-    static constexpr int kBlockShift = 7;
-    static constexpr int kBlock = 1 << kBlockShift;
+    static constexpr int kSmallestBlockShift = 7;
 
     /// The distinct sites in `sites`, any range of Site (any order; a site given twice is an
     /// error).
@@ -85,8 +87,8 @@ class SparseBoxCounter {
     void makeBlocks();
     void sumBlocks();
     std::size_t blockIndex(Site s) const {
-        return static_cast<std::size_t>((s.y - yMin_) >> kBlockShift) * blocksWide_ +
-               static_cast<std::size_t>((s.x - xMin_) >> kBlockShift);
+        return static_cast<std::size_t>((s.y - yMin_) >> blockShift_) * blocksWide_ +
+               static_cast<std::size_t>((s.x - xMin_) >> blockShift_);
     }
     std::int64_t dominated(std::int64_t x, std::int64_t y) const;
     static std::size_t firstAtLeast(const std::vector<std::int32_t>& values, std::size_t begin,
@@ -98,6 +100,7 @@ class SparseBoxCounter {
     std::vector<std::size_t> rowStart_;  // row y - yMin_ is rowX_[rowStart_[r], rowStart_[r + 1])
     std::vector<std::int32_t> columnY_;  // y of the sites, by column then y
     std::vector<std::size_t> columnStart_;
+    int blockShift_ = kSmallestBlockShift;
     std::size_t blocksWide_ = 0;  // block table: (blocks + 1) a side, row by row
     std::vector<std::int64_t> blockTable_;
 };
