@@ -47,8 +47,8 @@ TEST(SparseBoxCounterTest, CountsAndListsAsSiteBySite) {
     EXPECT_EQ(listed, expected);
 }
 
-// The large estimate against the window's on the same cells and seed: every draw, every mean mass
-// and the slope bit for bit. The last row measures an aggregate grown at N = 100 as if N were
+// The large estimate against the window's on the same cells and seed: every draw and the slope
+// bit for bit. The last row measures an aggregate grown at N = 100 as if N were
 // 1000: the boxes' test cells are rarely occupied, so the direct sampler takes over mid-way.
 TEST(LargeEstimateTest, MatchesTheWindowDrawForDraw) {
     for (const auto& [grownAt, measuredAt] :
@@ -68,8 +68,6 @@ TEST(LargeEstimateTest, MatchesTheWindowDrawForDraw) {
         EXPECT_EQ(expected->draws > kRejectedDrawLimit, grownAt != measuredAt);
         EXPECT_EQ(actual->draws, expected->draws);
         EXPECT_EQ(actual->dimension, expected->dimension);
-        for (std::size_t i = 0; i < expected->points.size(); ++i)
-            EXPECT_EQ(actual->points.at(i).meanMass, expected->points[i].meanMass) << i;
     }
 }
 
