@@ -149,8 +149,7 @@ void growHere(const Options& options, const RunPlan& plan, const RunSettings& se
                                  std::to_string(growth->counters().particles) +
                                  " particles, to be continued with --resume");
     }
-    Lattice lattice;
-    observer.record(recordOf(plan, *growth, settings, lattice, grown()));
+    observer.record(recordOf(plan, *growth, settings, grown()));
 }
 
 void sendSummary(const Summary& summary, bool json, const std::string& plan, const Shard& shard,

@@ -120,12 +120,15 @@ struct Row {
     std::optional<double> dimension;
     std::optional<std::int64_t> particleLimit;
     std::optional<double> killFactor;
+    std::optional<double> historyDimension;
+    std::optional<double> anisotropy;  // its fourfold harmonic
 };
 
 // The members of one line, each checked before it is taken.
 class Fields {
   public:
     Fields(const Json& object, std::string where) : object_(object), where_(std::move(where)) {}
+    const std::string& where() const { return where_; }
 
     [[noreturn]] void fail(const std::string& message) const {
         throw MergeError(where_ + ": " + message);
@@ -238,6 +241,12 @@ Row readRun(const Fields& fields, std::int64_t line, std::size_t file) {
     row.particleLimit =
         fields.wholeOrNull("particle_limit", 1, std::numeric_limits<std::int64_t>::max());
     row.killFactor = fields.real("kill_factor", true);
+    row.historyDimension = fields.real("history_dimension", true);
+    const Json& anisotropy = fields.member("anisotropy");
+    if (!anisotropy.is_null()) {
+        if (!anisotropy.is_object()) fields.fail("\"anisotropy\" must be an object or null");
+        row.anisotropy = Fields(anisotropy, fields.where() + ": its anisotropy").real("cos4", false);
+    }
     return row;
 }
 
@@ -387,6 +396,9 @@ Merged mergeOutputs(const std::vector<std::string>& files) {
         if (row.dimension) record.estimate = DimensionEstimate{*row.dimension, {}, 0};
         record.particleLimit = row.particleLimit;
         record.killFactor = row.killFactor;
+        record.historyDimension = row.historyDimension;
+        record.anisotropy.reset();
+        if (row.anisotropy) record.anisotropy = Anisotropy{*row.anisotropy, {}, 0};
         builder.add(record);
     }
     return {builder.build(), plan.json.dump()};

@@ -52,6 +52,8 @@ Json group(const GroupSummary& g) {
                          {"mean", number(g.dimension.mean)},
                          {"sd", number(g.dimension.sd)},
                          {"sem", number(g.dimension.sem)}};
+    json["history_dimension"] = moments(g.historyDimension);
+    json["anisotropy_cos4"] = moments(g.anisotropy);
     return json;
 }
 
@@ -91,8 +93,7 @@ Json optional(const std::optional<T>& value) {
 // Why a run has no dimension.
 std::string noEstimateReason(const RunRecord& record) {
     if (!record.growth.finished) return "interrupted";
-    if (record.measuredSize < kSmallestMeasurableSize) return "N < 100";
-    return "not measured above N = 1000";
+    return record.measuredSize < kSmallestMeasurableSize ? "N < 100" : "nothing to measure";
 }
 
 }  // namespace
@@ -120,6 +121,12 @@ std::string runJson(const RunRecord& record, std::int64_t totalRuns) {
     json["estimate_size"] = record.estimate ? Json(record.measuredSize) : Json(nullptr);
     json["radius_of_gyration"] = number(record.radiusOfGyration);
     json["dimension"] = record.estimate ? number(record.estimate->dimension) : Json(nullptr);
+    json["history_dimension"] = number(record.historyDimension);
+    json["anisotropy"] = nullptr;
+    if (const auto& a = record.anisotropy)
+        json["anisotropy"] = {{"cos4", number(a->harmonic)},
+                              {"cone_ratio", number(a->coneRatio)},
+                              {"sites", a->sites}};
     json["fit"] = nullptr;
     if (record.estimate && record.fit) {
         Json points = Json::array();
@@ -163,6 +170,8 @@ std::string runLine(const RunRecord& record, std::int64_t totalRuns) {
     } else {
         line += "  D=- (" + noEstimateReason(record) + ")";
     }
+    line += "  Dh=" + fixed(record.historyDimension, 4) + "  cos4=" +
+            fixed(record.anisotropy ? std::optional(record.anisotropy->harmonic) : std::nullopt, 4);
     line += "  grow " + fixed(record.growSeconds, 3) + " s  estimate " +
             fixed(record.estimateSeconds, 3) + " s";
     return line;
@@ -202,6 +211,10 @@ std::string summaryTable(const Summary& summary) {
         table += "runs of " + std::to_string(*summary.particleLimit) + " particles\n";
     if (summary.killFactor && *summary.killFactor != 2.0)
         table += "walkers killed beyond " + formatDouble(*summary.killFactor) + " R\n";
+    for (const GroupSummary& group : summary.bySize)
+        table += (group.size == kNoSize ? std::string("runs") : "size " + std::to_string(group.size)) +
+                 ": history dimension " + meanAndSd(group.historyDimension, 4) +
+                 ", anisotropy cos 4θ " + meanAndSd(group.anisotropy, 4) + "\n";
     if (summary.massRadius) {
         table += "mass-radius dimension (slope of ln sites against ln radius of gyration, " +
                  std::to_string(summary.massRadius->points) +

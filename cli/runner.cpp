@@ -11,6 +11,8 @@
 #include <thread>
 #include <unordered_set>
 
+#include "large_estimate.h"
+#include "large_measure.h"
 #include "toolkit.h"
 
 namespace dla::cli {
@@ -93,7 +95,7 @@ LargeGrowthOptions largeOptions(const RunPlan& plan, const RunSettings& settings
 }
 
 RunRecord recordOf(const RunPlan& plan, const LargeGrowth& growth, const RunSettings& settings,
-                   Lattice& lattice, double growSeconds) {
+                   double growSeconds) {
     RunRecord record;
     record.plan = plan;
     const LargeGrowthCounters& counts = growth.counters();
@@ -110,24 +112,9 @@ RunRecord recordOf(const RunPlan& plan, const LargeGrowth& growth, const RunSett
     if (settings.keepArrivals) record.arrivals.assign(arrivals.begin(), arrivals.end());
     if (settings.imageSize > 0) record.picture = renderDownsampled(arrivals, settings.imageSize);
 
-    std::int32_t extent = 0;
-    for (const Site& s : arrivals) extent = std::max({extent, std::abs(s.x), std::abs(s.y)});
-    record.measuredSize = plan.size != kNoSize ? plan.size : 2 * extent;
-    if (!growth.finished() || record.measuredSize < kSmallestMeasurableSize ||
-        record.measuredSize > kLargestSystemSize || extent > Lattice::kExtent)
-        return record;
-
-    const auto start = std::chrono::steady_clock::now();
-    lattice.clear();
-    for (const Site& s : arrivals) lattice.occupy(s.x, s.y);
-    SilentToolkit toolkit;
-    FastGenerator generator =
-        plan.seed ? FastGenerator::seeded(*plan.seed) : FastGenerator::clockSeeded();
-    generator.reseed();  // the growth's own re-initialisation took the first stream
-    RandomSource<FastGenerator> random(std::move(generator), toolkit);
-    record.estimate = Dimensão_Fractal(record.measuredSize, lattice, random, toolkit);
-    record.estimateSeconds = secondsSince(start);
-    if (record.estimate) record.fit = fitLine(record.estimate->points);
+    record.measuredSize =
+        plan.size != kNoSize ? plan.size : spanningSystemSize(growth.lattice());
+    if (growth.finished()) measureLarge(growth, record);
     return record;
 }
 
@@ -145,7 +132,7 @@ RunRecord runOne(const RunPlan& plan, const RunSettings& settings, Lattice& latt
             };
         }
         growth.grow(count, stop);
-        return recordOf(plan, growth, settings, lattice, secondsSince(start));
+        return recordOf(plan, growth, settings, secondsSince(start));
     }
 
     ArrivalToolkit toolkit(particles, stop);
@@ -164,6 +151,7 @@ RunRecord runOne(const RunPlan& plan, const RunSettings& settings, Lattice& latt
     record.sites = lattice.occupiedCount();
     record.arrivals = toolkit.distinctArrivals();
     record.radiusOfGyration = radiusOfGyration(record.arrivals);
+    measureShape(record.arrivals, record);
     if (!settings.keepArrivals) std::vector<Site>().swap(record.arrivals);
     if (!record.growth.finished) return record;
 

@@ -6,8 +6,10 @@
 #include <optional>
 #include <vector>
 
+#include "anisotropy.h"
 #include "fractal_dimension.h"
 #include "growth.h"
+#include "growth_history.h"
 #include "large_growth.h"
 #include "options.h"
 #include "png_image.h"
@@ -66,6 +68,9 @@ struct RunRecord {
     double radiusOfGyration = 0.0;              ///< of the occupied cells, lattice units
     std::optional<DimensionEstimate> estimate;  ///< empty below N = 100
     std::optional<LineFit> fit;                 ///< of estimate->points
+    /// Slope of ln(sites) against ln(Rg) over the growth's last decade; empty below 100 sites.
+    std::optional<double> historyDimension;
+    std::optional<Anisotropy> anisotropy;  ///< of the outer sites; empty for the seed alone
     double growSeconds = 0.0;
     double estimateSeconds = 0.0;
     /// The occupied cells in the order they were first occupied, the seed first.
@@ -90,12 +95,11 @@ RunRecord runOne(const RunPlan& plan, const RunSettings& settings, Lattice& latt
 /// The options of the jump walker's run for `plan`.
 LargeGrowthOptions largeOptions(const RunPlan& plan, const RunSettings& settings);
 
-/// The record of a jump walker's run grown `growSeconds` so far, measured as runOne measures it
-/// (on `lattice`, which is cleared, when its size is 100..1000). The estimate draws from the
-/// stream that a source shared with the growth would reach at its second re-initialisation, as
-/// in the window, where the estimate re-initialises the growth's source.
+/// The record of a jump walker's run grown `growSeconds` so far; once the run has finished,
+/// measured by measureLarge (large_measure.h) at its size, or at the size that spans it when it
+/// had none.
 RunRecord recordOf(const RunPlan& plan, const LargeGrowth& growth, const RunSettings& settings,
-                   Lattice& lattice, double growSeconds);
+                   double growSeconds);
 
 /// Where runAll reports to. Both are called on the thread that called runAll.
 struct RunObserver {

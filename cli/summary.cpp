@@ -8,8 +8,11 @@ namespace dla::cli {
 void SummaryBuilder::add(const RunRecord& record) {
     std::optional<double> dimension;
     if (record.estimate) dimension = record.estimate->dimension;
+    std::optional<double> anisotropy;
+    if (record.anisotropy) anisotropy = record.anisotropy->harmonic;
     rows_.push_back({record.plan.size, static_cast<double>(record.growth.particles),
-                     record.radiusOfGyration, static_cast<double>(record.sites), dimension});
+                     record.radiusOfGyration, static_cast<double>(record.sites), dimension,
+                     record.historyDimension, anisotropy});
     killFactor_ = record.killFactor;
     particleLimit_ = record.particleLimit;
 }
@@ -20,17 +23,21 @@ template <class Rows, class Keep>
 GroupSummary summarise(const Rows& rows, std::int32_t size, Keep keep) {
     GroupSummary group;
     group.size = size;
-    std::vector<double> particles, radii, dimensions;
+    std::vector<double> particles, radii, dimensions, histories, anisotropies;
     for (const auto& row : rows) {
         if (!keep(row)) continue;
         ++group.runs;
         particles.push_back(row.particles);
         radii.push_back(row.radiusOfGyration);
         if (row.dimension) dimensions.push_back(*row.dimension);
+        if (row.historyDimension) histories.push_back(*row.historyDimension);
+        if (row.anisotropy) anisotropies.push_back(*row.anisotropy);
     }
     group.particles = describe(particles);
     group.radiusOfGyration = describe(radii);
     group.dimension = describe(dimensions);
+    group.historyDimension = describe(histories);
+    group.anisotropy = describe(anisotropies);
     return group;
 }
 

@@ -16,7 +16,9 @@ struct GroupSummary {
     std::int64_t runs = 0;
     Moments particles;
     Moments radiusOfGyration;
-    Moments dimension;  ///< over the runs that were measured (N >= 100)
+    Moments dimension;         ///< over the runs that were measured (N >= 100)
+    Moments historyDimension;  ///< over the runs that have one
+    Moments anisotropy;        ///< the fourfold harmonic <cos 4 theta>, over the runs that have one
 };
 
 struct Summary {
@@ -43,6 +45,8 @@ class SummaryBuilder {
         double radiusOfGyration;
         double sites;
         std::optional<double> dimension;
+        std::optional<double> historyDimension;
+        std::optional<double> anisotropy;
     };
     std::vector<Row> rows_;
     std::optional<double> killFactor_;

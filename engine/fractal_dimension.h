@@ -16,7 +16,7 @@ namespace dla {
 /// One measured box side: L, the mean box mass M(L), and the fit point
 /// (ln(L / L0), ln(M(L) / M(L0))).
 struct FitPoint {
-    std::int16_t side = 0;
+    std::int32_t side = 0;
     double meanMass = 0.0;
     double x = 0.0;
     double y = 0.0;
@@ -59,10 +59,12 @@ std::optional<DimensionEstimate> Dimensão_Fractal(std::int32_t SystemSize, cons
 
 /// The box sides measured for N (empty below 100 or above kLargestSystemSize).
 std::vector<std::int16_t> boxSides(std::int32_t systemSize);
+/// The same sides for any N >= 100 (empty below): L0 = N div 20, 2 L0, ... while below N div 2.
+std::vector<std::int32_t> boxSidesFor(std::int32_t systemSize);
 
 /// The test cell of a box whose lowest coordinate is `corner`: corner + L / 2, rounded to the
 /// nearest integer with ties to even.
-std::int32_t testCell(std::int16_t corner, std::int16_t side);
+std::int32_t testCell(std::int32_t corner, std::int32_t side);
 
 /// `value` with the pattern "0.0000": at least one integer digit, exactly four decimals,
 /// rounded, a minus sign when negative, `separator` between integer and fraction.

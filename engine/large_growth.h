@@ -90,6 +90,9 @@ class LargeGrowth {
     const LargeLattice& lattice() const { return lattice_; }
     const LargeGrowthCounters& counters() const { return counters_; }
     std::int32_t launchRadius() const { return radius_; }
+    /// The run's random source as it stands (a measurement that follows the run draws on from a
+    /// copy of it, as the window's estimate follows its run).
+    const RandomSource<FastGenerator>& random() const { return random_; }
     /// h = round(N / 2), when a system size was given.
     std::optional<std::int32_t> halfSide() const { return halfSide_; }
 

@@ -189,12 +189,12 @@ TEST(Program, JsonReadsBackAsTheFitFileAndTheRepeatedRun) {
     std::vector<std::string> keys;
     for (const auto& [key, value] : lines[0].items()) keys.push_back(key);
     EXPECT_EQ(keys,
-              (std::vector<std::string>{"type", "run", "runs", "size", "seed", "half_side",
-                                        "particle_limit", "kill_factor", "particles", "sites",
-                                        "walkers_killed", "walkers_at_edge", "launch_radius",
-                                        "steps", "jumps", "hash", "lattice_bytes", "estimate_size",
-                                        "radius_of_gyration", "dimension", "fit", "grow_seconds",
-                                        "estimate_seconds"}));
+              (std::vector<std::string>{
+                  "type", "run", "runs", "size", "seed", "half_side", "particle_limit",
+                  "kill_factor", "particles", "sites", "walkers_killed", "walkers_at_edge",
+                  "launch_radius", "steps", "jumps", "hash", "lattice_bytes", "estimate_size",
+                  "radius_of_gyration", "dimension", "history_dimension", "anisotropy", "fit",
+                  "grow_seconds", "estimate_seconds"}));
 
     std::vector<double> fromJson, fromCsv;
     double dimensions = 0.0;

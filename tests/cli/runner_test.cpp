@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "large_measure.h"
+
 namespace dla::cli {
 namespace {
 
@@ -46,6 +48,34 @@ TEST(Runner, FailureInARunOrInTheObserverStopsTheBatch) {
     EXPECT_THROW(runAll({{0, 30, 1}, {1, 30, 2}, {2, 30, 3}, {3, 30, 4}}, {}, 2, observer),
                  std::runtime_error);
     EXPECT_EQ(seen, 1);
+}
+
+// The large lattice's literal walk grows the window's aggregate draw for draw; measured through
+// measureLarge it must read as the window's run does: estimate, history and anisotropy. A run
+// without a size is measured at the size that spans it.
+TEST(Runner, LargeRunMeasuresAsTheWindowRun) {
+    for (const std::int32_t size : {120, 200}) {
+        RunSettings literal;
+        literal.growth.walk = Walk::Literal;
+        Lattice lattice;
+        const RunRecord window = runOne({0, size, 11}, literal, lattice);
+        LargeGrowthOptions options;
+        options.systemSize = size;
+        options.largestJump = 1;
+        LargeGrowth run(options, FastGenerator::seeded(11));
+        run.grow();
+        RunRecord large;
+        large.plan = {0, size, 11};
+        measureLarge(run, large);
+        ASSERT_TRUE(window.estimate && large.estimate && large.anisotropy);
+        EXPECT_EQ(large.estimate->draws, window.estimate->draws);
+        EXPECT_EQ(large.estimate->dimension, window.estimate->dimension);
+        EXPECT_EQ(large.historyDimension, window.historyDimension);
+        EXPECT_EQ(large.anisotropy->harmonic, window.anisotropy->harmonic);
+        large.plan.size = 0;
+        measureLarge(run, large);
+        EXPECT_TRUE(large.estimate);
+    }
 }
 
 }  // namespace

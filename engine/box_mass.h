@@ -1,0 +1,165 @@
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "conversions.h"
+#include "fractal_dimension.h"
+#include "random_source.h"
+
+/// The box-mass estimate over any occupancy view, the algorithm that Dimensão_Fractal and the
+/// large estimate share. A view V gives, for int32 coordinates:
+///   bool occupied(x, y) const;                  is the cell occupied
+///   std::int64_t count(x0, y0, side) const;     occupied cells with x0 <= x < x0 + side, same in y
+///   void forEachOccupied(low, high, f) const;   f(x, y) for each occupied cell with both
+///                                               coordinates in low..high, row by row (y, then x,
+///                                               increasing)
+/// The draws, their order and every floating-point operation are the same for every view, so two
+/// views of one set of cells give the same estimate, draw for draw.
+namespace dla::detail {
+
+inline constexpr int kBoxesPerSide = 1000;
+
+// Draws accepted box corners straight from their law given acceptance, three deviates a box.
+//
+// One corner coordinate is x0 = floor(h cos(2 pi u)) with u uniform on [0, 1): 2 pi u is a
+// uniform angle and P(cos >= c) = acos(c) / pi, so x0 = k with probability
+// q(k) = (acos(k / h) - acos((k + 1) / h)) / pi, both quotients clamped to [-1, 1]. (The deviates
+// lie on a grid of 2^-53 and the cosine is rounded, which moves the loop's law away from q by
+// about 1e-16, far below what any number of boxes could show.) The two coordinates are
+// independent, so the rejection loop accepts (x0, y0) with probability proportional to
+// q(x0) q(y0) when the test cell (testCell(x0), testCell(y0)) is occupied, else 0. Grouped by test
+// cell: the cell (a, b) comes with weight w(a) w(b), w(a) being q summed over the coordinates
+// whose test cell is a (one for an even side, two or none for an odd one), and within it each
+// coordinate comes in proportion to its q. That is the law sampled here: the cell by its weight,
+// then x0 and y0 among their candidates.
+//
+// It holds the occupied cells the boxes can reach (a list, never a grid over the square): memory
+// follows the aggregate, and the view hands them over row by row, so that the cumulative weights
+// are summed in one order whatever the view.
+template <class View>
+class DirectBoxSampler {
+  public:
+    struct Cell {
+        std::int32_t x, y;
+    };
+
+    // Corner coordinates floor(-h)..floor(h); occupied cells in the window the boxes can reach.
+    DirectBoxSampler(const View& view, double halfN, std::int32_t reach)
+        : low_(floorToInt32(-halfN)), high_(floorToInt32(halfN)) {
+        const auto acosOf = [halfN](std::int32_t v) {
+            return std::acos(std::clamp(v / halfN, -1.0, 1.0));
+        };
+        for (std::int32_t k = low_; k <= high_; ++k)
+            law_.push_back((acosOf(k) - acosOf(k + 1)) / std::acos(-1.0));
+        view.forEachOccupied(low_, reach, [this](std::int32_t x, std::int32_t y) {
+            occupied_.push_back({x, y});
+        });
+    }
+
+    // Prepares boxes of side L; false when no occupied cell can be a test cell, where the
+    // rejection loop would never end.
+    bool setSide(std::int32_t side) {
+        side_ = side;
+        cells_.clear();
+        cumulative_.clear();
+        double total = 0.0;
+        for (const Cell cell : occupied_) {
+            const double weight = cellWeight(cell.x) * cellWeight(cell.y);
+            if (weight <= 0.0) continue;
+            total += weight;
+            cells_.push_back(cell);
+            cumulative_.push_back(total);
+        }
+        return !cells_.empty();
+    }
+
+    void draw(double u1, double u2, double u3, std::int32_t& x0, std::int32_t& y0) const {
+        const double target = u1 * cumulative_.back();
+        auto chosen = static_cast<std::size_t>(
+            std::upper_bound(cumulative_.begin(), cumulative_.end(), target) - cumulative_.begin());
+        // u1 * total can round up to total.
+        chosen = std::min(chosen, cells_.size() - 1);
+        x0 = corner(cells_[chosen].x, u2);
+        y0 = corner(cells_[chosen].y, u3);
+    }
+
+  private:
+    // The coordinates whose test cell is a lie among a - L div 2 - 1 and a - L div 2.
+    std::int32_t lowerCandidate(std::int32_t a) const { return a - side_ / 2 - 1; }
+    double candidateLaw(std::int32_t a, std::int32_t k) const {
+        if (k < low_ || k > high_ || testCell(k, side_) != a) return 0.0;
+        return law_[static_cast<std::size_t>(k - low_)];
+    }
+    double cellWeight(std::int32_t a) const {
+        const std::int32_t k = lowerCandidate(a);
+        return candidateLaw(a, k) + candidateLaw(a, k + 1);
+    }
+    std::int32_t corner(std::int32_t a, double u) const {
+        const std::int32_t k = lowerCandidate(a);
+        const double lower = candidateLaw(a, k), upper = candidateLaw(a, k + 1);
+        return u * (lower + upper) < lower ? k : k + 1;
+    }
+
+    std::int32_t low_, high_;
+    std::int32_t side_ = 0;
+    std::vector<double> law_;  // q(k) for k = low_..high_
+    std::vector<Cell> occupied_;
+    std::vector<Cell> cells_;  // the possible test cells of the side
+    std::vector<double> cumulative_;
+};
+
+/// The estimate for system size n >= kSmallestMeasurableSize over `view`, after the caller has
+/// re-initialised `random`; empty when no occupied cell can be a test cell. The rules are
+/// Dimensão_Fractal's (see there), for any n whose coordinates fit in int32.
+template <class View, UniformGenerator G>
+std::optional<DimensionEstimate> boxMassEstimate(std::int32_t n, const View& view,
+                                                 RandomSource<G>& random) {
+    const double pi = 4.0 * std::atan(1.0);
+    const std::vector<std::int32_t> sides = boxSidesFor(n);
+    const double halfN = n / 2.0;
+    const std::int32_t reach = floorToInt32(halfN) + sides.back();
+
+    DimensionEstimate estimate;
+    const std::int32_t L0 = sides.front();
+    double M0 = 0.0;
+    std::int64_t rejected = 0;
+    std::optional<DirectBoxSampler<View>> direct;
+    for (const std::int32_t L : sides) {
+        double total = 0.0;
+        if (direct && !direct->setSide(L)) return std::nullopt;
+        for (int k = 1; k <= kBoxesPerSide; ++k) {
+            std::int32_t x0, y0;
+            for (;;) {
+                ++estimate.draws;
+                if (direct) {
+                    const double u1 = random.next(), u2 = random.next(), u3 = random.next();
+                    direct->draw(u1, u2, u3, x0, y0);
+                    break;
+                }
+                x0 = floorToInt32(halfN * std::cos(random.next() * 2.0 * pi));
+                y0 = floorToInt32(halfN * std::cos(random.next() * 2.0 * pi));
+                if (view.occupied(testCell(x0, L), testCell(y0, L))) break;
+                // Whether to go on drawing corners depends on earlier draws only, and the
+                // rejected ones tell nothing about the next accepted box: from here on each box
+                // comes straight from the law the loop would have accepted it with.
+                if (++rejected > kRejectedDrawLimit) {
+                    direct.emplace(view, halfN, reach);
+                    if (!direct->setSide(L)) return std::nullopt;
+                }
+            }
+            total += static_cast<double>(view.count(x0, y0, L));
+        }
+        if (L == L0) M0 = total / kBoxesPerSide;
+        total = total / kBoxesPerSide;
+        estimate.points.push_back(
+            {L, total, std::log(static_cast<double>(L) / L0), std::log(total / M0)});
+    }
+    estimate.dimension = leastSquaresSlope(estimate.points);
+    return estimate;
+}
+
+}  // namespace dla::detail

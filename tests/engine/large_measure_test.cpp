@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <tuple>
+#include <vector>
+
+#include "anisotropy.h"
+#include "fractal_dimension.h"
+#include "growth.h"
+#include "growth_history.h"
+#include "large_estimate.h"
+#include "large_growth.h"
+#include "sparse_box_counter.h"
+
+namespace dla {
+namespace {
+
+// Boxes of every kind (inside, straddling the edges, beyond, empty) against counting site by
+// site, on scattered sites at negative and positive coordinates; and the
+// row-by-row listing of a window against filtering and sorting.
+TEST(SparseBoxCounterTest, CountsAndListsAsSiteBySite) {
+    std::mt19937 random(5);
+    std::uniform_int_distribution<int> coordinate(-300, 340), corner(-420, 400), side(0, 400);
+    std::vector<Site> sites;
+    for (int i = 0; i < 3000; ++i) sites.push_back({coordinate(random), coordinate(random) / 2});
+    // Far outliers stretch the set: its block table takes blocks of 2048 cells, not 128.
+    for (int i = 0; i < 20; ++i) sites.push_back({coordinate(random) * 180, coordinate(random)});
+    std::ranges::sort(sites, {}, [](Site s) { return std::pair(s.y, s.x); });
+    sites.erase(std::unique(sites.begin(), sites.end()), sites.end());
+    const SparseBoxCounter counter(std::vector<Site>(sites.rbegin(), sites.rend()));
+    const auto within = [](Site s, int x0, int y0, int x1, int y1) {
+        return s.x >= x0 && s.x < x1 && s.y >= y0 && s.y < y1;
+    };
+    for (int k = 0; k < 300; ++k) {
+        const int x0 = corner(random), y0 = corner(random), l = side(random);
+        ASSERT_EQ(
+            counter.count(x0, y0, l),
+            std::ranges::count_if(sites, [&](Site s) { return within(s, x0, y0, x0 + l, y0 + l); }))
+            << x0 << " " << y0 << " " << l;
+    }
+    std::vector<Site> listed, expected;
+    counter.forEachIn(-100, 129, [&](int x, int y) { listed.push_back({x, y}); });
+    std::ranges::copy_if(sites, std::back_inserter(expected),
+                         [&](Site s) { return within(s, -100, -100, 130, 130); });
+    EXPECT_EQ(listed, expected);
+}
+
+// The large estimate against the window's on the same cells and seed: every draw and the slope
+// bit for bit. The last row measures an aggregate grown at N = 100 as if N were
+// 1000: the boxes' test cells are rarely occupied, so the direct sampler takes over mid-way.
+TEST(LargeEstimateTest, MatchesTheWindowDrawForDraw) {
+    for (const auto& [grownAt, measuredAt] :
+         {std::pair{100, 100}, {357, 357}, {1000, 1000}, {100, 1000}}) {
+        LargeGrowthOptions options;
+        options.systemSize = grownAt;
+        LargeGrowth run(options, FastGenerator::seeded(static_cast<std::uint64_t>(grownAt)));
+        run.grow();
+        Lattice lattice;
+        for (const Site s : run.lattice().arrivals()) lattice.occupy(s.x, s.y);
+        SilentToolkit toolkit;
+        RandomSource window(FastGenerator::seeded(9), toolkit);
+        RandomSource sparse(FastGenerator::seeded(9), toolkit);
+        const auto expected = Dimensão_Fractal(measuredAt, lattice, window, toolkit);
+        const auto actual = largeBoxMassEstimate(measuredAt, run.lattice(), sparse);
+        ASSERT_TRUE(expected && actual);
+        EXPECT_EQ(expected->draws > kRejectedDrawLimit, grownAt != measuredAt);
+        EXPECT_EQ(actual->draws, expected->draws);
+        EXPECT_EQ(actual->dimension, expected->dimension);
+    }
+}
+
+// Beyond the window's sizes: coordinates past 16 bits, sides past 2^15, a measurement that
+// refuses below 100 and on nothing, and the size a particle-limited run is measured at.
+TEST(LargeEstimateTest, MeasuresBeyondSixteenBitsAndRefusesWhatItCannot) {
+    SilentToolkit toolkit;
+    LargeLattice lattice;
+    RandomSource random(FastGenerator::seeded(4), toolkit);
+    EXPECT_FALSE(largeBoxMassEstimate(1000, lattice, random));
+    // A full line longer than every box: each accepted box holds exactly L sites, so M(L) = L.
+    for (int i = -80'000; i <= 80'000; ++i) lattice.occupy(i, 0);
+    EXPECT_EQ(spanningSystemSize(lattice), 160'000);
+    EXPECT_FALSE(largeBoxMassEstimate(99, lattice, random));
+    const auto estimate = largeBoxMassEstimate(80'000, lattice, random);
+    ASSERT_TRUE(estimate);
+    EXPECT_EQ(estimate->points.back().side, 36'000);
+    EXPECT_NEAR(estimate->dimension, 1.0, 1e-12);
+}
+
+// Hand-built histories: a line grown from one end has dimension 1, a disc grown ring by ring 2;
+// the running radius of gyration (about the centre of mass, not the seed) equals a direct
+// computation; under a decade of points there is no dimension.
+TEST(GrowthHistoryTest, LineDiscAndRunningRadius) {
+    std::vector<Site> line, disc;
+    for (int x = 0; x < 5000; ++x) line.push_back({x + 7, -3});
+    for (int y = -60; y <= 60; ++y)
+        for (int x = -60; x <= 60; ++x)
+            if (x * x + y * y <= 3600) disc.push_back({x, y});
+    std::ranges::stable_sort(disc, {}, [](Site s) { return s.x * s.x + s.y * s.y; });
+    const GrowthHistory lineHistory = GrowthHistory::of(line);
+    EXPECT_NEAR(*lineHistory.dimension(), 1.0, 0.01);
+    EXPECT_NEAR(*GrowthHistory::of(disc).dimension(), 2.0, 0.05);
+    // Sites 0..n-1 along a line: Rg^2 = (n^2 - 1) / 12.
+    EXPECT_NEAR(lineHistory.radiusOfGyration(), std::sqrt((5000.0 * 5000.0 - 1) / 12), 1e-9);
+    const std::vector<Site> short_(line.begin(), line.begin() + 99);
+    EXPECT_FALSE(GrowthHistory::of(short_).dimension());
+}
+
+// A plus sign reads axial, an X diagonal, a disc about isotropic; the seed alone reads nothing.
+TEST(AnisotropyTest, CrossDiagonalsAndDisc) {
+    std::vector<Site> plus, cross, disc;
+    for (int i = 1; i <= 400; ++i)
+        for (const auto& [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
+            plus.push_back({dx * i, dy * i});
+            cross.push_back({(dx + dy) * i, (dy - dx) * i});
+        }
+    for (int y = -300; y <= 300; ++y)
+        for (int x = -300; x <= 300; ++x)
+            if (x * x + y * y <= 90'000) disc.push_back({x, y});
+    const auto a = measureAnisotropy(plus), b = measureAnisotropy(cross),
+               c = measureAnisotropy(disc);
+    EXPECT_EQ(std::tuple(a->harmonic, a->coneRatio.has_value()), std::tuple(1.0, false));
+    EXPECT_EQ(std::tuple(b->harmonic, *b->coneRatio), std::tuple(-1.0, 0.0));
+    EXPECT_NEAR(c->harmonic, 0.0, 0.01);
+    EXPECT_NEAR(*c->coneRatio, 1.0, 0.03);
+    EXPECT_EQ(a->sites, 4 * 301);  // distance 100 and beyond
+    EXPECT_FALSE(measureAnisotropy(std::vector<Site>{{0, 0}}));
+}
+
+}  // namespace
+}  // namespace dla
