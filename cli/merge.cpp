@@ -325,8 +325,7 @@ std::string planJson(const Options& options) {
     json["sizes"] = options.sizes;
     json["runs"] = options.runs;
     json["seed"] = options.seed ? Json(*options.seed) : Json(nullptr);
-    json["walk"] = options.growth.walk == Walk::Jump ? "jump" : "literal";
-    json["largest_jump"] = options.growth.largestJump;
+    json["walk"] = options.walk == Walk::Jump ? "jump" : "literal";
     json["particles"] = options.particles ? Json(*options.particles) : Json(nullptr);
     json["kill_factor"] = options.killFactor.value_or(2.0);
     return json.dump();

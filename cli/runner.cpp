@@ -78,7 +78,7 @@ std::vector<RunPlan> planRuns(const Options& options) {
 
 RunSettings runSettings(const Options& options) {
     RunSettings settings;
-    settings.growth = options.growth;
+    settings.walk = options.walk;
     settings.particleLimit = options.particles;
     settings.killFactor = options.killFactor.value_or(2.0);
     settings.keepArrivals = !options.imagePath.empty() && options.imageSize == 0;
@@ -120,7 +120,7 @@ RunRecord recordOf(const RunPlan& plan, const LargeGrowth& growth, const RunSett
 
 RunRecord runOne(const RunPlan& plan, const RunSettings& settings, Lattice& lattice,
                  std::atomic<std::int64_t>* particles, const std::atomic<bool>* stop) {
-    if (settings.growth.walk == Walk::Jump) {
+    if (settings.walk == Walk::Jump) {
         const auto start = std::chrono::steady_clock::now();
         LargeGrowth growth(largeOptions(plan, settings), plan.seed
                                                              ? FastGenerator::seeded(*plan.seed)
@@ -143,10 +143,10 @@ RunRecord runOne(const RunPlan& plan, const RunSettings& settings, Lattice& latt
     record.measuredSize = plan.size;
 
     auto start = std::chrono::steady_clock::now();
-    const GrowthResult g = Gerar_DLA(plan.size, lattice, random, toolkit, settings.growth);
+    const GrowthResult g = Gerar_DLA(plan.size, lattice, random, toolkit);
     record.growSeconds = secondsSince(start);
     record.growth = {g.halfSide, g.launchRadius, g.particles, g.walkersKilled,
-                     g.walkersAtEdge, g.steps, g.jumps, g.finished};
+                     g.walkersAtEdge, g.steps, 0, g.finished};
 
     record.sites = lattice.occupiedCount();
     record.arrivals = toolkit.distinctArrivals();

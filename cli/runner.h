@@ -29,7 +29,7 @@ struct RunPlan {
 /// How every run of a batch grows and what it keeps.
 struct RunSettings {
     /// The literal walker grows on the window's Lattice; the jump walker with LargeGrowth.
-    GrowthOptions growth{Walk::Jump};
+    Walk walk = Walk::Jump;
     std::optional<std::int64_t> particleLimit;  ///< jump walker only
     double killFactor = 2.0;                    ///< jump walker only
     bool keepArrivals = true;  ///< without: records come without arrivals (only pictures need them)

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "exit_tables.h"
+#include "exit_law.h"
 
 namespace dla {
 

@@ -1,11 +1,9 @@
 #include "growth.h"
 
 #include <cmath>
-#include <optional>
 #include <stdexcept>
 
 #include "conversions.h"
-#include "jump_walk.h"
 #include "walk.h"
 
 namespace dla {
@@ -16,13 +14,10 @@ std::int16_t halfSideFor(std::int32_t systemSize) {
 
 template <UniformGenerator G>
 GrowthResult Gerar_DLA(std::int32_t SystemSize, Lattice& lattice, RandomSource<G>& random,
-                       Toolkit& toolkit, const GrowthOptions& options) {
+                       Toolkit& toolkit) {
     if (SystemSize > kLargestSystemSize || SystemSize < kSmallestSystemSize) {
         throw std::invalid_argument("system size outside the range a run can take");
     }
-    // Throws std::invalid_argument for a largest jump outside 1..64, before anything is touched.
-    std::optional<JumpWalker<>> jumper;
-    if (options.walk == Walk::Jump) jumper.emplace(options.largestJump);
     const double pi = std::atan(1.0) * 4.0;
     GrowthResult result;
     const std::int16_t HalfSide = halfSideFor(SystemSize);
@@ -47,9 +42,7 @@ GrowthResult Gerar_DLA(std::int32_t SystemSize, Lattice& lattice, RandomSource<G
         lattice.setKillRadius(LaunchRadius);
 
         const Site release = releasePoint(LaunchRadius, random.next(), pi);
-        const WalkEnd end = jumper
-                                ? jumper->walk(lattice, random, release, result.steps, result.jumps)
-                                : walkLiteral(lattice, random, release, result.steps);
+        const WalkEnd end = walkLiteral(lattice, random, release, result.steps);
         if (end.outcome != WalkOutcome::Stuck) {
             ++result.walkersKilled;
             if (end.outcome == WalkOutcome::Dropped) ++result.walkersAtEdge;
@@ -59,7 +52,6 @@ GrowthResult Gerar_DLA(std::int32_t SystemSize, Lattice& lattice, RandomSource<G
         const int x = Lattice::xOf(end.at);
         const int y = Lattice::yOf(end.at);
         lattice.occupy(x, y);
-        if (jumper) jumper->noteOccupied(lattice, x, y);
         LaunchRadius = launchRadiusAfter(LaunchRadius, {x, y});
         result.launchRadius = LaunchRadius;
         toolkit.retangulo(static_cast<std::int16_t>(x), static_cast<std::int16_t>(y),
@@ -74,6 +66,6 @@ GrowthResult Gerar_DLA(std::int32_t SystemSize, Lattice& lattice, RandomSource<G
 }
 
 template GrowthResult Gerar_DLA<FastGenerator>(std::int32_t, Lattice&, RandomSource<FastGenerator>&,
-                                               Toolkit&, const GrowthOptions&);
+                                               Toolkit&);
 
 }  // namespace dla

@@ -15,18 +15,6 @@ namespace dla {
 inline constexpr std::int32_t kLargestSystemSize = 1000;
 inline constexpr std::int32_t kSmallestSystemSize = -65537;
 
-/// How walkers move between release and sticking.
-enum class Walk {
-    Literal,  ///< one lattice step per deviate, as the growth is defined
-    Jump,     ///< the same law in first-passage jumps across free squares (JumpWalker)
-};
-
-struct GrowthOptions {
-    Walk walk = Walk::Literal;
-    /// Largest half-side of a jump of the jump walker, 1..64 (1: single steps only).
-    int largestJump = 64;
-};
-
 /// What a run did.
 struct GrowthResult {
     std::int16_t halfSide = 0;       ///< h = round(N / 2), ties to even
@@ -34,12 +22,7 @@ struct GrowthResult {
     std::int64_t particles = 0;      ///< walkers that stuck, the seed not counted
     std::int64_t walkersKilled = 0;  ///< walkers dropped beyond 2R or at the Lattice's edge
     std::int64_t walkersAtEdge = 0;  ///< of those, the ones dropped at the edge
-    std::int64_t steps = 0;          ///< single lattice steps taken by all walkers
-    /// First-passage jumps of the jump walker (0 for the literal one). Each jump stands for a
-    /// whole stretch of single steps and takes one deviate; `steps` then counts only the steps
-    /// the jump walker takes one at a time, so steps + jumps is the number of deviates its walks
-    /// drew.
-    std::int64_t jumps = 0;
+    std::int64_t steps = 0;          ///< lattice steps taken by all walkers
     bool finished = false;  ///< false when a yield asked the run to stop
 };
 
@@ -49,17 +32,15 @@ struct GrowthResult {
 /// of half-side h, or at once when a yield answers false (the Lattice then holds every particle
 /// stuck so far). A walker that reaches the outermost ring of the Lattice, where its next test
 /// would read outside, is dropped like a killed one. Throws std::invalid_argument for a size
-/// outside kSmallestSystemSize..kLargestSystemSize, or a largest jump outside 1..64 with the jump
-/// walker, before anything is touched.
+/// outside kSmallestSystemSize..kLargestSystemSize, before anything is touched.
 template <UniformGenerator G>
 GrowthResult Gerar_DLA(std::int32_t SystemSize, Lattice& lattice, RandomSource<G>& random,
-                       Toolkit& toolkit, const GrowthOptions& options = {});
+                       Toolkit& toolkit);
 
 /// h = round(N / 2), ties to even.
 std::int16_t halfSideFor(std::int32_t systemSize);
 
 extern template GrowthResult Gerar_DLA<FastGenerator>(std::int32_t, Lattice&,
-                                                      RandomSource<FastGenerator>&, Toolkit&,
-                                                      const GrowthOptions&);
+                                                      RandomSource<FastGenerator>&, Toolkit&);
 
 }  // namespace dla

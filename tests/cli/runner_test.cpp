@@ -36,7 +36,7 @@ TEST(Runner, ThreadsChangeNothingButTheTimings) {
 
 TEST(Runner, FailureInARunOrInTheObserverStopsTheBatch) {
     RunSettings literal;
-    literal.growth.walk = Walk::Literal;
+    literal.walk = Walk::Literal;
     EXPECT_THROW(collect({{0, 100, 1}, {1, 5000, 2}, {2, 100, 3}}, 2, literal),
                  std::invalid_argument);
     int seen = 0;
@@ -56,7 +56,7 @@ TEST(Runner, FailureInARunOrInTheObserverStopsTheBatch) {
 TEST(Runner, LargeRunMeasuresAsTheWindowRun) {
     for (const std::int32_t size : {120, 200}) {
         RunSettings literal;
-        literal.growth.walk = Walk::Literal;
+        literal.walk = Walk::Literal;
         Lattice lattice;
         const RunRecord window = runOne({0, size, 11}, literal, lattice);
         LargeGrowthOptions options;

@@ -1,28 +1,23 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstdlib>
 #include <deque>
 #include <string>
 #include <vector>
 
-#include "distance_map.h"
 #include "generators.h"
-#include "growth.h"
 #include "large_growth.h"
 #include "large_lattice.h"
 
-// Both jump walkers' distance structures against D, the Chebyshev distance to the nearest cell
-// with an occupied neighbour, found by brute force.
+// The large lattice's distance bound against D, the Chebyshev distance to the nearest cell with
+// an occupied neighbour, found by brute force.
 namespace dla {
 namespace {
 
 // D on the square |x|, |y| <= reach by breadth-first search in king moves from the neighbours of
-// `cells` (only those within `edge`, the window's Lattice having no cells beyond it); -1 where
-// no such cell lies in the square.
-std::vector<int> bruteForceDistances(const std::vector<Site>& cells, int reach,
-                                     int edge = INT_MAX) {
+// `cells`; -1 where no such cell lies in the square.
+std::vector<int> bruteForceDistances(const std::vector<Site>& cells, int reach) {
     const int side = 2 * reach + 1;
     std::vector<int> d(static_cast<std::size_t>(side) * static_cast<std::size_t>(side), -1);
     const auto at = [&](int x, int y) -> int& {
@@ -31,7 +26,7 @@ std::vector<int> bruteForceDistances(const std::vector<Site>& cells, int reach,
     std::deque<Site> queue;
     for (const Site& c : cells) {
         for (const Site n : {Site{c.x + 1, c.y}, {c.x - 1, c.y}, {c.x, c.y + 1}, {c.x, c.y - 1}}) {
-            if (std::max(std::abs(n.x), std::abs(n.y)) > std::min(reach, edge)) continue;
+            if (std::max(std::abs(n.x), std::abs(n.y)) > reach) continue;
             if (at(n.x, n.y) != 0) queue.push_back(n);
             at(n.x, n.y) = 0;
         }
@@ -50,59 +45,7 @@ std::vector<int> bruteForceDistances(const std::vector<Site>& cells, int reach,
     return d;
 }
 
-// Cells with |x|, |y| <= reach where the window's map breaks its promise: bound() never above
-// min(D, cap), at most kBlock - 1 below it, and equal to it near the aggregate (below
-// kFineCap - kBlock + 1), so 0 exactly where a neighbour is occupied.
-int mismatches(const DistanceMap& map, int cap, const std::vector<Site>& cells, int reach) {
-    const int square = std::min(reach + cap, int{Lattice::kExtent});
-    const std::vector<int> d = bruteForceDistances(cells, square, Lattice::kExtent);
-    int wrong = 0;
-    for (int y = -reach; y <= reach; ++y)
-        for (int x = -reach; x <= reach; ++x) {
-            const int exact =
-                d[static_cast<std::size_t>((y + square) * (2 * square + 1) + x + square)];
-            const int want = exact < 0 ? cap : std::min(exact, cap);
-            const int got = map.bound(x, y, Lattice::index(x, y));
-            wrong += got > want || got < want - (DistanceMap::kBlock - 1) ||
-                     (want <= DistanceMap::kFineCap - DistanceMap::kBlock && got != want);
-        }
-    return wrong;
-}
-
-// Told of each particle of a run as it sticks, then of two cells of which it was told one (a
-// nested run does that), of cells on the Lattice's edge, and of a clear.
-TEST(DistanceMapTest, AgreesWithTheBruteForce) {
-    LargeGrowthOptions options;
-    options.particleLimit = 400;
-    LargeGrowth run(options, FastGenerator::seeded(17));
-    run.grow();
-    for (const int cap : {8, 64}) {
-        Lattice lattice;
-        DistanceMap map(cap);
-        map.sync(lattice);
-        std::vector<Site> cells;
-        for (const Site& c : run.lattice().arrivals()) {
-            lattice.occupy(c.x, c.y);
-            map.addOccupied(lattice, c.x, c.y);
-            cells.push_back(c);
-            if (cells.size() % (cap == 8 ? 1 : 50) == 0) {
-                ASSERT_EQ(mismatches(map, cap, cells, 40 + cap), 0) << cells.size();
-            }
-        }
-        for (const auto& [x, y] :
-             {std::pair{70, 70}, {-70, 71}, {-1000, -1000}, {1000, 1000}, {1000, 3}, {-4, 1000}}) {
-            lattice.occupy(x, y);
-            cells.push_back({x, y});
-            if (x != 70) map.addOccupied(lattice, x, y);
-        }
-        EXPECT_EQ(mismatches(map, cap, cells, 1000), 0);
-        lattice.clear();
-        map.sync(lattice);
-        EXPECT_EQ(mismatches(map, cap, {}, 1000), 0);
-    }
-}
-
-constexpr int kReach = 800;  // the large lattice's brute-force square; every near cell lies inside
+constexpr int kReach = 800;  // the brute force's square; every near cell lies well inside
 constexpr int kSide = 2 * kReach + 1;
 
 // A grown aggregate, or a cloud of 3000 scattered cells (many of them twice); then one cell so
