@@ -100,7 +100,7 @@ const OptionRow kOptionTable[] = {
      "ends when a particle sticks outside the square of half-side N/2 around the\n"
      "seed. Several sizes, each grown --runs times, add a mass-radius estimate\n"
      "of the dimension to the summary. The box-mass dimension is measured from\n"
-     "N = 100 to N = 1000; other sizes are grown but not measured.",
+     "N = 100 on; smaller sizes are grown but not measured.",
      [](Options& o, std::string_view v) {
          o.sizes = readSizes(v);
          o.sizesGiven = true;
@@ -110,7 +110,7 @@ const OptionRow kOptionTable[] = {
      "grow each run until M particles have stuck (1..10^10), instead of to a\n"
      "size; jump walker only. Such a run has no size: its dimension is measured\n"
      "as for the size N = 2e, e the largest |x| or |y| of its sites, when that N\n"
-     "is 100..1000.",
+     "is 100 or more.",
      [](Options& o, std::string_view v) { o.particles = readRange(v, 1, kMostParticles); },
      nullptr},
     {"--kill-factor", "K",

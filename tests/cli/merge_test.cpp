@@ -1,5 +1,5 @@
-// Parts of a plan (--shard) and their merge: which runs a part makes, what merge refuses, and
-// that the parts merge to the summary of the whole.
+// Parts of a plan (--shard) and their merge: what merge refuses, and that the parts merge to the
+// summary of the whole.
 #include "merge.h"
 
 #include <gtest/gtest.h>
@@ -23,30 +23,6 @@ Ran run(const std::vector<std::string>& args) {
     std::ostringstream out, err;
     const int status = runCli(args, out, err, false, 2);
     return {status, out.str(), err.str()};
-}
-
-TEST(Shard, PartsDealTheRunsInTurnKeepingTheirIndicesAndSeeds) {
-    Options o =
-        parseOptions({"--size", "100,200", "--runs", "3", "--seed", "10", "--shard", "2/4"});
-    std::vector<std::tuple<std::int64_t, std::int32_t, std::uint64_t>> got;
-    for (const RunPlan& p : planRuns(o)) got.emplace_back(p.index, p.size, *p.seed);
-    EXPECT_EQ(got, (decltype(got){{1, 100, 11}, {5, 200, 15}}));
-    o.shard = parseShard("7/7");  // more parts than runs: an empty part
-    EXPECT_TRUE(planRuns(o).empty());
-}
-
-TEST(Shard, RefusesWhatIsNotAPartOfTheRuns) {
-    for (const auto& [value, says] : std::vector<std::pair<std::string, std::string>>{
-             {"0/3", "needs I from 1 to K, got '0/3'"},
-             {"4/3", "needs I from 1 to K"},
-             {"1/0", "needs K from 1 to 1000000"},
-             {"two/3", "needs I/K"},
-             {"--x", "needs a value, got the option '--x'"}}) {
-        const Ran r = run({"--seed", "1", "--shard", value});
-        EXPECT_EQ(r.status, kExitUsage) << value;
-        EXPECT_NE(r.err.find("--shard: " + says), std::string::npos) << r.err;
-    }
-    EXPECT_NE(run({"--shard", "1/2"}).err.find("--shard needs --seed"), std::string::npos);
 }
 
 class Merge : public ::testing::Test {

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "large_measure.h"
 
 namespace dla::cli {
 namespace {
@@ -31,50 +30,6 @@ TEST(Runner, ThreadsChangeNothingButTheTimings) {
         EXPECT_EQ(one[i].growth.steps, three[i].growth.steps);
         EXPECT_EQ(one[i].fit.has_value(), plans[i].size >= 100);
         EXPECT_EQ(one[i].fit ? one[i].fit->slope : 0, three[i].fit ? three[i].fit->slope : 0);
-    }
-}
-
-TEST(Runner, FailureInARunOrInTheObserverStopsTheBatch) {
-    RunSettings literal;
-    literal.walk = Walk::Literal;
-    EXPECT_THROW(collect({{0, 100, 1}, {1, 5000, 2}, {2, 100, 3}}, 2, literal),
-                 std::invalid_argument);
-    int seen = 0;
-    RunObserver observer;
-    observer.record = [&](RunRecord&&) {
-        ++seen;
-        throw std::runtime_error("disk full");
-    };
-    EXPECT_THROW(runAll({{0, 30, 1}, {1, 30, 2}, {2, 30, 3}, {3, 30, 4}}, {}, 2, observer),
-                 std::runtime_error);
-    EXPECT_EQ(seen, 1);
-}
-
-// The large lattice's literal walk grows the window's aggregate draw for draw; measured through
-// measureLarge it must read as the window's run does: estimate, history and anisotropy. A run
-// without a size is measured at the size that spans it.
-TEST(Runner, LargeRunMeasuresAsTheWindowRun) {
-    for (const std::int32_t size : {120, 200}) {
-        RunSettings literal;
-        literal.walk = Walk::Literal;
-        Lattice lattice;
-        const RunRecord window = runOne({0, size, 11}, literal, lattice);
-        LargeGrowthOptions options;
-        options.systemSize = size;
-        options.largestJump = 1;
-        LargeGrowth run(options, FastGenerator::seeded(11));
-        run.grow();
-        RunRecord large;
-        large.plan = {0, size, 11};
-        measureLarge(run, large);
-        ASSERT_TRUE(window.estimate && large.estimate && large.anisotropy);
-        EXPECT_EQ(large.estimate->draws, window.estimate->draws);
-        EXPECT_EQ(large.estimate->dimension, window.estimate->dimension);
-        EXPECT_EQ(large.historyDimension, window.historyDimension);
-        EXPECT_EQ(large.anisotropy->harmonic, window.anisotropy->harmonic);
-        large.plan.size = 0;
-        measureLarge(run, large);
-        EXPECT_TRUE(large.estimate);
     }
 }
 

@@ -61,17 +61,6 @@ TEST(ExitLawTest, SeriesAgreeWithThePropagatedWalkAndEachOther) {
     }
 }
 
-// The rung of m is the largest half-side on the ladder not above m; the ladder is dense to 64
-// and never widens by more than a quarter.
-TEST(ExitLawTest, RungOfIsTheLargestRungNotAbove) {
-    for (int m = 2; m <= ExitLadder::kLargest; ++m) {
-        const int rung = ExitLadder::rungOf(m);
-        ASSERT_TRUE(ExitLadder::halfSide(rung) == m || (m > 64 && ExitLadder::halfSide(rung) < m));
-        ASSERT_GT(ExitLadder::halfSide(rung + 1), m);
-        ASSERT_LE(ExitLadder::halfSide(rung + 1), ExitLadder::halfSide(rung) * 5 / 4 + 1);
-    }
-}
-
 // Deviates spread evenly over [0, 1) land on each of the 8m - 4 border cells (no corner) in
 // proportion to its exact probability, to within the spacing of the deviates; the largest
 // deviate below 1 still lands on the border.

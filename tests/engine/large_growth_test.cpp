@@ -50,14 +50,6 @@ TEST(LargeGrowthTest, LiteralWalkIsTheWindowsRunDrawForDraw) {
     for (const Site& c : run.lattice().arrivals()) ASSERT_TRUE(window.isOccupied(c.x, c.y));
 }
 
-TEST(LargeGrowthTest, RefusesOptionsOutsideTheirRanges) {
-    for (const LargeGrowthOptions& options :
-         {LargeGrowthOptions{10, {}, 1.99}, LargeGrowthOptions{10, {}, std::nan("")},
-          LargeGrowthOptions{10, {}, 1e9}, sized(10, 0), sized(10, {}, 0)}) {
-        EXPECT_THROW(LargeGrowth(options, FastGenerator::seeded(1)), std::invalid_argument);
-    }
-}
-
 // Told of each particle in order, stopped from its observer at particle 1500 and saved there,
 // restored into a fresh object and grown on, a run ends with exactly the aggregate, counts and
 // cell order of an uninterrupted one, which is the golden one: any change to the walk's

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <random>
 #include <tuple>
 #include <vector>
 
@@ -12,40 +11,9 @@
 #include "growth_history.h"
 #include "large_estimate.h"
 #include "large_growth.h"
-#include "sparse_box_counter.h"
 
 namespace dla {
 namespace {
-
-// Boxes of every kind (inside, straddling the edges, beyond, empty) against counting site by
-// site, on scattered sites at negative and positive coordinates; and the
-// row-by-row listing of a window against filtering and sorting.
-TEST(SparseBoxCounterTest, CountsAndListsAsSiteBySite) {
-    std::mt19937 random(5);
-    std::uniform_int_distribution<int> coordinate(-300, 340), corner(-420, 400), side(0, 400);
-    std::vector<Site> sites;
-    for (int i = 0; i < 3000; ++i) sites.push_back({coordinate(random), coordinate(random) / 2});
-    // Far outliers stretch the set: its block table takes blocks of 2048 cells, not 128.
-    for (int i = 0; i < 20; ++i) sites.push_back({coordinate(random) * 180, coordinate(random)});
-    std::ranges::sort(sites, {}, [](Site s) { return std::pair(s.y, s.x); });
-    sites.erase(std::unique(sites.begin(), sites.end()), sites.end());
-    const SparseBoxCounter counter(std::vector<Site>(sites.rbegin(), sites.rend()));
-    const auto within = [](Site s, int x0, int y0, int x1, int y1) {
-        return s.x >= x0 && s.x < x1 && s.y >= y0 && s.y < y1;
-    };
-    for (int k = 0; k < 300; ++k) {
-        const int x0 = corner(random), y0 = corner(random), l = side(random);
-        ASSERT_EQ(
-            counter.count(x0, y0, l),
-            std::ranges::count_if(sites, [&](Site s) { return within(s, x0, y0, x0 + l, y0 + l); }))
-            << x0 << " " << y0 << " " << l;
-    }
-    std::vector<Site> listed, expected;
-    counter.forEachIn(-100, 129, [&](int x, int y) { listed.push_back({x, y}); });
-    std::ranges::copy_if(sites, std::back_inserter(expected),
-                         [&](Site s) { return within(s, -100, -100, 130, 130); });
-    EXPECT_EQ(listed, expected);
-}
 
 // The large estimate against the window's on the same cells and seed: every draw and the slope
 // bit for bit. The last row measures an aggregate grown at N = 100 as if N were

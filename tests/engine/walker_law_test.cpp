@@ -216,10 +216,6 @@ std::vector<LawCase> lawCases() {
     return cases;
 }
 
-void PrintTo(const LawCase& c, std::ostream* os) {
-    *os << c.first->name << " in " << c.second->name;
-}
-
 class WalkerLaw : public ::testing::TestWithParam<LawCase> {};
 
 TEST_P(WalkerLaw, MatchesTheLiteralWalk) {

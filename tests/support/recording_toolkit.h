@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -8,8 +7,7 @@
 
 namespace dla::test {
 
-/// Logs every toolkit call in order. `onYield` (if set) runs inside each yield, as a window event
-/// would, and its answer is the yield's; without it every yield lets the run go on.
+/// Logs every toolkit call in order; every yield lets the run go on.
 class RecordingToolkit final : public Toolkit {
   public:
     enum class Kind { Status, Yield, Plot, Message };
@@ -22,7 +20,6 @@ class RecordingToolkit final : public Toolkit {
         friend bool operator==(const Call&, const Call&) = default;
     };
     std::vector<Call> calls;
-    std::function<bool()> onYield;
     std::string separator = ".";
 
     void setStatusText(std::string_view text) override {
@@ -30,7 +27,7 @@ class RecordingToolkit final : public Toolkit {
     }
     bool yield() override {
         calls.push_back({Kind::Yield, {}, 0, 0, {}, MessageStyle::None});
-        return !onYield || onYield();
+        return true;
     }
     void retangulo(std::int16_t a, std::int16_t b, Rgb cor) override {
         calls.push_back({Kind::Plot, {}, a, b, cor, MessageStyle::None});

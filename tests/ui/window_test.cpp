@@ -157,7 +157,6 @@ class WindowTest : public QObject {
         QTest::newRow("slash") << int(Qt::Key_Slash) << "/" << 0 << "200";
         QTest::newRow("colon") << int(Qt::Key_Colon) << ":" << 0 << "200";
         QTest::newRow("enter") << int(Qt::Key_Return) << "\r" << 0 << "200";
-        QTest::newRow("arabic-indic 3") << int(Qt::Key_unknown) << "\u0663" << 0 << "200";
         QTest::newRow("pasting") << int(Qt::Key_V) << "\x16" << int(Qt::ControlModifier)
                                  << "200-1.5";
     }
