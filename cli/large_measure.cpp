@@ -12,6 +12,7 @@ void measureLarge(const LargeGrowth& run, RunRecord& record) {
     const auto start = std::chrono::steady_clock::now();
     const std::int32_t size =
         record.plan.size > 0 ? record.plan.size : spanningSystemSize(run.lattice());
+    record.measuredSize = size;
     record.estimate = largeBoxMassEstimate(size, run.lattice(), random);
     record.fit = record.estimate ? fitLine(record.estimate->points) : std::nullopt;
     measureShape(run.lattice().arrivals(), record);

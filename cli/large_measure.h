@@ -21,10 +21,10 @@ void measureShape(const Sites& arrivals, RunRecord& record) {
 
 /// Measures a finished large run into `record`: the box-mass estimate at record.plan.size, or,
 /// for a run that had no size (limited by its particle count, plan.size 0), at the size whose
-/// square just holds the aggregate (spanningSystemSize); the history dimension; the anisotropy;
-/// estimateSeconds. The estimate draws from a copy of the run's source, which it re-initialises
-/// as the window's estimate does after its run: for the cells of a window run (N up to 1000),
-/// its size and seed, it is the window's estimate, draw for draw.
+/// square just holds the aggregate (spanningSystemSize), which goes to measuredSize; the history
+/// dimension; the anisotropy; estimateSeconds. The estimate draws from a copy of the run's
+/// source, which it re-initialises as the window's estimate does after its run: for the cells of
+/// a window run (N up to 1000), its size and seed, it is the window's estimate, draw for draw.
 void measureLarge(const LargeGrowth& run, RunRecord& record);
 
 }  // namespace dla::cli

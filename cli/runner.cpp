@@ -11,7 +11,6 @@
 #include <thread>
 #include <unordered_set>
 
-#include "large_estimate.h"
 #include "large_measure.h"
 #include "toolkit.h"
 
@@ -112,8 +111,6 @@ RunRecord recordOf(const RunPlan& plan, const LargeGrowth& growth, const RunSett
     if (settings.keepArrivals) record.arrivals.assign(arrivals.begin(), arrivals.end());
     if (settings.imageSize > 0) record.picture = renderDownsampled(arrivals, settings.imageSize);
 
-    record.measuredSize =
-        plan.size != kNoSize ? plan.size : spanningSystemSize(growth.lattice());
     if (growth.finished()) measureLarge(growth, record);
     return record;
 }
