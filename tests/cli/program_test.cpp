@@ -190,6 +190,7 @@ TEST(Program, JsonReadsBackAsTheFitFileAndTheRepeatedRun) {
                                         "p-1.svg", "p-2.svg", "p-3.svg", "p-4.svg"}));
     const std::vector<Json> lines = jsonLines(f.out);
     ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[0].begin().key(), "type");  // each line says first what it is
     std::vector<double> fromJson, fromCsv;
     double dimensions = 0.0;
     for (int i = 0; i < 4; ++i) {
