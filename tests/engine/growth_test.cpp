@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <tuple>
@@ -43,6 +44,24 @@ INSTANTIATE_TEST_SUITE_P(
     Seeds, MatchesPlainTranscription,
     ::testing::Values(std::tuple{0, 1}, std::tuple{7, 3}, std::tuple{50, 4}, std::tuple{101, 5},
                       std::tuple{200, 6}));
+
+// The run ends with the first particle that sticks outside the square of half-side h, and only
+// then: every particle plotted before it lies inside (h = 10 for N = 20, 12 for N = 23).
+TEST(GrowthTest, EndsWithTheFirstParticleOutsideTheSquare) {
+    for (std::uint64_t seed = 1; seed <= 40; ++seed) {
+        RecordingToolkit toolkit;
+        Lattice lattice;
+        RandomSource source(FastGenerator::seeded(seed), toolkit);
+        const std::int32_t n = seed % 2 ? 20 : 23;
+        ASSERT_TRUE(Gerar_DLA(n, lattice, source, toolkit).finished);
+        std::vector<int> reach;  // max(|x|, |y|) of each plotted site
+        for (const auto& c : toolkit.calls)
+            if (c.kind == RecordingToolkit::Kind::Plot)
+                reach.push_back(std::max(std::abs(c.a), std::abs(c.b)));
+        ASSERT_GT(reach.back(), halfSideFor(n)) << seed;
+        ASSERT_LE(*std::max_element(reach.begin(), reach.end() - 1), halfSideFor(n)) << seed;
+    }
+}
 
 // Any change to the walk's behaviour changes this.
 TEST(GrowthTest, GoldenSeededAggregate) {
