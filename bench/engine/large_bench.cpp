@@ -1,21 +1,14 @@
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <cstdint>
 #include <cstdlib>
 
 #include "growth.h"
 #include "large_growth.h"
+#include "peak_memory.h"
 
 namespace dla {
 namespace {
-
-// Peak resident memory of the process so far, in MB (Linux reports ru_maxrss in kB).
-double peakMegabytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
-}
 
 // Growth of one aggregate to a number of particles, seed 1, with its figures (the hash is the
 // run's determinism signature). Peak memory is the process's: run a size alone

@@ -1,5 +1,4 @@
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -10,15 +9,10 @@
 #include "growth_history.h"
 #include "large_estimate.h"
 #include "large_growth.h"
+#include "peak_memory.h"
 
 namespace dla {
 namespace {
-
-double peakMegabytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
-}
 
 // One aggregate per size (seed 1), grown once outside the timing and kept for the measures.
 const LargeGrowth& aggregate(std::int64_t particles) {
