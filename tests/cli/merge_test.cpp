@@ -89,7 +89,6 @@ TEST_F(Merge, RefusesWithALineNamingTheProblem) {
         {{p1, p3, part(2, 0, "", "")}, "summary counts 3 runs but"},
         {{p1, p3, part(2, -1, "", "")}, "has no summary line"},
         {{p1, p3, part(2, 0, "\"run\":2", "\"run\":3")}, "line 1: run 3 is not in part 2 of 3"},
-        {{p1, p3, part(2, 0, "\"run\":2", "\"run\":99")}, "run 99 is not one of the 8 runs"},
         {{p1, p3, part(2, 0, "\"runs\":8", "\"runs\":3")}, "run 2 is not one of the 8 runs"},
         {{p1, p3, part(2, 0, "\"size\":30", "\"size\":100")}, "size its plan gives another"},
         {{p1, p3, part(2, 1, "\"seed\":9", "\"seed\":10")}, "line 2: run 5 has a seed"},
