@@ -94,10 +94,6 @@ void checkOutputs(const Options& options) {
     if (!options.checkpointPath.empty()) checkWritable(options.checkpointPath);
 }
 
-double secondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 // The one run of --checkpoint or --resume, grown on this thread so that it can be saved
 // between two particles: every --checkpoint-every seconds, at its end, and when SIGINT or
 // SIGTERM asks for it, after which the program ends with status 1.

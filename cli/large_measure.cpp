@@ -16,8 +16,7 @@ void measureLarge(const LargeGrowth& run, RunRecord& record) {
     record.estimate = largeBoxMassEstimate(size, run.lattice(), random);
     record.fit = record.estimate ? fitLine(record.estimate->points) : std::nullopt;
     measureShape(run.lattice().arrivals(), record);
-    record.estimateSeconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    record.estimateSeconds = secondsSince(start);
 }
 
 }  // namespace dla::cli

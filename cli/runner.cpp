@@ -53,11 +53,11 @@ class ArrivalToolkit final : public Toolkit {
     std::vector<Site> plotted_;
 };
 
+}  // namespace
+
 double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
-
-}  // namespace
 
 std::vector<RunPlan> planRuns(const Options& options) {
     std::vector<RunPlan> plans;

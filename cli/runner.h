@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -35,6 +36,9 @@ struct RunSettings {
     bool keepArrivals = true;  ///< without: records come without arrivals (only pictures need them)
     int imageSize = 0;         ///< > 0: each record carries its renderDownsampled picture
 };
+
+/// Seconds from `start` until now, on the steady clock.
+double secondsSince(std::chrono::steady_clock::time_point start);
 
 /// The settings that `options` asks for.
 RunSettings runSettings(const Options& options);

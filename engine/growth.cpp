@@ -52,7 +52,7 @@ GrowthResult Gerar_DLA(std::int32_t SystemSize, Lattice& lattice, RandomSource<G
         const int x = Lattice::xOf(end.at);
         const int y = Lattice::yOf(end.at);
         lattice.occupy(x, y);
-        LaunchRadius = launchRadiusAfter(LaunchRadius, {x, y});
+        LaunchRadius = static_cast<std::int16_t>(launchRadiusAfter(LaunchRadius, {x, y}));
         result.launchRadius = LaunchRadius;
         toolkit.retangulo(static_cast<std::int16_t>(x), static_cast<std::int16_t>(y),
                           particleColour);

@@ -21,19 +21,6 @@ std::int64_t killSquare(double killFactor, std::int32_t radius) {
     return s;
 }
 
-std::int32_t launchRadiusAfter(std::int32_t radius, Site site) {
-    const double distance = std::sqrt(
-        static_cast<double>(std::int64_t{site.x} * site.x + std::int64_t{site.y} * site.y));
-    if (std::floor(distance) >= radius) return floorToInt32(distance + 4.0);
-    return radius;
-}
-
-Site releasePointOn(std::int32_t radius, double u) {
-    const double pi = std::atan(1.0) * 4.0;
-    const double theta = u * 2.0 * pi;
-    return {floorToInt32(radius * std::cos(theta)), floorToInt32(radius * std::sin(theta))};
-}
-
 LargeGrowth::LargeGrowth(Restoring, const LargeGrowthOptions& options, FastGenerator generator)
     : options_(options), random_(std::move(generator), toolkit_) {
     const double k = options.killFactor;
@@ -76,9 +63,10 @@ bool LargeGrowth::ended(Site site) const {
 
 bool LargeGrowth::grow(const Observer& observer, const std::atomic<bool>* stop) {
     const LargeWalker<> walker(lattice_, ladder_, options_.largestJump);
+    const double pi = std::atan(1.0) * 4.0;
     while (!finished_) {
         if (stop && stop->load(std::memory_order_relaxed)) return false;
-        const Site release = releasePointOn(radius_, random_.next());
+        const Site release = releasePoint(radius_, random_.next(), pi);
         const LargeWalkEnd end =
             walker.walk(random_, release, killSquare_, counters_.steps, counters_.jumps);
         if (end.outcome != WalkOutcome::Stuck) {

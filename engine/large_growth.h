@@ -38,14 +38,6 @@ inline constexpr double kLargestKillRadius = 1 << 25;
 /// exactly D > K R for D = sqrt(x^2 + y^2) in double precision. K R in 0..kLargestKillRadius.
 std::int64_t killSquare(double killFactor, std::int32_t radius);
 
-/// R after a particle sticks at (x, y), at D = sqrt(x^2 + y^2): floor(D + 4) when
-/// floor(D) >= R, else R unchanged.
-std::int32_t launchRadiusAfter(std::int32_t radius, Site site);
-
-/// The release point on the circle of radius R for the deviate u: angle u 2 pi, both
-/// coordinates floored.
-Site releasePointOn(std::int32_t radius, double u);
-
 /// Counts of a large run.
 struct LargeGrowthCounters {
     std::int64_t particles = 0;      ///< walkers that stuck, the seed not counted

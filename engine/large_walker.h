@@ -81,8 +81,6 @@ template <class Rule>
 template <UniformGenerator G>
 LargeWalkEnd LargeWalker<Rule>::walk(RandomSource<G>& random, Site from, std::int64_t killSquare,
                                      std::int64_t& steps, std::int64_t& jumps) const {
-    static constexpr std::array<int, 4> kDx{+1, -1, 0, 0};
-    static constexpr std::array<int, 4> kDy{0, 0, +1, -1};
     std::int32_t x = from.x, y = from.y;
     CellTiles::Cursor cursor;
     int d = lattice_->bound(x, y, cursor);
@@ -97,9 +95,9 @@ LargeWalkEnd LargeWalker<Rule>::walk(RandomSource<G>& random, Site from, std::in
             y += j.dy;
             ++jumped;
         } else {
-            const unsigned k = stepDirection(u);
-            x += kDx[k];
-            y += kDy[k];
+            const Step s = kSteps[stepDirection(u)];
+            x += s.dx;
+            y += s.dy;
             ++single;
         }
         if (std::int64_t{x} * x + std::int64_t{y} * y > killSquare) {

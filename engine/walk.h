@@ -33,7 +33,7 @@ struct Site {
 
 /// The release point on the circle of radius `launchRadius` for the deviate u: the angle is
 /// u * 2 * pi and each coordinate is floored (toward minus infinity).
-inline Site releasePoint(std::int16_t launchRadius, double u, double pi) {
+inline Site releasePoint(std::int32_t launchRadius, double u, double pi) {
     const double theta = u * 2.0 * pi;
     return {floorToInt32(launchRadius * std::cos(theta)),
             floorToInt32(launchRadius * std::sin(theta))};
@@ -41,9 +41,11 @@ inline Site releasePoint(std::int16_t launchRadius, double u, double pi) {
 
 /// R after a particle sticks at `site`, at distance D = sqrt(x^2 + y^2): floor(D + 4) when
 /// floor(D) >= R, else R unchanged. R never decreases, and each change raises it by 4 or more.
-inline std::int16_t launchRadiusAfter(std::int16_t launchRadius, Site site) {
-    const double distance = std::sqrt(static_cast<double>(site.x * site.x + site.y * site.y));
-    if (std::floor(distance) >= launchRadius) return floorToInt16(distance + 4.0);
+/// (On the window's Lattice D stays below 1415, so R fits its 16 bits there.)
+inline std::int32_t launchRadiusAfter(std::int32_t launchRadius, Site site) {
+    const double distance = std::sqrt(
+        static_cast<double>(std::int64_t{site.x} * site.x + std::int64_t{site.y} * site.y));
+    if (std::floor(distance) >= launchRadius) return floorToInt32(distance + 4.0);
     return launchRadius;
 }
 
