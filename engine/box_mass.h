@@ -9,6 +9,7 @@
 #include "conversions.h"
 #include "fractal_dimension.h"
 #include "random_source.h"
+#include "trig_floor.h"
 
 /// The box-mass estimate over any occupancy view, the algorithm that Dimensão_Fractal and the
 /// large estimate share. A view V gives, for int32 coordinates:
@@ -112,43 +113,46 @@ class DirectBoxSampler {
     std::vector<double> cumulative_;
 };
 
-/// The estimate for system size n >= kSmallestMeasurableSize over `view`, after the caller has
-/// re-initialised `random`; empty when no occupied cell can be a test cell. The rules are
-/// Dimensão_Fractal's (see there), for any n whose coordinates fit in int32.
-template <class View, UniformGenerator G>
-std::optional<DimensionEstimate> boxMassEstimate(std::int32_t n, const View& view,
-                                                 RandomSource<G>& random) {
+// The boxes of the estimate, their corners drawn with the deviates deviate() gives (all in
+// [0, 1) when kUnitDeviates); false when
+// no occupied cell can be a test cell. Inlined, so that a source the caller holds by value keeps
+// its state in registers.
+template <bool kUnitDeviates, class View, class Deviate>
+[[gnu::always_inline]] inline bool measureBoxes(std::int32_t n, const View& view, Deviate&& deviate,
+                                                DimensionEstimate& estimate) {
     const double pi = 4.0 * std::atan(1.0);
     const std::vector<std::int32_t> sides = boxSidesFor(n);
     const double halfN = n / 2.0;
     const std::int32_t reach = floorToInt32(halfN) + sides.back();
+    const trig::FloorCosTable corner(halfN, pi);
 
-    DimensionEstimate estimate;
     const std::int32_t L0 = sides.front();
     double M0 = 0.0;
-    std::int64_t rejected = 0;
+    std::int64_t rejected = 0, drawn = 0;  // counted here, so that they stay in registers
     std::optional<DirectBoxSampler<View>> direct;
     for (const std::int32_t L : sides) {
         double total = 0.0;
-        if (direct && !direct->setSide(L)) return std::nullopt;
+        if (direct && !direct->setSide(L)) return false;
         for (int k = 1; k <= kBoxesPerSide; ++k) {
             std::int32_t x0, y0;
             for (;;) {
-                ++estimate.draws;
+                ++drawn;
                 if (direct) {
-                    const double u1 = random.next(), u2 = random.next(), u3 = random.next();
+                    const double u1 = deviate(), u2 = deviate(), u3 = deviate();
                     direct->draw(u1, u2, u3, x0, y0);
                     break;
                 }
-                x0 = floorToInt32(halfN * std::cos(random.next() * 2.0 * pi));
-                y0 = floorToInt32(halfN * std::cos(random.next() * 2.0 * pi));
+                // x0 = floor(h cos(2 pi u)) for the first deviate, y0 for the second.
+                const double ux = deviate(), uy = deviate();
+                x0 = kUnitDeviates ? corner.ofUnit(ux) : corner(ux);
+                y0 = kUnitDeviates ? corner.ofUnit(uy) : corner(uy);
                 if (view.occupied(testCell(x0, L), testCell(y0, L))) break;
                 // Whether to go on drawing corners depends on earlier draws only, and the
                 // rejected ones tell nothing about the next accepted box: from here on each box
                 // comes straight from the law the loop would have accepted it with.
                 if (++rejected > kRejectedDrawLimit) {
                     direct.emplace(view, halfN, reach);
-                    if (!direct->setSide(L)) return std::nullopt;
+                    if (!direct->setSide(L)) return false;
                 }
             }
             total += static_cast<double>(view.count(x0, y0, L));
@@ -158,7 +162,30 @@ std::optional<DimensionEstimate> boxMassEstimate(std::int32_t n, const View& vie
         estimate.points.push_back(
             {L, total, std::log(static_cast<double>(L) / L0), std::log(total / M0)});
     }
+    estimate.draws = drawn;
     estimate.dimension = leastSquaresSlope(estimate.points);
+    return true;
+}
+
+/// The estimate for system size n >= kSmallestMeasurableSize over `view`, after the caller has
+/// re-initialised `random`; empty when no occupied cell can be a test cell. The rules are
+/// Dimensão_Fractal's (see there), for any n whose coordinates fit in int32.
+template <class View, UniformGenerator G>
+std::optional<DimensionEstimate> boxMassEstimate(std::int32_t n, const View& view,
+                                                 RandomSource<G>& random) {
+    DimensionEstimate estimate;
+    bool measured;
+    if constexpr (DrawsInUnitInterval<G>) {
+        // Hundreds of thousands of deviates in a row: drawn from a copy of the state.
+        DetachedSource<G> source = random.detach();
+        measured = measureBoxes<true>(
+            n, view, [&source] { return source.next(); }, estimate);
+        random.attach(source);
+    } else {
+        measured = measureBoxes<false>(
+            n, view, [&random] { return random.next(); }, estimate);
+    }
+    if (!measured) return std::nullopt;
     return estimate;
 }
 

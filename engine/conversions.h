@@ -20,9 +20,11 @@ constexpr bool fits(double value) {
 
 /// Floor (toward minus infinity) to a signed 32-bit integer. `value` must lie in the 32-bit range.
 inline std::int32_t floorToInt32(double value) {
-    const double f = std::floor(value);
-    assert(detail::fits<std::int32_t>(f));
-    return static_cast<std::int32_t>(f);
+    assert(detail::fits<std::int32_t>(std::floor(value)));
+    // The truncation, one less for a negative value with a fraction: the floor without a call
+    // into the library, which the baseline instruction set has no single instruction for.
+    const auto truncated = static_cast<std::int32_t>(value);
+    return truncated - (value < truncated ? 1 : 0);
 }
 
 /// Floor (toward minus infinity) to a signed 16-bit integer. `value` must lie in the 16-bit range.
@@ -40,7 +42,9 @@ inline double roundHalfEven(double value) {
     const double fraction = value - lower;
     if (fraction > 0.5) return lower + 1.0;
     if (fraction < 0.5) return lower;
-    return std::fmod(lower, 2.0) == 0.0 ? lower : lower + 1.0;
+    // lower is an integer: even exactly when its half is one too.
+    const double half = lower * 0.5;
+    return std::floor(half) == half ? lower : lower + 1.0;
 }
 
 /// Round to nearest, ties to even, to a signed 16-bit integer. The rounded value must fit.

@@ -13,13 +13,13 @@ namespace dla {
 
 namespace {
 
-// The window's Lattice as the estimate reads it: the flags for test cells and scans, a
-// summed-area table over the window the boxes reach for their masses.
+// The window's Lattice as the estimate reads it: a bit grid and a summed-area table over the
+// window the boxes reach.
 class WindowOccupancy {
   public:
     WindowOccupancy(const Lattice& lattice, std::int32_t low, std::int32_t reach)
-        : lattice_(lattice), boxes_(lattice, low, reach) {}
-    bool occupied(std::int32_t x, std::int32_t y) const { return lattice_(x, y) == -1; }
+        : boxes_(lattice, low, reach) {}
+    bool occupied(std::int32_t x, std::int32_t y) const { return boxes_.occupied(x, y); }
     std::int64_t count(std::int32_t x0, std::int32_t y0, std::int32_t side) const {
         return boxes_.count(x0, y0, side);
     }
@@ -27,11 +27,10 @@ class WindowOccupancy {
     void forEachOccupied(std::int32_t low, std::int32_t high, F&& visit) const {
         for (std::int32_t y = low; y <= high; ++y)
             for (std::int32_t x = low; x <= high; ++x)
-                if (lattice_.isOccupied(x, y)) visit(x, y);
+                if (boxes_.occupied(x, y)) visit(x, y);
     }
 
   private:
-    const Lattice& lattice_;
     BoxCounter boxes_;
 };
 
@@ -56,10 +55,6 @@ std::vector<std::int16_t> boxSides(std::int32_t systemSize) {
     for (const std::int32_t side : boxSidesFor(systemSize))
         sides.push_back(static_cast<std::int16_t>(side));
     return sides;
-}
-
-std::int32_t testCell(std::int32_t corner, std::int32_t side) {
-    return roundHalfEvenToInt32(corner + side / 2.0);
 }
 
 double leastSquaresSlope(const std::vector<FitPoint>& points) {

@@ -62,6 +62,7 @@ class FastGenerator {
     static FastGenerator seeded(std::uint64_t seed);
 
     double draw() { return toUnitInterval(engine_.next()); }
+    static constexpr bool kDrawsInUnitInterval = true;  // toUnitInterval's range
     void reseed();
 
     /// Everything the generator carries, so that a saved run goes on with the same draws.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <cstdlib>
 #include <stdexcept>
 
 namespace dla {
@@ -38,6 +39,7 @@ void Lattice::clear() {
         flags_[static_cast<std::size_t>(index(kExtent, i))] |= Edge;
     }
     occupied_ = 0;
+    occupiedReach_ = -1;
     killRadius_ = -1;
     ++version_;
 }
@@ -48,6 +50,7 @@ void Lattice::occupy(int x, int y) {
     flags_[at] |= Occupied;
     ++occupied_;
     ++version_;
+    occupiedReach_ = std::max({occupiedReach_, std::abs(x), std::abs(y)});
     if (x > -kExtent) flags_[at - 1] |= Near;
     if (x < kExtent) flags_[at + 1] |= Near;
     if (y > -kExtent) flags_[at - kStride] |= Near;

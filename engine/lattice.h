@@ -69,6 +69,9 @@ class Lattice {
     void occupy(int x, int y);
     /// Number of occupied cells.
     std::int64_t occupiedCount() const { return occupied_; }
+    /// The largest |x| or |y| of an occupied cell, -1 when none is: every occupied cell lies in
+    /// the square of this half-side.
+    int occupiedReach() const { return occupiedReach_; }
     /// Changes with every clear() and every newly occupied cell: lets a walker that keeps its own
     /// map of the Lattice notice that a nested run has changed it.
     std::uint64_t version() const { return version_; }
@@ -90,6 +93,7 @@ class Lattice {
 
     std::vector<std::uint8_t> flags_;
     std::int64_t occupied_ = 0;
+    int occupiedReach_ = -1;
     std::uint64_t version_ = 0;
     int killRadius_ = -1;  ///< -1: no cell is flagged Outside
 };

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 #include "generators.h"
@@ -15,6 +16,29 @@ struct ShuffleTable {
     static constexpr int kSize = 97;
     std::array<double, kSize + 1> v{};
     double y = 0.0;
+};
+
+/// Generators whose every draw lies in [0, 1) by construction, so that the index guard of
+/// Random can never act.
+template <class G>
+concept DrawsInUnitInterval = UniformGenerator<G> && G::kDrawsInUnitInterval;
+
+/// Random(0) on a copy of a source's whole state (RandomSource::detach()), for loops that draw
+/// many deviates in a row: held by value, the generator's state stays in registers, where a
+/// source that others can reach goes through memory at every draw.
+template <UniformGenerator G>
+requires DrawsInUnitInterval<G>
+struct DetachedSource {
+    G generator;
+    ShuffleTable table;
+
+    double next() {
+        const double y = generator.draw();
+        const auto j = static_cast<std::size_t>(1 + static_cast<int>(97.0 * y));
+        table.y = table.v[j];
+        table.v[j] = generator.draw();
+        return table.y;
+    }
 };
 
 /// `Random`: a shuffling layer over an injected uniform generator. Each call picks a stored
@@ -48,6 +72,16 @@ class RandomSource {
         table_.y = table_.v[j];
         table_.v[j] = generator_.draw();
         return table_.y;
+    }
+
+    /// The state by value, to draw from in a loop and give back through attach(); nothing may
+    /// draw from this source in between.
+    DetachedSource<G> detach() const requires DrawsInUnitInterval<G> {
+        return {generator_, table_};
+    }
+    void attach(const DetachedSource<G>& detached) requires DrawsInUnitInterval<G> {
+        generator_ = detached.generator;
+        table_ = detached.table;
     }
 
     const ShuffleTable& table() const { return table_; }

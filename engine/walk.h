@@ -9,6 +9,7 @@
 #include "conversions.h"
 #include "lattice.h"
 #include "random_source.h"
+#include "trig_floor.h"
 
 /// One walker of the growth, from release to its end, as building blocks that the growth and the
 /// tests share.
@@ -35,8 +36,7 @@ struct Site {
 /// u * 2 * pi and each coordinate is floored (toward minus infinity).
 inline Site releasePoint(std::int32_t launchRadius, double u, double pi) {
     const double theta = u * 2.0 * pi;
-    return {floorToInt32(launchRadius * std::cos(theta)),
-            floorToInt32(launchRadius * std::sin(theta))};
+    return {trig::floorScaledCos(launchRadius, theta), trig::floorScaledSin(launchRadius, theta)};
 }
 
 /// R after a particle sticks at `site`, at distance D = sqrt(x^2 + y^2): floor(D + 4) when

@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 
 #include "growth.h"
 #include "recording_toolkit.h"
+#include "trig_floor.h"
 
 namespace dla {
 namespace {
@@ -63,10 +65,46 @@ TEST(EstimateTest, GoldenSeededEstimates) {
         Lattice lattice;
         RandomSource grow(FastGenerator::seeded(static_cast<std::uint64_t>(n)), toolkit);
         (void)Gerar_DLA(n, lattice, grow, toolkit);
-        RandomSource source(FastGenerator::seeded(77), toolkit);
+        RandomSource source(FastGenerator::seeded(77), toolkit),
+            twin(FastGenerator::seeded(77), toolkit);
         const auto estimate = Dimensão_Fractal(n, lattice, source, toolkit);
         EXPECT_EQ(std::tuple(estimate->draws, estimate->dimension), std::tuple(draws, dimension));
+        // Two deviates a corner, and the source goes on from there.
+        (void)twin.Random(-1);
+        for (std::int64_t i = 0; i < 2 * draws; ++i) (void)twin.next();
+        EXPECT_EQ(source.next(), twin.next());
     }
+}
+
+// The fast floors of the corners and release points are the library's, bit for bit: on random
+// angles, on every part of the table, and on both sides of the angles where the value crosses
+// an integer. Test cells round halves to even.
+TEST(EstimateTest, FastFloorsAreTheLibrarysBitForBit) {
+    const double pi = 4.0 * std::atan(1.0);
+    std::mt19937_64 bits(7);
+    for (const double h : {0.0, 1.0, 50.0, 50.5, 499.5, 500.0, 32766.5, 40000.0, 5e5}) {
+        const trig::FloorCosTable table(h, pi);
+        std::vector<double> us;
+        for (int i = 0; i < 100000; ++i) us.push_back(static_cast<double>(bits() >> 11) * 0x1p-53);
+        for (int i = 0; i < trig::FloorCosTable::kBuckets; ++i) us.push_back(i * 0x1p-16);
+        for (int k = static_cast<int>(-h); k <= h && h <= 500; ++k) {
+            const double u = std::acos(k / h) / (2 * pi);
+            for (const double v : {u, 1 - u}) {
+                us.push_back(std::nextafter(v, 0.0));
+                us.push_back(std::nextafter(v, 1.0));
+            }
+        }
+        for (const double u : us) {
+            const double theta = u * 2.0 * pi;
+            const std::int32_t c = floorToInt32(h * std::cos(theta));
+            ASSERT_EQ(table(u), c) << h << " " << u;
+            ASSERT_EQ(trig::floorScaledCos(h, theta), c) << h << " " << u;
+            ASSERT_EQ(trig::floorScaledSin(h, theta), floorToInt32(h * std::sin(theta))) << h;
+        }
+    }
+    for (int corner = -600; corner <= 600; ++corner)
+        for (int side = 1; side <= 60; ++side)
+            ASSERT_EQ(testCell(corner, side), roundHalfEvenToInt32(corner + side / 2.0));
 }
 
 // The seed alone: the loop would reject about 10^8 corners at N = 100 and 10^11 at N = 1000.
