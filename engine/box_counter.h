@@ -38,11 +38,11 @@ class BoxCounter {
 
     int low_;
     int high_;
-    std::uint32_t cells_;  // a side of the window
-    std::uint32_t words_;  // 64-bit words a row of bits
-    std::size_t width_;    // a row of sums: one more than the cells
+    std::uint32_t cells_;                    // a side of the window
+    std::uint32_t words_;                    // 64-bit words a row of bits
+    std::size_t width_;                      // a row of sums: one more than the cells
     std::unique_ptr<std::uint32_t[]> sums_;  // width_ x width_, not zeroed first
-    std::vector<std::uint64_t> bits_;  // at least one word, so that bits_[0] can be read
+    std::vector<std::uint64_t> bits_;        // at least one word, so that bits_[0] can be read
 };
 
 }  // namespace dla

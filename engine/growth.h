@@ -23,7 +23,7 @@ struct GrowthResult {
     std::int64_t walkersKilled = 0;  ///< walkers dropped beyond 2R or at the Lattice's edge
     std::int64_t walkersAtEdge = 0;  ///< of those, the ones dropped at the edge
     std::int64_t steps = 0;          ///< lattice steps taken by all walkers
-    bool finished = false;  ///< false when a yield asked the run to stop
+    bool finished = false;           ///< false when a yield asked the run to stop
 };
 
 /// `Gerar_DLA`: grows one aggregate on `lattice` for system size `SystemSize` (read once, at the

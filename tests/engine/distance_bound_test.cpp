@@ -102,7 +102,8 @@ TEST_P(LargeLatticeBound, IsALowerBoundExactNearTheAggregateAndAFunctionOfTheCel
     for (const Site far : {Site{40000, 3}, Site{-25000, 25000}, Site{7, -90000}}) {
         int exact = 1 << 30;
         for (const Site& c : cells)
-            for (const Site n : {Site{c.x + 1, c.y}, {c.x - 1, c.y}, {c.x, c.y + 1}, {c.x, c.y - 1}})
+            for (const Site n :
+                 {Site{c.x + 1, c.y}, {c.x - 1, c.y}, {c.x, c.y + 1}, {c.x, c.y - 1}})
                 exact = std::min(exact, std::max(std::abs(far.x - n.x), std::abs(far.y - n.y)));
         EXPECT_LE(grown.bound(far.x, far.y), exact);
         EXPECT_GE(grown.bound(far.x, far.y), exact / 2);

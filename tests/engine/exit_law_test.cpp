@@ -1,3 +1,5 @@
+#include "exit_law.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +10,6 @@
 #include <vector>
 
 #include "exit_ladder.h"
-#include "exit_law.h"
 #include "lattice.h"
 
 namespace dla {
@@ -72,9 +73,9 @@ TEST(ExitLawTest, LadderSpreadsEvenDeviatesOverTheBorderByTheExactLaw) {
         const std::vector<double> side = truncatedSideLaw(m);
         std::map<std::pair<int, int>, double> count;
         for (int i = 0; i <= kDeviates; ++i) {
-            const Jump c = ladder.sample(ExitLadder::rungOf(m),
-                                         i < kDeviates ? (i + 0.5) / kDeviates
-                                                       : std::nextafter(1.0, 0.0));
+            const Jump c =
+                ladder.sample(ExitLadder::rungOf(m),
+                              i < kDeviates ? (i + 0.5) / kDeviates : std::nextafter(1.0, 0.0));
             ASSERT_EQ(std::max(std::abs(c.dx), std::abs(c.dy)), m);
             ASSERT_LT(std::min(std::abs(c.dx), std::abs(c.dy)), m);
             count[{c.dx, c.dy}] += i < kDeviates;

@@ -40,10 +40,9 @@ TEST_P(MatchesPlainTranscription, SameCallsSameAggregateSameDraws) {
     EXPECT_EQ(fast.next(), slow.next());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Seeds, MatchesPlainTranscription,
-    ::testing::Values(std::tuple{0, 1}, std::tuple{7, 3}, std::tuple{50, 4}, std::tuple{101, 5},
-                      std::tuple{200, 6}));
+INSTANTIATE_TEST_SUITE_P(Seeds, MatchesPlainTranscription,
+                         ::testing::Values(std::tuple{0, 1}, std::tuple{7, 3}, std::tuple{50, 4},
+                                           std::tuple{101, 5}, std::tuple{200, 6}));
 
 // The run ends with the first particle that sticks outside the square of half-side h, and only
 // then: every particle plotted before it lies inside (h = 10 for N = 20, 12 for N = 23).

@@ -181,7 +181,8 @@ double outcomeScore(const std::map<std::int64_t, double>& a, double na,
 double runsScore(std::int32_t n, std::int64_t na, const Grower& a, std::int64_t nb,
                  const Grower& b) {
     std::vector<std::array<double, 3>> runs[2];
-    for (std::int64_t i = 0; i < na; ++i) runs[0].push_back(a(n, static_cast<std::uint64_t>(i + 1)));
+    for (std::int64_t i = 0; i < na; ++i)
+        runs[0].push_back(a(n, static_cast<std::uint64_t>(i + 1)));
     for (std::int64_t i = 0; i < nb; ++i)
         runs[1].push_back(b(n, static_cast<std::uint64_t>(500'000 + i + 1)));
     double worst = 0;
@@ -209,8 +210,8 @@ std::vector<LawCase> lawCases() {
     std::vector<LawCase> cases;
     for (const WalkerCase& w : kWalkers)
         for (const Experiment& e : kExperiments)
-            if ((!w.rejectedBy || std::string(w.rejectedBy).find(e.name + std::string(" ")) !=
-                                      std::string::npos) &&
+            if ((!w.rejectedBy ||
+                 std::string(w.rejectedBy).find(e.name + std::string(" ")) != std::string::npos) &&
                 (!e.runs || w.grower))
                 cases.emplace_back(&w, &e);
     return cases;
@@ -227,17 +228,17 @@ TEST_P(WalkerLaw, MatchesTheLiteralWalk) {
         const Scene& s = scene(*e);
         static std::map<const Experiment*, std::map<std::int64_t, double>> literals;
         if (!literals.contains(e)) {
-            literals[e] = outcomes(s, e->literal,
-                                   [](const Scene& on, RandomSource<FastGenerator>& r, Site from) {
-                                       std::int64_t steps = 0;
-                                       const WalkEnd end = walkLiteral(on.lattice, r, from, steps);
-                                       return key(end.outcome, end.at);
-                                   },
-                                   11);
+            literals[e] = outcomes(
+                s, e->literal,
+                [](const Scene& on, RandomSource<FastGenerator>& r, Site from) {
+                    std::int64_t steps = 0;
+                    const WalkEnd end = walkLiteral(on.lattice, r, from, steps);
+                    return key(end.outcome, end.at);
+                },
+                11);
         }
         score = outcomeScore(literals[e], static_cast<double>(e->literal),
-                             outcomes(s, e->tested, w->walker, 12),
-                             static_cast<double>(e->tested));
+                             outcomes(s, e->tested, w->walker, 12), static_cast<double>(e->tested));
     }
     RecordProperty("score", std::to_string(score));
     EXPECT_EQ(score > 5.0, w->rejectedBy != nullptr) << "score " << score;
