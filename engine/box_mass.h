@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "conversions.h"
@@ -130,6 +131,7 @@ template <bool kUnitDeviates, class View, class Deviate>
     double M0 = 0.0;
     std::int64_t rejected = 0, drawn = 0;  // counted here, so that they stay in registers
     std::optional<DirectBoxSampler<View>> direct;
+    std::vector<std::pair<std::int32_t, std::int32_t>> corners(kBoxesPerSide);
     for (const std::int32_t L : sides) {
         double total = 0.0;
         if (direct && !direct->setSide(L)) return false;
@@ -155,8 +157,12 @@ template <bool kUnitDeviates, class View, class Deviate>
                     if (!direct->setSide(L)) return false;
                 }
             }
-            total += static_cast<double>(view.count(x0, y0, L));
+            corners[static_cast<std::size_t>(k - 1)] = {x0, y0};
         }
+        // The masses after the corners, so that the counts' scattered reads do not push the
+        // corner table and the occupancy out of the cache meanwhile. Whole numbers far below
+        // 2^53: their sum is exact in any order.
+        for (const auto& [x0, y0] : corners) total += static_cast<double>(view.count(x0, y0, L));
         if (L == L0) M0 = total / kBoxesPerSide;
         total = total / kBoxesPerSide;
         estimate.points.push_back(

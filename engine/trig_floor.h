@@ -110,7 +110,7 @@ class FloorCosTable {
         using namespace detail;
         floors_.fill(kMixed);
         if (!(scale >= 0.0 && scale < INT16_MAX)) return;
-        static_assert(kQuarter / 256 < kSteps, "a table point starts every 256 parts");
+        static_assert(kBuckets == 256 * 256, "256 parts span pi / 128, the step of kTable");
         const double margin = kMargin * (1.0 + scale);
         const double turn = std::atan(1.0) * 8.0 / kBuckets;
         const double cosTurn = std::cos(turn), sinTurn = std::sin(turn);
