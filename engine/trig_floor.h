@@ -69,24 +69,26 @@ inline bool clearFloor(double value, double scale, std::int32_t& result) {
     return value - f >= margin && (f + 1.0) - value >= margin;
 }
 
+inline std::int32_t floorScaled(double scale, double theta, bool sine) {
+    std::int32_t f;
+    if (inDomain(theta, scale)) [[likely]] {
+        const Point p = scaledPoint(scale, theta);
+        if (clearFloor(sine ? p.sin : p.cos, scale, f)) [[likely]]
+            return f;
+    }
+    return floorToInt32(scale * (sine ? std::sin(theta) : std::cos(theta)));
+}
+
 }  // namespace detail
 
 /// floorToInt32(scale * std::cos(theta)), bit for bit.
 inline std::int32_t floorScaledCos(double scale, double theta) {
-    using namespace detail;
-    std::int32_t f;
-    if (inDomain(theta, scale) && clearFloor(scaledPoint(scale, theta).cos, scale, f)) [[likely]]
-        return f;
-    return floorToInt32(scale * std::cos(theta));
+    return detail::floorScaled(scale, theta, false);
 }
 
 /// floorToInt32(scale * std::sin(theta)), bit for bit.
 inline std::int32_t floorScaledSin(double scale, double theta) {
-    using namespace detail;
-    std::int32_t f;
-    if (inDomain(theta, scale) && clearFloor(scaledPoint(scale, theta).sin, scale, f)) [[likely]]
-        return f;
-    return floorToInt32(scale * std::sin(theta));
+    return detail::floorScaled(scale, theta, true);
 }
 
 /// floorScaledCos(scale, u * 2.0 * pi) for many deviates u with one scale, mostly by a table
