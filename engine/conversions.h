@@ -27,13 +27,6 @@ inline std::int32_t floorToInt32(double value) {
     return truncated - (value < truncated ? 1 : 0);
 }
 
-/// Floor (toward minus infinity) to a signed 16-bit integer. `value` must lie in the 16-bit range.
-inline std::int16_t floorToInt16(double value) {
-    const double f = std::floor(value);
-    assert(detail::fits<std::int16_t>(f));
-    return static_cast<std::int16_t>(f);
-}
-
 /// Nearest integer, a value exactly halfway between two going to the even one.
 inline double roundHalfEven(double value) {
     // std::nearbyint follows the current rounding mode; the engine never changes it from the
