@@ -115,9 +115,8 @@ class DirectBoxSampler {
 };
 
 // The boxes of the estimate, their corners drawn with the deviates deviate() gives (all in
-// [0, 1) when kUnitDeviates); false when
-// no occupied cell can be a test cell. Inlined, so that a source the caller holds by value keeps
-// its state in registers.
+// [0, 1) when kUnitDeviates); false when no occupied cell can be a test cell. Inlined, so that a
+// source the caller holds by value keeps its state in registers.
 template <bool kUnitDeviates, class View, class Deviate>
 [[gnu::always_inline]] inline bool measureBoxes(std::int32_t n, const View& view, Deviate&& deviate,
                                                 DimensionEstimate& estimate) {

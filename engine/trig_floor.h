@@ -69,26 +69,36 @@ inline bool clearFloor(double value, double scale, std::int32_t& result) {
     return value - f >= margin && (f + 1.0) - value >= margin;
 }
 
-inline std::int32_t floorScaled(double scale, double theta, bool sine) {
+// floor(value) for a value that scaledPoint gave, or that of exact(), the library's, when the
+// value is too close to an integer to tell.
+template <class Exact>
+std::int32_t floorOr(double value, double scale, Exact exact) {
     std::int32_t f;
-    if (inDomain(theta, scale)) [[likely]] {
-        const Point p = scaledPoint(scale, theta);
-        if (clearFloor(sine ? p.sin : p.cos, scale, f)) [[likely]]
-            return f;
-    }
-    return floorToInt32(scale * (sine ? std::sin(theta) : std::cos(theta)));
+    return clearFloor(value, scale, f) ? f : floorToInt32(exact());
 }
 
 }  // namespace detail
 
 /// floorToInt32(scale * std::cos(theta)), bit for bit.
 inline std::int32_t floorScaledCos(double scale, double theta) {
-    return detail::floorScaled(scale, theta, false);
+    const auto exact = [=] { return scale * std::cos(theta); };
+    if (!detail::inDomain(theta, scale)) [[unlikely]]
+        return floorToInt32(exact());
+    return detail::floorOr(detail::scaledPoint(scale, theta).cos, scale, exact);
 }
 
-/// floorToInt32(scale * std::sin(theta)), bit for bit.
-inline std::int32_t floorScaledSin(double scale, double theta) {
-    return detail::floorScaled(scale, theta, true);
+/// floorToInt32(scale * std::cos(theta)) and floorToInt32(scale * std::sin(theta)), bit for bit,
+/// from one point.
+struct Floors {
+    std::int32_t cos, sin;
+};
+inline Floors floorsScaled(double scale, double theta) {
+    const auto exactCos = [=] { return scale * std::cos(theta); };
+    const auto exactSin = [=] { return scale * std::sin(theta); };
+    if (!detail::inDomain(theta, scale)) [[unlikely]]
+        return {floorToInt32(exactCos()), floorToInt32(exactSin())};
+    const detail::Point p = detail::scaledPoint(scale, theta);
+    return {detail::floorOr(p.cos, scale, exactCos), detail::floorOr(p.sin, scale, exactSin)};
 }
 
 /// floorScaledCos(scale, u * 2.0 * pi) for many deviates u with one scale, mostly by a table
@@ -151,12 +161,8 @@ class FloorCosTable {
     }
 
     std::int32_t operator()(double u) const {
-        if (u >= 0.0 && u < 1.0) [[likely]] {
-            const std::int32_t f =
-                floors_[static_cast<std::size_t>(static_cast<int>(u * kBuckets))];
-            if (f != kMixed) [[likely]]
-                return f;
-        }
+        if (u >= 0.0 && u < 1.0) [[likely]]
+            return ofUnit(u);
         return floorScaledCos(scale_, u * 2.0 * pi_);
     }
 

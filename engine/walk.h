@@ -36,7 +36,8 @@ struct Site {
 /// u * 2 * pi and each coordinate is floored (toward minus infinity).
 inline Site releasePoint(std::int32_t launchRadius, double u, double pi) {
     const double theta = u * 2.0 * pi;
-    return {trig::floorScaledCos(launchRadius, theta), trig::floorScaledSin(launchRadius, theta)};
+    const trig::Floors floors = trig::floorsScaled(launchRadius, theta);
+    return {floors.cos, floors.sin};
 }
 
 /// R after a particle sticks at `site`, at distance D = sqrt(x^2 + y^2): floor(D + 4) when

@@ -99,7 +99,7 @@ TEST(EstimateTest, FastFloorsAreTheLibrarysBitForBit) {
             const std::int32_t c = floorToInt32(h * std::cos(theta));
             ASSERT_EQ(table(u), c) << h << " " << u;
             ASSERT_EQ(trig::floorScaledCos(h, theta), c) << h << " " << u;
-            ASSERT_EQ(trig::floorScaledSin(h, theta), floorToInt32(h * std::sin(theta))) << h;
+            ASSERT_EQ(trig::floorsScaled(h, theta).sin, floorToInt32(h * std::sin(theta))) << h;
         }
     }
     for (int corner = -600; corner <= 600; ++corner)
