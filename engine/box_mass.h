@@ -1,6 +1,8 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -114,21 +116,171 @@ class DirectBoxSampler {
     std::vector<double> cumulative_;
 };
 
-// The boxes of the estimate, their corners drawn with the deviates deviate() gives (all in
-// [0, 1) when kUnitDeviates); false when no occupied cell can be a test cell. Inlined, so that a
-// source the caller holds by value keeps its state in registers.
-template <bool kUnitDeviates, class View, class Deviate>
-[[gnu::always_inline]] inline bool measureBoxes(std::int32_t n, const View& view, Deviate&& deviate,
-                                                DimensionEstimate& estimate) {
+// What a search for the next accepted box corner found: `used` pairs of deviates drawn, the last
+// of them accepted (at (x0, y0)) when `found`, all rejected otherwise.
+struct CornerSearch {
+    std::int64_t used = 0;
+    bool found = false;
+    std::int32_t x0 = 0, y0 = 0;
+};
+
+// Box corners from a source the estimate holds alone. Each pair of deviates u, u' gives the corner
+// (x0, y0) = (floor(h cos(2 pi u)), floor(h cos(2 pi u'))), accepted when its test cell for side L
+// is occupied. next(view, L, allowance) draws pairs until one is accepted or `allowance` pairs
+// were rejected; deviate() gives the next single deviate once settle() has been called, which it
+// must also be before the source is read elsewhere.
+template <UniformGenerator G>
+class PlainCorners {
+  public:
+    PlainCorners(RandomSource<G>& random, const trig::FloorCosTable& table)
+        : random_(random), table_(table) {}
+    template <class View>
+    CornerSearch next(const View& view, std::int32_t L, std::int64_t allowance) {
+        for (std::int64_t used = 1;; ++used) {
+            const std::int32_t x0 = table_(random_.next()), y0 = table_(random_.next());
+            if (view.occupied(testCell(x0, L), testCell(y0, L))) return {used, true, x0, y0};
+            if (used == allowance) return {used, false};
+        }
+    }
+    double deviate() { return random_.next(); }
+    void settle() {}
+
+  private:
+    RandomSource<G>& random_;
+    const trig::FloorCosTable& table_;
+};
+
+// The same from a detached source, kBatch pairs at a time: which pair comes next never depends
+// on the tests, only how many pairs are used, so a batch of corners is made ahead, then all of
+// them are tested for the side at hand into a mask, and the search goes from one accepted corner
+// to the next by the mask's bits. Each pass is a loop without branches (but for the rare mixed
+// part of the corner table) whose steps wait for nothing of the step before, so that the table
+// and occupancy reads of many corners are under way at once. settle() puts the source where the
+// pairs used so far leave it: back to where the batch began, then on by the pairs used.
+template <DrawsTicks G>
+class CornerBatches {
+  public:
+    static constexpr int kBatch = 256;
+
+    CornerBatches(DetachedSource<G>& source, const trig::FloorCosTable& table)
+        : source_(source), table_(table), start_(source) {}
+
+    template <class View>
+    CornerSearch next(const View& view, std::int32_t L, std::int64_t allowance) {
+        CornerSearch search;
+        for (;;) {
+            if (used_ == made_) make();
+            if (testedFor_ != L) test(view, L);
+            const int accepted = nextAccepted();
+            const std::int64_t rejected = accepted - used_;
+            if (search.used + rejected >= allowance) {
+                used_ += static_cast<int>(allowance - search.used);
+                search.used = allowance;
+                return search;
+            }
+            search.used += rejected;
+            used_ = accepted;
+            if (accepted < made_) {
+                ++used_;
+                ++search.used;
+                search.found = true;
+                search.x0 = x_[static_cast<std::size_t>(accepted)];
+                search.y0 = y_[static_cast<std::size_t>(accepted)];
+                return search;
+            }
+        }
+    }
+    double deviate() { return source_.next(); }
+    void settle() {
+        if (used_ != made_) {
+            source_ = start_;
+            for (int i = 0; i < used_; ++i) {
+                (void)source_.nextTicks();
+                (void)source_.nextTicks();
+            }
+        }
+        used_ = made_ = 0;
+    }
+
+  private:
+    static constexpr int kWords = kBatch / 64;
+
+    void make() {
+        start_ = source_;
+        for (std::size_t i = 0; i < kBatch; ++i) {
+            x_[i] = table_.ofTicks(source_.nextTicks());
+            y_[i] = table_.ofTicks(source_.nextTicks());
+        }
+        made_ = kBatch;
+        used_ = 0;
+        testedFor_ = 0;
+    }
+    template <class View>
+    void test(const View& view, std::int32_t L) {
+        // testCell() with the parity of L known: an even side moves the corner by L / 2, an odd
+        // one by (L - 1) / 2 and then to the even neighbour.
+        if (L % 2 == 0) {
+            testWith(view, [half = L / 2](std::int32_t c) { return c + half; });
+        } else {
+            testWith(view, [half = L / 2](std::int32_t c) {
+                const std::int32_t t = c + half;
+                return t + (t & 1);
+            });
+        }
+        testedFor_ = L;
+    }
+    template <class View, class Cell>
+    [[gnu::always_inline]] void testWith(const View& view, Cell cell) {
+        for (std::size_t w = 0; w < kWords; ++w) {
+            std::uint64_t bits = 0;
+            for (std::size_t b = 0; b < 64; ++b) {
+                const std::size_t i = 64 * w + b;
+                bits |= std::uint64_t{view.occupied(cell(x_[i]), cell(y_[i]))} << b;
+            }
+            accepted_[w] = bits;
+        }
+    }
+    // The first accepted corner not yet used, or made_.
+    int nextAccepted() const {
+        int w = used_ / 64;
+        std::uint64_t bits =
+            accepted_[static_cast<std::size_t>(w)] & (~std::uint64_t{0} << (used_ % 64));
+        while (bits == 0) {
+            if (++w == kWords) return made_;
+            bits = accepted_[static_cast<std::size_t>(w)];
+        }
+        return 64 * w + std::countr_zero(bits);
+    }
+
+    DetachedSource<G>& source_;
+    const trig::FloorCosTable& table_;
+    DetachedSource<G> start_;
+    int made_ = 0, used_ = 0;
+    std::int32_t testedFor_ = 0;  // the side the mask holds; 0 for none (sides are 5 or more)
+    std::array<std::int32_t, kBatch> x_, y_;
+    std::array<std::uint64_t, kWords> accepted_;
+};
+
+// The boxes of the estimate, their corners from the Corners (PlainCorners or CornerBatches) that
+// makeCorners(table) gives; false when no occupied cell can be a test cell. The corners are
+// settled when this returns.
+template <class View, class MakeCorners>
+bool measureBoxes(std::int32_t n, const View& view, MakeCorners&& makeCorners,
+                  DimensionEstimate& estimate) {
     const double pi = 4.0 * std::atan(1.0);
     const std::vector<std::int32_t> sides = boxSidesFor(n);
     const double halfN = n / 2.0;
     const std::int32_t reach = floorToInt32(halfN) + sides.back();
-    const trig::FloorCosTable corner(halfN, pi);
+    const trig::FloorCosTable table(halfN, pi);
+    auto source = makeCorners(table);
+    struct Settled {
+        decltype(source)& corners;
+        ~Settled() { corners.settle(); }
+    } settled{source};
 
     const std::int32_t L0 = sides.front();
     double M0 = 0.0;
-    std::int64_t rejected = 0, drawn = 0;  // counted here, so that they stay in registers
+    std::int64_t rejected = 0, drawn = 0;
     std::optional<DirectBoxSampler<View>> direct;
     std::vector<std::pair<std::int32_t, std::int32_t>> corners(kBoxesPerSide);
     for (const std::int32_t L : sides) {
@@ -137,24 +289,30 @@ template <bool kUnitDeviates, class View, class Deviate>
         for (int k = 1; k <= kBoxesPerSide; ++k) {
             std::int32_t x0, y0;
             for (;;) {
-                ++drawn;
                 if (direct) {
-                    const double u1 = deviate(), u2 = deviate(), u3 = deviate();
+                    ++drawn;
+                    const double u1 = source.deviate(), u2 = source.deviate(),
+                                 u3 = source.deviate();
                     direct->draw(u1, u2, u3, x0, y0);
                     break;
                 }
-                // x0 = floor(h cos(2 pi u)) for the first deviate, y0 for the second.
-                const double ux = deviate(), uy = deviate();
-                x0 = kUnitDeviates ? corner.ofUnit(ux) : corner(ux);
-                y0 = kUnitDeviates ? corner.ofUnit(uy) : corner(uy);
-                if (view.occupied(testCell(x0, L), testCell(y0, L))) break;
-                // Whether to go on drawing corners depends on earlier draws only, and the
-                // rejected ones tell nothing about the next accepted box: from here on each box
-                // comes straight from the law the loop would have accepted it with.
-                if (++rejected > kRejectedDrawLimit) {
-                    direct.emplace(view, halfN, reach);
-                    if (!direct->setSide(L)) return false;
+                // Corners are drawn until one is accepted, or until kRejectedDrawLimit + 1 have
+                // been rejected in all: whether to go on drawing corners depends on earlier draws
+                // only, and the rejected ones tell nothing about the next accepted box, so from
+                // then on each box comes straight from the law the loop would have accepted it
+                // with.
+                const CornerSearch search = source.next(view, L, kRejectedDrawLimit + 1 - rejected);
+                drawn += search.used;
+                if (search.found) {
+                    rejected += search.used - 1;
+                    x0 = search.x0;
+                    y0 = search.y0;
+                    break;
                 }
+                rejected += search.used;
+                source.settle();
+                direct.emplace(view, halfN, reach);
+                if (!direct->setSide(L)) return false;
             }
             corners[static_cast<std::size_t>(k - 1)] = {x0, y0};
         }
@@ -180,15 +338,20 @@ std::optional<DimensionEstimate> boxMassEstimate(std::int32_t n, const View& vie
                                                  RandomSource<G>& random) {
     DimensionEstimate estimate;
     bool measured;
-    if constexpr (DrawsInUnitInterval<G>) {
-        // Hundreds of thousands of deviates in a row: drawn from a copy of the state.
+    if constexpr (DrawsTicks<G>) {
+        // Hundreds of thousands of deviates in a row: drawn from a copy of the state, as ticks,
+        // which give the corner table's part with a shift.
         DetachedSource<G> source = random.detach();
-        measured = measureBoxes<true>(
-            n, view, [&source] { return source.next(); }, estimate);
+        measured = measureBoxes(
+            n, view,
+            [&source](const trig::FloorCosTable& table) { return CornerBatches<G>(source, table); },
+            estimate);
         random.attach(source);
     } else {
-        measured = measureBoxes<false>(
-            n, view, [&random] { return random.next(); }, estimate);
+        measured = measureBoxes(
+            n, view,
+            [&random](const trig::FloorCosTable& table) { return PlainCorners<G>(random, table); },
+            estimate);
     }
     if (!measured) return std::nullopt;
     return estimate;

@@ -47,9 +47,12 @@ class Xoshiro256Plus {
     std::array<std::uint64_t, 4> s_{};
 };
 
+/// A deviate on the grid of 2^-53 in [0, 1), as the integer count of its steps ("ticks").
+inline constexpr double kTick = 0x1.0p-53;
+
 /// Upper 53 bits of a 64-bit word as a double in [0, 1).
 inline double toUnitInterval(std::uint64_t bits) {
-    return static_cast<double>(bits >> 11) * 0x1.0p-53;
+    return static_cast<double>(bits >> 11) * kTick;
 }
 
 /// The fast platform generator. Clock-seeded (as the window uses it), every reseed takes a new
@@ -62,7 +65,8 @@ class FastGenerator {
     static FastGenerator seeded(std::uint64_t seed);
 
     double draw() { return toUnitInterval(engine_.next()); }
-    static constexpr bool kDrawsInUnitInterval = true;  // toUnitInterval's range
+    /// The same draw as the integer k in 0..2^53 - 1 whose multiple k 2^-53 draw() gives.
+    std::uint64_t drawTicks() { return engine_.next() >> 11; }
     void reseed();
 
     /// Everything the generator carries, so that a saved run goes on with the same draws.

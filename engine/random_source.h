@@ -18,27 +18,44 @@ struct ShuffleTable {
     double y = 0.0;
 };
 
-/// Generators whose every draw lies in [0, 1) by construction, so that the index guard of
-/// Random can never act.
+/// Generators whose every draw lies on the grid of 2^-53 in [0, 1) and that also give it as its
+/// count of ticks (drawTicks() = draw() * 2^53, drawn the same): the index guard of Random can
+/// never act, and a loop can keep the deviates as integers.
 template <class G>
-concept DrawsInUnitInterval = UniformGenerator<G> && G::kDrawsInUnitInterval;
+concept DrawsTicks = UniformGenerator<G> && requires(G& g) {
+    { g.drawTicks() } -> std::same_as<std::uint64_t>;
+};
 
 /// Random(0) on a copy of a source's whole state (RandomSource::detach()), for loops that draw
 /// many deviates in a row: held by value, the generator's state stays in registers, where a
-/// source that others can reach goes through memory at every draw.
-template <UniformGenerator G>
-requires DrawsInUnitInterval<G>
+/// source that others can reach goes through memory at every draw. The stored deviates are kept
+/// as ticks, so that a caller that only cuts [0, 1) into powers of two never converts them.
+template <DrawsTicks G>
 struct DetachedSource {
-    G generator;
-    ShuffleTable table;
-
-    double next() {
-        const double y = generator.draw();
-        const auto j = static_cast<std::size_t>(1 + static_cast<int>(97.0 * y));
-        table.y = table.v[j];
-        table.v[j] = generator.draw();
-        return table.y;
+    /// floor(97 y) as Random takes it for y = t 2^-53: 97.0 * y rounds 97 t to 53 bits and scales
+    /// it by 2^-53, and the rounding only matters when it carries 97 t up to the next multiple of
+    /// 2^53. 97 t < 2^60, so it moves 97 t by 2^6 at most: beyond that the integer quotient is
+    /// the answer, and within it the double is computed.
+    static std::size_t shuffleIndex(std::uint64_t t) {
+        const std::uint64_t p = 97 * t;
+        if ((p >> 53) == ((p + 64) >> 53)) [[likely]]
+            return static_cast<std::size_t>(p >> 53);
+        return static_cast<std::size_t>(static_cast<double>(static_cast<std::int64_t>(p)) * kTick);
     }
+
+    G generator;
+    std::array<std::uint64_t, ShuffleTable::kSize + 1> v;
+    std::uint64_t y;
+
+    /// Random(0) as ticks.
+    std::uint64_t nextTicks() {
+        const std::size_t j = 1 + shuffleIndex(generator.drawTicks());
+        const std::uint64_t out = v[j];
+        v[j] = generator.drawTicks();
+        y = out;
+        return out;
+    }
+    double next() { return static_cast<double>(static_cast<std::int64_t>(nextTicks())) * kTick; }
 };
 
 /// `Random`: a shuffling layer over an injected uniform generator. Each call picks a stored
@@ -75,13 +92,18 @@ class RandomSource {
     }
 
     /// The state by value, to draw from in a loop and give back through attach(); nothing may
-    /// draw from this source in between.
-    DetachedSource<G> detach() const requires DrawsInUnitInterval<G> {
-        return {generator_, table_};
+    /// draw from this source in between. (auto, so that the class can also be made for a
+    /// generator without ticks.)
+    auto detach() const requires DrawsTicks<G> {
+        DetachedSource<G> detached{generator_, {}, toTicks(table_.y)};
+        for (std::size_t i = 0; i < table_.v.size(); ++i) detached.v[i] = toTicks(table_.v[i]);
+        return detached;
     }
-    void attach(const DetachedSource<G>& detached) requires DrawsInUnitInterval<G> {
+    void attach(const auto& detached) requires DrawsTicks<G> {
         generator_ = detached.generator;
-        table_ = detached.table;
+        for (std::size_t i = 0; i < table_.v.size(); ++i)
+            table_.v[i] = static_cast<double>(detached.v[i]) * kTick;
+        table_.y = static_cast<double>(detached.y) * kTick;
     }
 
     const ShuffleTable& table() const { return table_; }
@@ -106,6 +128,10 @@ class RandomSource {
         if (!(index >= 1.0)) return 1;  // also catches NaN
         return ShuffleTable::kSize;
     }
+
+    // Every stored deviate is a multiple of 2^-53 in [0, 1) (or the 0 before the first
+    // re-initialisation), so scaling by 2^53 is exact.
+    static std::uint64_t toTicks(double u) { return static_cast<std::uint64_t>(u * 0x1p53); }
 
     ShuffleTable table_;
     G generator_;

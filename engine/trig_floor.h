@@ -114,7 +114,8 @@ inline Floors floorsScaled(double scale, double theta) {
 /// 1e-13 of a unit, well inside the margin.
 class FloorCosTable {
   public:
-    static constexpr int kBuckets = 1 << 16;
+    static constexpr int kBits = 16;
+    static constexpr int kBuckets = 1 << kBits;
     static constexpr int kQuarter = kBuckets / 4;
 
     /// `pi` as the caller computes it; `scale` in 0..2^30.
@@ -152,17 +153,24 @@ class FloorCosTable {
         }
     }
 
-    /// For 0 <= u < 1, without testing it.
-    std::int32_t ofUnit(double u) const {
-        const std::int32_t f = floors_[static_cast<std::size_t>(static_cast<int>(u * kBuckets))];
+    /// For the deviate t 2^-53 given as its ticks t < 2^53, without testing t: the part is the
+    /// top bits of t.
+    std::int32_t ofTicks(std::uint64_t t) const {
+        const std::int32_t f = floors_[static_cast<std::size_t>(t >> (53 - kBits))];
         if (f != kMixed) [[likely]]
             return f;
+        // (Converted as signed, which it fits, for the single instruction that takes those.)
+        const double u = static_cast<double>(static_cast<std::int64_t>(t)) * 0x1p-53;
         return floorScaledCos(scale_, u * 2.0 * pi_);
     }
 
     std::int32_t operator()(double u) const {
-        if (u >= 0.0 && u < 1.0) [[likely]]
-            return ofUnit(u);
+        if (u >= 0.0 && u < 1.0) [[likely]] {
+            const std::int32_t f =
+                floors_[static_cast<std::size_t>(static_cast<int>(u * kBuckets))];
+            if (f != kMixed) [[likely]]
+                return f;
+        }
         return floorScaledCos(scale_, u * 2.0 * pi_);
     }
 

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <random>
 
+#include "box_counter.h"
+#include "box_mass.h"
 #include "growth.h"
 #include "recording_toolkit.h"
 #include "trig_floor.h"
@@ -105,6 +107,66 @@ TEST(EstimateTest, FastFloorsAreTheLibrarysBitForBit) {
     for (int corner = -600; corner <= 600; ++corner)
         for (int side = 1; side <= 60; ++side)
             ASSERT_EQ(testCell(corner, side), roundHalfEvenToInt32(corner + side / 2.0));
+}
+
+// The shuffled source's index, taken in integers from ticks, is the double's on both sides of
+// every place where 97 y reaches an integer, where rounding decides.
+TEST(EstimateTest, TickIndexIsTheShufflesIndex) {
+    for (std::uint64_t k = 1; k < 97; ++k) {
+        const std::uint64_t edge = (k << 53) / 97;
+        for (std::uint64_t t = edge - 300; t <= edge + 300; ++t) {
+            const double y = static_cast<double>(t) * 0x1p-53;
+            ASSERT_EQ(DetachedSource<FastGenerator>::shuffleIndex(t),
+                      static_cast<std::size_t>(static_cast<int>(97.0 * y)))
+                << t;
+        }
+    }
+}
+
+// The fast generator without its ticks, which takes the estimate's plain path.
+struct WithoutTicks {
+    FastGenerator generator;
+    double draw() { return generator.draw(); }
+    void reseed() { generator.reseed(); }
+};
+
+struct CountedWindow {
+    BoxCounter boxes;
+    bool occupied(std::int32_t x, std::int32_t y) const { return boxes.occupied(x, y); }
+    std::int64_t count(std::int32_t x0, std::int32_t y0, std::int32_t side) const {
+        return boxes.count(x0, y0, side);
+    }
+    template <class F>
+    void forEachOccupied(std::int32_t low, std::int32_t high, F&& visit) const {
+        for (std::int32_t y = low; y <= high; ++y)
+            for (std::int32_t x = low; x <= high; ++x)
+                if (boxes.occupied(x, y)) visit(x, y);
+    }
+};
+
+// Corners made in batches ahead of their tests give the estimate of one corner at a time, draw
+// for draw, and leave the source where it would be: on a grown aggregate, and where the limit is
+// passed in the middle of a batch and the direct draws take over.
+TEST(EstimateTest, BatchedCornersAreThePlainLoopsDrawForDraw) {
+    SilentToolkit toolkit;
+    Lattice grown, sparse;
+    RandomSource grow(FastGenerator::seeded(8), toolkit);
+    (void)Gerar_DLA(150, grown, grow, toolkit);
+    for (const auto& [x, y] : {std::pair{0, 0}, {472, 0}, {449, 0}}) sparse.occupy(x, y);
+    for (const auto& [n, lattice] : {std::pair{150, &grown}, {900, &sparse}}) {
+        const CountedWindow view{BoxCounter(*lattice, -Lattice::kExtent, Lattice::kExtent)};
+        RandomSource batched(FastGenerator::seeded(4), toolkit);
+        RandomSource plain(WithoutTicks{FastGenerator::seeded(4)}, toolkit);
+        (void)batched.Random(-1);
+        (void)plain.Random(-1);
+        const auto a = detail::boxMassEstimate(n, view, batched);
+        const auto b = detail::boxMassEstimate(n, view, plain);
+        EXPECT_EQ(a->draws > kRejectedDrawLimit, n == 900);
+        EXPECT_EQ(std::tuple(a->draws, a->dimension), std::tuple(b->draws, b->dimension));
+        for (std::size_t i = 0; i < a->points.size(); ++i)
+            EXPECT_EQ(a->points[i].meanMass, b->points[i].meanMass);
+        EXPECT_EQ(batched.next(), plain.next());
+    }
 }
 
 // The seed alone: the loop would reject about 10^8 corners at N = 100 and 10^11 at N = 1000.
