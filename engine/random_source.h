@@ -16,6 +16,17 @@ struct ShuffleTable {
     static constexpr int kSize = 97;
     std::array<double, kSize + 1> v{};
     double y = 0.0;
+
+    /// Whether every value is a multiple of 2^-53 in [0, 1), as the fast generator's draws are:
+    /// what a table read from outside must be before a source draws from it.
+    bool holdsTicks() const {
+        const auto tick = [](double u) {
+            return u >= 0.0 && u < 1.0 && std::floor(u * 0x1p53) == u * 0x1p53;
+        };
+        for (const double u : v)
+            if (!tick(u)) return false;
+        return tick(y);
+    }
 };
 
 /// Generators whose every draw lies on the grid of 2^-53 in [0, 1) and that also give it as its

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
@@ -85,11 +86,21 @@ TEST(LargeGrowthTest, SavedAndRestoredRunEndsAsTheUninterruptedGoldenOne) {
     EXPECT_EQ(std::tuple(a.particles, a.walkersKilled, a.steps, a.jumps),
               std::tuple(b.particles, b.walkersKilled, b.steps, b.jumps));
 
-    // Cut short, one byte changed, or not a saved state at all: refused.
+    // Cut short, one byte changed, not a saved state at all, or forged with a correct checksum
+    // and a stored deviate that no draw gives: refused.
     std::string flipped = bytes;
     flipped[bytes.size() / 2] ^= 4;
-    for (const std::string& damaged :
-         {bytes.substr(0, bytes.size() - 1), bytes.substr(0, 40), std::string("DLA"), flipped}) {
+    std::string forged = bytes;
+    const double stored = first.random().table().v[5], outside = 5.0;
+    const std::size_t at = forged.find(std::string_view(reinterpret_cast<const char*>(&stored), 8));
+    ASSERT_NE(at, std::string::npos);
+    forged.replace(at, 8, reinterpret_cast<const char*>(&outside), 8);
+    std::uint64_t sum = 0xcbf29ce484222325ULL;  // FNV-1a of everything before the checksum
+    for (std::size_t i = 0; i + 8 < forged.size(); ++i)
+        sum = (sum ^ static_cast<unsigned char>(forged[i])) * 0x100000001b3ULL;
+    forged.replace(forged.size() - 8, 8, reinterpret_cast<const char*>(&sum), 8);
+    for (const std::string& damaged : {bytes.substr(0, bytes.size() - 1), bytes.substr(0, 40),
+                                       std::string("DLA"), flipped, forged}) {
         std::istringstream bad(damaged);
         EXPECT_THROW(LargeGrowth::restore(bad), std::runtime_error);
     }
