@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -12,7 +13,9 @@ namespace dla {
 /// one cell is occupied (a bit a cell, so that the window of N = 1000 takes a quarter of a MB
 /// instead of the Lattice's 4 MB), and how many occupied cells a square box holds, in constant
 /// time through a summed-area table. Both are built in one pass over the window; integer counts,
-/// so every result equals counting cell by cell.
+/// so every result equals counting cell by cell. While the Lattice holds fewer than 2^16 occupied
+/// cells the table keeps its sums modulo 2^16: no box can hold as many, so the count taken
+/// modulo 2^16 is the count, and the table, written and read at random, takes half the memory.
 class BoxCounter {
   public:
     /// The window: x and y both from `low` to `high`, clipped to the Lattice and to the square
@@ -34,15 +37,20 @@ class BoxCounter {
     }
 
   private:
-    std::int64_t prefix(int x, int y) const;  // cells of the window with x' < x and y' < y
+    std::size_t at(int x, int y) const;  // where prefix(x, y) is stored
+    template <class Sum>
+    void build(const Lattice& lattice, Sum* sums);
 
     int low_;
     int high_;
-    std::uint32_t cells_;                    // a side of the window
-    std::uint32_t words_;                    // 64-bit words a row of bits
-    std::size_t width_;                      // a row of sums: one more than the cells
-    std::unique_ptr<std::uint32_t[]> sums_;  // width_ x width_, not zeroed first
-    std::vector<std::uint64_t> bits_;        // at least one word, so that bits_[0] can be read
+    std::uint32_t cells_;  // a side of the window
+    std::uint32_t words_;  // 64-bit words a row of bits
+    std::size_t width_;    // a row of sums: one more than the cells
+    // width_ x width_ prefix sums, cells of the window with x' < x and y' < y; one of the two,
+    // not zeroed first
+    std::unique_ptr<std::uint32_t[]> sums_;
+    std::unique_ptr<std::uint16_t[]> narrowSums_;
+    std::vector<std::uint64_t> bits_;  // at least one word, so that bits_[0] can be read
 };
 
 }  // namespace dla

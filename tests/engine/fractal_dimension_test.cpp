@@ -169,6 +169,28 @@ TEST(EstimateTest, BatchedCornersAreThePlainLoopsDrawForDraw) {
     }
 }
 
+// Box counts are cell counts, also for boxes reaching out of the window, and just below 2^16
+// occupied cells, where the sums are kept modulo 2^16, as well as above.
+TEST(EstimateTest, BoxCountsAreCellCounts) {
+    std::mt19937 random(3);
+    for (const int filled : {65535, 70000}) {
+        Lattice lattice;
+        for (int i = 0; i < filled; ++i) lattice.occupy(i % 300 - 150, i / 300 - 120);
+        const BoxCounter boxes(lattice, -200, 200);
+        for (int k = 0; k < 60; ++k) {
+            const int x0 = static_cast<int>(random() % 400) - 250,
+                      y0 = static_cast<int>(random() % 400) - 250,
+                      side = static_cast<int>(random() % 300) + 1;
+            std::int64_t cells = 0;
+            for (int y = std::max(y0, -200); y < std::min(y0 + side, 201); ++y)
+                for (int x = std::max(x0, -200); x < std::min(x0 + side, 201); ++x)
+                    cells += lattice.isOccupied(x, y);
+            ASSERT_EQ(boxes.count(x0, y0, side), cells) << filled << " " << x0 << " " << y0;
+        }
+        EXPECT_EQ(boxes.count(-200, -200, 401), filled);
+    }
+}
+
 // The seed alone: the loop would reject about 10^8 corners at N = 100 and 10^11 at N = 1000.
 // Past the limit each box is drawn directly, and every box holds just the seed.
 class SeedOnlyEstimate : public ::testing::TestWithParam<std::int32_t> {};
