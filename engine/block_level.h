@@ -55,6 +55,7 @@ class BlockLevel {
     // The grid is stored in squares of 8 x 8 blocks, one cache line each, so that reads near
     // one another share lines in both directions. bx, by count from the grid's corner.
     static constexpr int kSquare = 8;
+    static constexpr int kPad = kSquare - 1;
     static std::size_t at(std::uint32_t bx, std::uint32_t by, std::uint32_t width) {
         return (static_cast<std::size_t>(by / kSquare) * width + (bx / kSquare) * kSquare) *
                    kSquare +
@@ -65,7 +66,8 @@ class BlockLevel {
 
     int shift_;
     int cap_;
-    std::vector<std::uint8_t> stamp_;  ///< (2 cap - 1)^2 block distances around a new mark
+    std::size_t stampSide_;
+    std::vector<std::uint8_t> stamp_;  ///< block distances around a new mark, kPad of cap around
     std::int32_t half_ = 0;  ///< the grid covers blocks -half_..half_ - 1 a side; a multiple of 8
     std::uint32_t width_ = 0;
     std::vector<std::uint8_t, HugePageAllocator<std::uint8_t>> grid_;
