@@ -38,10 +38,18 @@ void BlockLevel::mark(std::int32_t x, std::int32_t y) {
     // already. So are the squares holding them, since the grid's width is a multiple of their
     // side, and the padding covers those squares' blocks beyond the stamp: at most kPad a side.
     const auto reach = static_cast<std::uint32_t>(r);
+    std::uint32_t left = cx - reach, right = cx + reach, bottom = cy - reach, top = cy + reach;
+    // A block on the far side of a marked neighbour, by one or more rows (or columns), is at
+    // least as near that neighbour as the new mark: only the half of the stamp on this side of
+    // it can lower anything. A new mark nearly always has one, the block of the occupied cell.
+    if (grid_[at(cx - 1, cy)] == 0) left = cx;
+    if (grid_[at(cx + 1, cy)] == 0) right = cx;
+    if (grid_[at(cx, cy - 1)] == 0) bottom = cy;
+    if (grid_[at(cx, cy + 1)] == 0) top = cy;
     const std::uint32_t corner = reach + kPad;  // cx, cy in the padded stamp
-    for (std::uint32_t sy = (cy - reach) / kSquare * kSquare; sy <= cy + reach; sy += kSquare) {
+    for (std::uint32_t sy = bottom / kSquare * kSquare; sy <= top; sy += kSquare) {
         const std::uint8_t* row = stamp_.data() + (sy + corner - cy) * stampSide_;
-        for (std::uint32_t sx = (cx - reach) / kSquare * kSquare; sx <= cx + reach; sx += kSquare) {
+        for (std::uint32_t sx = left / kSquare * kSquare; sx <= right; sx += kSquare) {
             minSquareInto(grid_.data() + at(sx, sy), row + (sx + corner - cx), stampSide_);
         }
     }
