@@ -25,7 +25,7 @@ BlockLevel::BlockLevel(int shift, int cap) : shift_(shift), cap_(cap) {
     }
 }
 
-void BlockLevel::mark(std::int32_t x, std::int32_t y) {
+void BlockLevel::markNew(std::int32_t x, std::int32_t y) {
     const std::int32_t r = cap_ - 1;
     const std::int32_t bx = x >> shift_, by = y >> shift_;
     if (std::max({bx + r + 1, r - bx, by + r + 1, r - by}) > half_) {
@@ -33,10 +33,10 @@ void BlockLevel::mark(std::int32_t x, std::int32_t y) {
     }
     const auto cx = static_cast<std::uint32_t>(bx + half_),
                cy = static_cast<std::uint32_t>(by + half_);
-    if (grid_[at(cx, cy)] == 0) return;
-    // The stamp reaches blocks cx - r..cx + r, all inside the grid; a block beyond it was at cap
-    // already. So are the squares holding them, since the grid's width is a multiple of their
-    // side, and the padding covers those squares' blocks beyond the stamp: at most kPad a side.
+    // The block is not marked yet (mark() saw to that). The stamp reaches blocks cx - r..cx + r,
+    // all inside the grid; a block beyond it was at cap already. So are the squares holding them,
+    // since the grid's width is a multiple of their side, and the padding covers those squares'
+    // blocks beyond the stamp: at most kPad a side.
     const auto reach = static_cast<std::uint32_t>(r);
     std::uint32_t left = cx - reach, right = cx + reach, bottom = cy - reach, top = cy + reach;
     // A block on the far side of a marked neighbour, by one or more rows (or columns), is at

@@ -46,7 +46,13 @@ class BlockLevel {
     }
 
     /// Marks the block of cell (x, y), which has an occupied neighbour.
-    void mark(std::int32_t x, std::int32_t y);
+    void mark(std::int32_t x, std::int32_t y) {
+        // Nearly every mark falls on a block marked already, which the grid was grown around.
+        const auto bx = static_cast<std::uint32_t>((x >> shift_) + half_);
+        const auto by = static_cast<std::uint32_t>((y >> shift_) + half_);
+        if (bx < width_ && by < width_ && grid_[at(bx, by)] == 0) return;
+        markNew(x, y);
+    }
 
     /// Bytes held by the grid.
     std::size_t memoryBytes() const { return grid_.size(); }
@@ -62,6 +68,7 @@ class BlockLevel {
                (by % kSquare) * kSquare + bx % kSquare;
     }
     std::size_t at(std::uint32_t bx, std::uint32_t by) const { return at(bx, by, width_); }
+    void markNew(std::int32_t x, std::int32_t y);
     void grow(std::int32_t reach);
 
     int shift_;
