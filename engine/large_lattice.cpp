@@ -17,18 +17,22 @@ constexpr int kStampSide = 2 * kCap + 1;
 constexpr std::int32_t kLargestCoordinate = (1 << 25) - 2 * kCap;
 
 // Distances from the cells around a newly occupied one to the nearest of its four neighbours,
-// capped: cells farther than kCap from the occupied cell are at kCap or more from all four.
+// capped: cells farther than kCap from the occupied cell are at kCap or more from all four. Each
+// row runs on by a tile's width less one of cap either side, so that every tile row the stamp
+// reaches is lowered whole: the bytes never exceed the cap, and its minimum changes nothing.
+constexpr int kStampWidth = kStampSide + 2 * CellTiles::kMask;
 struct CellStamp {
-    std::array<std::uint8_t, kStampSide * kStampSide> bytes{};
+    std::array<std::uint8_t, kStampSide * kStampWidth> bytes{};
     constexpr CellStamp() {
         const auto chebyshev = [](int dx, int dy) {
             return std::max(dx < 0 ? -dx : dx, dy < 0 ? -dy : dy);
         };
+        constexpr int kReach = kCap + CellTiles::kMask;
         for (int dy = -kCap; dy <= kCap; ++dy) {
-            for (int dx = -kCap; dx <= kCap; ++dx) {
+            for (int dx = -kReach; dx <= kReach; ++dx) {
                 const int d = std::min({chebyshev(dx - 1, dy), chebyshev(dx + 1, dy),
                                         chebyshev(dx, dy - 1), chebyshev(dx, dy + 1), kCap});
-                bytes[static_cast<std::size_t>((dy + kCap) * kStampSide + dx + kCap)] =
+                bytes[static_cast<std::size_t>((dy + kCap) * kStampWidth + dx + kReach)] =
                     static_cast<std::uint8_t>(d);
             }
         }
@@ -83,30 +87,28 @@ void LargeLattice::stampCells(std::int32_t x, std::int32_t y) {
     // cache misses overlap instead of coming one after another.
     struct Piece {
         CellTiles::Tile* tile;
-        std::int32_t low, high, bottom, top;
+        std::int32_t bottom, top;
+        const std::uint8_t* stamp;  ///< the stamp's bytes for the tile's first column, row y
     };
     std::array<Piece, 4> pieces{};
     std::size_t count = 0;
     for (std::int32_t ty = (y - kCap) >> kShift; ty <= (y + kCap) >> kShift; ++ty) {
         for (std::int32_t tx = (x - kCap) >> kShift; tx <= (x + kCap) >> kShift; ++tx) {
             Piece& p = pieces[count++];
-            p = {&cells_.tile(tx, ty), std::max(x - kCap, tx << kShift),
-                 std::min(x + kCap, (tx << kShift) + CellTiles::kMask),
-                 std::max(y - kCap, ty << kShift),
-                 std::min(y + kCap, (ty << kShift) + CellTiles::kMask)};
+            p = {&cells_.tile(tx, ty), std::max(y - kCap, ty << kShift),
+                 std::min(y + kCap, (ty << kShift) + CellTiles::kMask),
+                 kStamp.bytes.data() + kCap * kStampWidth +
+                     ((tx << kShift) - x + kCap + CellTiles::kMask)};
             for (std::int32_t row = p.bottom; row <= p.top; ++row) {
-                __builtin_prefetch(p.tile->bytes.data() + CellTiles::offset(p.low, row), 1);
+                __builtin_prefetch(p.tile->bytes.data() + CellTiles::offset(0, row), 1);
             }
         }
     }
     for (std::size_t i = 0; i < count; ++i) {
         const Piece& p = pieces[i];
-        const auto width = static_cast<std::size_t>(p.high - p.low + 1);
         for (std::int32_t row = p.bottom; row <= p.top; ++row) {
-            const std::uint8_t* src =
-                kStamp.bytes.data() +
-                static_cast<std::size_t>((row - y + kCap) * kStampSide + (p.low - x + kCap));
-            minInto(p.tile->bytes.data() + CellTiles::offset(p.low, row), src, width);
+            minInto(p.tile->bytes.data() + CellTiles::offset(0, row),
+                    p.stamp + (row - y) * kStampWidth, CellTiles::kSide);
         }
     }
 }
