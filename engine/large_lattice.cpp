@@ -83,8 +83,24 @@ bool LargeLattice::occupy(std::int32_t x, std::int32_t y) {
 
 void LargeLattice::stampCells(std::int32_t x, std::int32_t y) {
     constexpr int kShift = CellTiles::kShift;
-    // The stamp covers at most 2 x 2 tiles. Its rows are first all asked for, so that their
-    // cache misses overlap instead of coming one after another.
+    // A cell beyond an occupied neighbour n, by a row (or column) or more, is at least as near
+    // one of n's neighbours, near already, as it is to any neighbour of (x, y): of the stamp only
+    // the half on this side of n can lower anything, and n itself, which is near now. Nearly
+    // every cell comes next to one, the one it stuck to.
+    std::int32_t left = x - kCap, right = x + kCap, bottom = y - kCap, top = y + kCap;
+    const auto behind = [&](std::int32_t nx, std::int32_t ny) {
+        if (!cells_.isOccupied(nx, ny)) return false;
+        cells_.tile(nx >> kShift, ny >> kShift).bytes[CellTiles::offset(nx, ny)] = 0;
+        return true;
+    };
+    if (behind(x - 1, y)) left = x;
+    if (behind(x + 1, y)) right = x;
+    if (behind(x, y - 1)) bottom = y;
+    if (behind(x, y + 1)) top = y;
+    // The stamp covers at most 2 x 2 tiles, all of them made even where nothing is lowered, so
+    // that the tiles that exist (and the memory reported) stay those of the whole stamps. The
+    // rows to lower are first all asked for, so that their cache misses overlap instead of
+    // coming one after another.
     struct Piece {
         CellTiles::Tile* tile;
         std::int32_t bottom, top;
@@ -94,9 +110,12 @@ void LargeLattice::stampCells(std::int32_t x, std::int32_t y) {
     std::size_t count = 0;
     for (std::int32_t ty = (y - kCap) >> kShift; ty <= (y + kCap) >> kShift; ++ty) {
         for (std::int32_t tx = (x - kCap) >> kShift; tx <= (x + kCap) >> kShift; ++tx) {
+            CellTiles::Tile& tile = cells_.tile(tx, ty);
+            const std::int32_t from = std::max(bottom, ty << kShift),
+                               to = std::min(top, (ty << kShift) + CellTiles::kMask);
+            if (tx < left >> kShift || tx > right >> kShift || from > to) continue;
             Piece& p = pieces[count++];
-            p = {&cells_.tile(tx, ty), std::max(y - kCap, ty << kShift),
-                 std::min(y + kCap, (ty << kShift) + CellTiles::kMask),
+            p = {&tile, from, to,
                  kStamp.bytes.data() + kCap * kStampWidth +
                      ((tx << kShift) - x + kCap + CellTiles::kMask)};
             for (std::int32_t row = p.bottom; row <= p.top; ++row) {
