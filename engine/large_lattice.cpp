@@ -98,36 +98,22 @@ void LargeLattice::stampCells(std::int32_t x, std::int32_t y) {
     if (behind(x, y - 1)) bottom = y;
     if (behind(x, y + 1)) top = y;
     // The stamp covers at most 2 x 2 tiles, all of them made even where nothing is lowered, so
-    // that the tiles that exist (and the memory reported) stay those of the whole stamps. The
-    // rows to lower are first all asked for, so that their cache misses overlap instead of
-    // coming one after another.
-    struct Piece {
-        CellTiles::Tile* tile;
-        std::int32_t bottom, top;
-        const std::uint8_t* stamp;  ///< the stamp's bytes for the tile's first column, row y
-    };
-    std::array<Piece, 4> pieces{};
-    std::size_t count = 0;
+    // that the tiles that exist (and the memory reported) stay those of the whole stamps. A
+    // tile's rows follow one another in memory, one cache line each, so that the hardware's own
+    // prefetch finds them: asking for them first, row by row, made it slower.
     for (std::int32_t ty = (y - kCap) >> kShift; ty <= (y + kCap) >> kShift; ++ty) {
         for (std::int32_t tx = (x - kCap) >> kShift; tx <= (x + kCap) >> kShift; ++tx) {
             CellTiles::Tile& tile = cells_.tile(tx, ty);
             const std::int32_t from = std::max(bottom, ty << kShift),
                                to = std::min(top, (ty << kShift) + CellTiles::kMask);
-            if (tx < left >> kShift || tx > right >> kShift || from > to) continue;
-            Piece& p = pieces[count++];
-            p = {&tile, from, to,
-                 kStamp.bytes.data() + kCap * kStampWidth +
-                     ((tx << kShift) - x + kCap + CellTiles::kMask)};
-            for (std::int32_t row = p.bottom; row <= p.top; ++row) {
-                __builtin_prefetch(p.tile->bytes.data() + CellTiles::offset(0, row), 1);
+            if (tx < left >> kShift || tx > right >> kShift) continue;
+            // The stamp's bytes for the tile's first column, row y.
+            const std::uint8_t* stamp = kStamp.bytes.data() + kCap * kStampWidth +
+                                        ((tx << kShift) - x + kCap + CellTiles::kMask);
+            for (std::int32_t row = from; row <= to; ++row) {
+                minInto(tile.bytes.data() + CellTiles::offset(0, row),
+                        stamp + (row - y) * kStampWidth, CellTiles::kSide);
             }
-        }
-    }
-    for (std::size_t i = 0; i < count; ++i) {
-        const Piece& p = pieces[i];
-        for (std::int32_t row = p.bottom; row <= p.top; ++row) {
-            minInto(p.tile->bytes.data() + CellTiles::offset(0, row),
-                    p.stamp + (row - y) * kStampWidth, CellTiles::kSide);
         }
     }
 }
