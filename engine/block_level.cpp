@@ -41,7 +41,7 @@ void BlockLevel::markNew(std::int32_t x, std::int32_t y) {
     std::uint32_t left = cx - reach, right = cx + reach, bottom = cy - reach, top = cy + reach;
     // A block on the far side of a marked neighbour, by one or more rows (or columns), is at
     // least as near that neighbour as the new mark: only the half of the stamp on this side of
-    // it can lower anything. A new mark nearly always has one, the block of the occupied cell.
+    // it can lower anything. A new mark usually has one, most often the occupied cell's block.
     if (grid_[at(cx - 1, cy)] == 0) left = cx;
     if (grid_[at(cx + 1, cy)] == 0) right = cx;
     if (grid_[at(cx, cy - 1)] == 0) bottom = cy;

@@ -73,7 +73,7 @@ class BlockLevel {
 
     int shift_;
     int cap_;
-    std::size_t stampSide_;
+    std::size_t stampSide_;            ///< 2 (cap - 1 + kPad) + 1
     std::vector<std::uint8_t> stamp_;  ///< block distances around a new mark, kPad of cap around
     std::int32_t half_ = 0;  ///< the grid covers blocks -half_..half_ - 1 a side; a multiple of 8
     std::uint32_t width_ = 0;
