@@ -11,17 +11,21 @@ BlockLevel::BlockLevel(int shift, int cap) : shift_(shift), cap_(cap) {
     if (shift < 1 || shift > 20 || cap < 2 || cap > 255) {
         throw std::invalid_argument("block level outside its range");
     }
-    const int side = 2 * cap - 1;
-    stamp_.resize(static_cast<std::size_t>(side) * static_cast<std::size_t>(side));
-    for (int dy = -(cap - 1); dy <= cap - 1; ++dy) {
-        for (int dx = -(cap - 1); dx <= cap - 1; ++dx) {
-            stamp_[static_cast<std::size_t>((dy + cap - 1) * side + (dx + cap - 1))] =
+    // The distances around a new mark, padded with cap, which the grid never exceeds, so that
+    // the squares the stamp reaches are lowered whole.
+    const int r = cap - 1;
+    stampSide_ = static_cast<std::size_t>(2 * (r + kPad) + 1);
+    stamp_.assign(stampSide_ * stampSide_, static_cast<std::uint8_t>(cap));
+    for (int dy = -r; dy <= r; ++dy) {
+        for (int dx = -r; dx <= r; ++dx) {
+            stamp_[static_cast<std::size_t>(dy + r + kPad) * stampSide_ +
+                   static_cast<std::size_t>(dx + r + kPad)] =
                 static_cast<std::uint8_t>(std::max(std::abs(dx), std::abs(dy)));
         }
     }
 }
 
-void BlockLevel::mark(std::int32_t x, std::int32_t y) {
+void BlockLevel::markNew(std::int32_t x, std::int32_t y) {
     const std::int32_t r = cap_ - 1;
     const std::int32_t bx = x >> shift_, by = y >> shift_;
     if (std::max({bx + r + 1, r - bx, by + r + 1, r - by}) > half_) {
@@ -29,19 +33,24 @@ void BlockLevel::mark(std::int32_t x, std::int32_t y) {
     }
     const auto cx = static_cast<std::uint32_t>(bx + half_),
                cy = static_cast<std::uint32_t>(by + half_);
-    if (grid_[at(cx, cy)] == 0) return;
-    // Every block the stamp reaches is inside the grid; a block beyond it was at cap already.
-    // Each row of the stamp crosses the squares of the grid in runs of at most 8 blocks.
-    const auto side = static_cast<std::uint32_t>(2 * r + 1);
-    const std::uint32_t low = cx - static_cast<std::uint32_t>(r);
-    for (std::uint32_t row = 0; row < side; ++row) {
-        const std::uint8_t* src = stamp_.data() + static_cast<std::size_t>(row) * side;
-        const std::uint32_t gy = cy - static_cast<std::uint32_t>(r) + row;
-        for (std::uint32_t from = 0; from < side;) {
-            const std::uint32_t gx = low + from;
-            const std::uint32_t run = std::min(side - from, kSquare - gx % kSquare);
-            minInto(grid_.data() + at(gx, gy), src + from, run);
-            from += run;
+    // The block is not marked yet (mark() saw to that). The stamp reaches blocks cx - r..cx + r,
+    // all inside the grid; a block beyond it was at cap already. So are the squares holding them,
+    // since the grid's width is a multiple of their side, and the padding covers those squares'
+    // blocks beyond the stamp: at most kPad a side.
+    const auto reach = static_cast<std::uint32_t>(r);
+    std::uint32_t left = cx - reach, right = cx + reach, bottom = cy - reach, top = cy + reach;
+    // A block on the far side of a marked neighbour, by one or more rows (or columns), is at
+    // least as near that neighbour as the new mark: only the half of the stamp on this side of
+    // it can lower anything. A new mark usually has one, most often the occupied cell's block.
+    if (grid_[at(cx - 1, cy)] == 0) left = cx;
+    if (grid_[at(cx + 1, cy)] == 0) right = cx;
+    if (grid_[at(cx, cy - 1)] == 0) bottom = cy;
+    if (grid_[at(cx, cy + 1)] == 0) top = cy;
+    const std::uint32_t corner = reach + kPad;  // cx, cy in the padded stamp
+    for (std::uint32_t sy = bottom / kSquare * kSquare; sy <= top; sy += kSquare) {
+        const std::uint8_t* row = stamp_.data() + (sy + corner - cy) * stampSide_;
+        for (std::uint32_t sx = left / kSquare * kSquare; sx <= right; sx += kSquare) {
+            minSquareInto(grid_.data() + at(sx, sy), row + (sx + corner - cx), stampSide_);
         }
     }
 }

@@ -46,7 +46,13 @@ class BlockLevel {
     }
 
     /// Marks the block of cell (x, y), which has an occupied neighbour.
-    void mark(std::int32_t x, std::int32_t y);
+    void mark(std::int32_t x, std::int32_t y) {
+        // Nearly every mark falls on a block marked already, which the grid was grown around.
+        const auto bx = static_cast<std::uint32_t>((x >> shift_) + half_);
+        const auto by = static_cast<std::uint32_t>((y >> shift_) + half_);
+        if (bx < width_ && by < width_ && grid_[at(bx, by)] == 0) return;
+        markNew(x, y);
+    }
 
     /// Bytes held by the grid.
     std::size_t memoryBytes() const { return grid_.size(); }
@@ -55,17 +61,20 @@ class BlockLevel {
     // The grid is stored in squares of 8 x 8 blocks, one cache line each, so that reads near
     // one another share lines in both directions. bx, by count from the grid's corner.
     static constexpr int kSquare = 8;
+    static constexpr int kPad = kSquare - 1;
     static std::size_t at(std::uint32_t bx, std::uint32_t by, std::uint32_t width) {
         return (static_cast<std::size_t>(by / kSquare) * width + (bx / kSquare) * kSquare) *
                    kSquare +
                (by % kSquare) * kSquare + bx % kSquare;
     }
     std::size_t at(std::uint32_t bx, std::uint32_t by) const { return at(bx, by, width_); }
+    void markNew(std::int32_t x, std::int32_t y);
     void grow(std::int32_t reach);
 
     int shift_;
     int cap_;
-    std::vector<std::uint8_t> stamp_;  ///< (2 cap - 1)^2 block distances around a new mark
+    std::size_t stampSide_;            ///< 2 (cap - 1 + kPad) + 1
+    std::vector<std::uint8_t> stamp_;  ///< block distances around a new mark, kPad of cap around
     std::int32_t half_ = 0;  ///< the grid covers blocks -half_..half_ - 1 a side; a multiple of 8
     std::uint32_t width_ = 0;
     std::vector<std::uint8_t, HugePageAllocator<std::uint8_t>> grid_;

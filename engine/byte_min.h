@@ -47,4 +47,16 @@ inline void minInto(std::uint8_t* dst, const std::uint8_t* src, std::size_t n) {
     }
 }
 
+/// The same for 8 x 8 bytes stored row by row in dst, from eight rows of 8 bytes `stride` apart
+/// in src: two rows of src make one 16-byte chunk, four chunks the square.
+inline void minSquareInto(std::uint8_t* dst, const std::uint8_t* src, std::size_t stride) {
+    for (std::size_t at = 0; at < 64; at += 16, src += 2 * stride) {
+        std::uint8_t rows[16];
+        std::memcpy(rows, src, 8);
+        std::memcpy(rows + 8, src + stride, 8);
+        const detail::Chunk<16> c = detail::Chunk<16>::lowered(dst + at, rows);
+        std::memcpy(dst + at, c.bytes, 16);
+    }
+}
+
 }  // namespace dla

@@ -19,7 +19,7 @@ CellTiles::CellTiles(std::uint8_t blank) : blankByte_(blank) {
     blank_.occupied.fill(0);
 }
 
-CellTiles::Tile& CellTiles::tile(std::int32_t tx, std::int32_t ty) {
+CellTiles::Tile& CellTiles::make(std::int32_t tx, std::int32_t ty) {
     const std::int32_t reach = std::max({tx + 1, -tx, ty + 1, -ty});
     if (reach > half_) growDirectory(reach);
     Tile*& slot = directory_[static_cast<std::size_t>(ty + half_) * width_ +

@@ -60,7 +60,16 @@ class CellTiles {
         return *directory_[static_cast<std::size_t>(ty) * width_ + tx];
     }
     /// The tile of tile coordinates (tx, ty) = (x >> kShift, y >> kShift), made if need be.
-    Tile& tile(std::int32_t tx, std::int32_t ty);
+    Tile& tile(std::int32_t tx, std::int32_t ty) {
+        // Nearly always one that exists already.
+        const auto ux = static_cast<std::uint32_t>(tx + half_);
+        const auto uy = static_cast<std::uint32_t>(ty + half_);
+        if (ux < width_ && uy < width_) {
+            Tile* t = directory_[static_cast<std::size_t>(uy) * width_ + ux];
+            if (t != &blank_) return *t;
+        }
+        return make(tx, ty);
+    }
 
     static std::size_t offset(std::int32_t x, std::int32_t y) {
         return static_cast<std::size_t>((y & kMask) * kSide + (x & kMask));
@@ -70,6 +79,7 @@ class CellTiles {
     std::size_t memoryBytes() const;
 
   private:
+    Tile& make(std::int32_t tx, std::int32_t ty);
     void growDirectory(std::int32_t reach);
 
     std::uint8_t blankByte_;

@@ -17,18 +17,22 @@ constexpr int kStampSide = 2 * kCap + 1;
 constexpr std::int32_t kLargestCoordinate = (1 << 25) - 2 * kCap;
 
 // Distances from the cells around a newly occupied one to the nearest of its four neighbours,
-// capped: cells farther than kCap from the occupied cell are at kCap or more from all four.
+// capped: cells farther than kCap from the occupied cell are at kCap or more from all four. Each
+// row runs on by a tile's width less one of cap either side, so that every tile row the stamp
+// reaches is lowered whole: the bytes never exceed the cap, and its minimum changes nothing.
+constexpr int kStampWidth = kStampSide + 2 * CellTiles::kMask;
 struct CellStamp {
-    std::array<std::uint8_t, kStampSide * kStampSide> bytes{};
+    std::array<std::uint8_t, kStampSide * kStampWidth> bytes{};
     constexpr CellStamp() {
         const auto chebyshev = [](int dx, int dy) {
             return std::max(dx < 0 ? -dx : dx, dy < 0 ? -dy : dy);
         };
+        constexpr int kReach = kCap + CellTiles::kMask;
         for (int dy = -kCap; dy <= kCap; ++dy) {
-            for (int dx = -kCap; dx <= kCap; ++dx) {
+            for (int dx = -kReach; dx <= kReach; ++dx) {
                 const int d = std::min({chebyshev(dx - 1, dy), chebyshev(dx + 1, dy),
                                         chebyshev(dx, dy - 1), chebyshev(dx, dy + 1), kCap});
-                bytes[static_cast<std::size_t>((dy + kCap) * kStampSide + dx + kCap)] =
+                bytes[static_cast<std::size_t>((dy + kCap) * kStampWidth + dx + kReach)] =
                     static_cast<std::uint8_t>(d);
             }
         }
@@ -79,34 +83,37 @@ bool LargeLattice::occupy(std::int32_t x, std::int32_t y) {
 
 void LargeLattice::stampCells(std::int32_t x, std::int32_t y) {
     constexpr int kShift = CellTiles::kShift;
-    // The stamp covers at most 2 x 2 tiles. Its rows are first all asked for, so that their
-    // cache misses overlap instead of coming one after another.
-    struct Piece {
-        CellTiles::Tile* tile;
-        std::int32_t low, high, bottom, top;
+    // A cell beyond an occupied neighbour n, by a row (or column) or more, is at least as near
+    // one of n's neighbours, near already, as it is to any neighbour of (x, y): of the stamp only
+    // the half on this side of n can lower anything, and n itself, which is near now. Nearly
+    // every cell comes next to one, the one it stuck to.
+    std::int32_t left = x - kCap, right = x + kCap, bottom = y - kCap, top = y + kCap;
+    const auto behind = [&](std::int32_t nx, std::int32_t ny) {
+        if (!cells_.isOccupied(nx, ny)) return false;
+        cells_.tile(nx >> kShift, ny >> kShift).bytes[CellTiles::offset(nx, ny)] = 0;
+        return true;
     };
-    std::array<Piece, 4> pieces{};
-    std::size_t count = 0;
+    if (behind(x - 1, y)) left = x;
+    if (behind(x + 1, y)) right = x;
+    if (behind(x, y - 1)) bottom = y;
+    if (behind(x, y + 1)) top = y;
+    // The stamp covers at most 2 x 2 tiles, all of them made even where nothing is lowered, so
+    // that the tiles that exist (and the memory reported) stay those of the whole stamps. A
+    // tile's rows follow one another in memory, one cache line each, so that the hardware's own
+    // prefetch finds them: asking for them first, row by row, made it slower.
     for (std::int32_t ty = (y - kCap) >> kShift; ty <= (y + kCap) >> kShift; ++ty) {
         for (std::int32_t tx = (x - kCap) >> kShift; tx <= (x + kCap) >> kShift; ++tx) {
-            Piece& p = pieces[count++];
-            p = {&cells_.tile(tx, ty), std::max(x - kCap, tx << kShift),
-                 std::min(x + kCap, (tx << kShift) + CellTiles::kMask),
-                 std::max(y - kCap, ty << kShift),
-                 std::min(y + kCap, (ty << kShift) + CellTiles::kMask)};
-            for (std::int32_t row = p.bottom; row <= p.top; ++row) {
-                __builtin_prefetch(p.tile->bytes.data() + CellTiles::offset(p.low, row), 1);
+            CellTiles::Tile& tile = cells_.tile(tx, ty);
+            const std::int32_t from = std::max(bottom, ty << kShift),
+                               to = std::min(top, (ty << kShift) + CellTiles::kMask);
+            if (tx < left >> kShift || tx > right >> kShift) continue;
+            // The stamp's bytes for the tile's first column, row y.
+            const std::uint8_t* stamp = kStamp.bytes.data() + kCap * kStampWidth +
+                                        ((tx << kShift) - x + kCap + CellTiles::kMask);
+            for (std::int32_t row = from; row <= to; ++row) {
+                minInto(tile.bytes.data() + CellTiles::offset(0, row),
+                        stamp + (row - y) * kStampWidth, CellTiles::kSide);
             }
-        }
-    }
-    for (std::size_t i = 0; i < count; ++i) {
-        const Piece& p = pieces[i];
-        const auto width = static_cast<std::size_t>(p.high - p.low + 1);
-        for (std::int32_t row = p.bottom; row <= p.top; ++row) {
-            const std::uint8_t* src =
-                kStamp.bytes.data() +
-                static_cast<std::size_t>((row - y + kCap) * kStampSide + (p.low - x + kCap));
-            minInto(p.tile->bytes.data() + CellTiles::offset(p.low, row), src, width);
         }
     }
 }
