@@ -96,11 +96,22 @@ WalkEnd walkLiteral(const Lattice& lattice, RandomSource<G>& random, Site from,
 
     std::int64_t taken = 0;
     std::uint8_t f;
-    do {
-        at += kStepMove[stepDirection(random.next())];
-        ++taken;
-        f = flags[at];
-    } while (!(f & Lattice::kStopMask));
+    const auto walk = [&](auto direction) {
+        do {
+            at += kStepMove[direction()];
+            ++taken;
+            f = flags[at];
+        } while (!(f & Lattice::kStopMask));
+    };
+    if constexpr (DrawsTicks<G>) {
+        // Thousands of steps in a row from a copy of the source, its generator in registers;
+        // floor(4 u) for u = t 2^-53 is t >> 51.
+        auto source = random.detach();
+        walk([&source] { return static_cast<unsigned>(source.nextTicks() >> 51) & 3u; });
+        random.attach(source);
+    } else {
+        walk([&random] { return stepDirection(random.next()); });
+    }
     steps += taken;
 
     if (f & Lattice::Outside) return {WalkOutcome::Killed, at};
