@@ -56,9 +56,12 @@ class ExitLadder {
     /// border cell with its probability to within 2^-47 of an alias slot: the coin is drawn in
     /// exact integers from the 50 bits of u below the three that choose the octant.
     Jump sample(int rung, double u) const {
+        return sampleTicks(rung, static_cast<std::uint64_t>(u * 0x1p53));
+    }
+    /// The same for u = t 2^-53 given as its ticks t < 2^53.
+    Jump sampleTicks(int rung, std::uint64_t bits) const {
         __extension__ using Wide = unsigned __int128;
         constexpr std::uint64_t kLow = (std::uint64_t{1} << 50) - 1;
-        const auto bits = static_cast<std::uint64_t>(u * 0x1p53);
         const Rung r = rungs_[static_cast<std::size_t>(rung)];
         const unsigned octant = static_cast<unsigned>(bits >> 50) & 7u;
         const Wide scaled = static_cast<Wide>(bits & kLow) * r.m;

@@ -64,11 +64,20 @@ bool LargeGrowth::ended(Site site) const {
 bool LargeGrowth::grow(const Observer& observer, const std::atomic<bool>* stop) {
     const LargeWalker<> walker(lattice_, ladder_, options_.largestJump);
     const double pi = std::atan(1.0) * 4.0;
+    // The walkers draw from a detached copy of the source, with its generator in registers; it
+    // is given back wherever the run's state may be read: before the observer is told, and on
+    // the way out, an exception's too.
+    DetachedSource<FastGenerator> source = random_.detach();
+    struct GivenBack {
+        RandomSource<FastGenerator>& random;
+        const DetachedSource<FastGenerator>& source;
+        ~GivenBack() { random.attach(source); }
+    } givenBack{random_, source};
     while (!finished_) {
         if (stop && stop->load(std::memory_order_relaxed)) return false;
-        const Site release = releasePoint(radius_, random_.next(), pi);
+        const Site release = releasePoint(radius_, source.next(), pi);
         const LargeWalkEnd end =
-            walker.walk(random_, release, killSquare_, counters_.steps, counters_.jumps);
+            walker.walk(source, release, killSquare_, counters_.steps, counters_.jumps);
         if (end.outcome != WalkOutcome::Stuck) {
             ++counters_.walkersKilled;
             continue;
@@ -78,7 +87,10 @@ bool LargeGrowth::grow(const Observer& observer, const std::atomic<bool>* stop) 
         lattice_.occupy(end.at.x, end.at.y);
         ++counters_.particles;
         finished_ = ended(end.at);
-        if (observer) observer(*this, {end.at, counters_.particles});
+        if (observer) {
+            random_.attach(source);
+            observer(*this, {end.at, counters_.particles});
+        }
     }
     return true;
 }
