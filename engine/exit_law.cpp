@@ -25,14 +25,18 @@ std::vector<double> sideLawFromCentre(int m, double smallest) {
         if (w < smallest) break;
         weight.push_back(w);
     }
+    // cos(pi r / width) has period 2 width in r: reduced exactly in integers, and each of the
+    // 2 width values taken once from the library.
+    std::vector<double> cosine(static_cast<std::size_t>(2 * width));
+    for (int r = 0; r < 2 * width; ++r)
+        cosine[static_cast<std::size_t>(r)] = std::cos(pi * r / width);
     std::vector<double> law(static_cast<std::size_t>(m));
     for (int j = 0; j < m; ++j) {
         double sum = 0.0;
         // Smallest terms first.
         for (auto k = static_cast<int>(weight.size()) - 1; k >= 0; --k) {
-            // cos(pi r / width) has period 2 width in r: reduced exactly in integers.
-            const auto r = static_cast<int>((std::int64_t{2 * k + 1} * j) % (2 * width));
-            sum += std::cos(pi * r / width) * weight[static_cast<std::size_t>(k)];
+            const auto r = static_cast<std::size_t>((std::int64_t{2 * k + 1} * j) % (2 * width));
+            sum += cosine[r] * weight[static_cast<std::size_t>(k)];
         }
         law[static_cast<std::size_t>(j)] = sum / width;
     }
