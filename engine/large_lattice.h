@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
@@ -66,11 +67,11 @@ class LargeLattice {
         // Coarse to fine, a level only when the coarser one cannot settle the value: far from
         // the aggregate the small grids answer and the large ones are not read at all.
         const int second = blocks_[1].blocks(x, y);
-        if (second >= kBlocksBeyondFirst) return coarseBound(x, y, 1, second);
+        if (second >= kBlocksBeyondFirst) return levelBound(x, y, 1, second);
         const int first = blocks_[0].blocks(x, y);
-        if (first >= kBlocksBeyondCells) return coarseBound(x, y, 0, first);
+        if (first >= kBlocksBeyondCells) return levelBound(x, y, 0, first);
         const int fine = cells_.byte(x, y, cursor);
-        return fine < kFineCap ? fine : coarseBound(x, y, 0, first);
+        return fine < kFineCap ? fine : levelBound(x, y, 0, first);
     }
 
     /// The occupied cells in the order they were first occupied.
@@ -83,6 +84,11 @@ class LargeLattice {
     std::size_t memoryBytes() const;
 
   private:
+    // coarseBound()'s first step in line: a level that is not saturated settles it.
+    int levelBound(std::int32_t x, std::int32_t y, std::size_t level, int k) const {
+        if (k < kBlockCap) return std::max(kFineCap, blocks_[level].bound(x, y, k));
+        return coarseBound(x, y, level, k);
+    }
     int coarseBound(std::int32_t x, std::int32_t y, std::size_t level, int k) const;
     int beyondAggregate(std::int32_t x, std::int32_t y) const;
     void stampCells(std::int32_t x, std::int32_t y);

@@ -167,6 +167,32 @@ TEST(EstimateTest, BatchedCornersAreThePlainLoopsDrawForDraw) {
             EXPECT_EQ(a->points[i].meanMass, b->points[i].meanMass);
         EXPECT_EQ(batched.next(), plain.next());
     }
+
+    // A search that may reject only so many corners stops where the loop would, whether the
+    // allowance runs out inside a batch, at its end, or just before an accepted corner.
+    const CountedWindow view{BoxCounter(grown, -Lattice::kExtent, Lattice::kExtent)};
+    const trig::FloorCosTable table(75.0, 4.0 * std::atan(1.0));
+    for (const std::int32_t side : {7, 22}) {
+        for (const std::int64_t allowance : {1, 2, 3, 5, 8, 13, 21, 255, 256, 257}) {
+            RandomSource batched(FastGenerator::seeded(9), toolkit);
+            RandomSource plain(WithoutTicks{FastGenerator::seeded(9)}, toolkit);
+            (void)batched.Random(-1);
+            (void)plain.Random(-1);
+            auto detached = batched.detach();
+            detail::CornerBatches<FastGenerator> a(detached, table);
+            detail::PlainCorners<WithoutTicks> b(plain, table);
+            for (int k = 0; k < 40; ++k) {
+                const detail::CornerSearch x = a.next(view, side, allowance),
+                                           y = b.next(view, side, allowance);
+                ASSERT_EQ(std::tuple(x.used, x.found, x.x0, x.y0),
+                          std::tuple(y.used, y.found, y.x0, y.y0))
+                    << side << " " << allowance << " " << k;
+            }
+            a.settle();
+            batched.attach(detached);
+            EXPECT_EQ(batched.next(), plain.next());
+        }
+    }
 }
 
 // Box counts are cell counts, also for boxes reaching out of the window, and just below 2^16
