@@ -37,7 +37,7 @@ inline constexpr std::int32_t kSmallestMeasurableSize = 100;
 /// draws each remaining box straight from the law the rejection loop accepts it with. An
 /// aggregate grown to its end rejects a few hundred thousand in all (N = 100 to 1000), so for it
 /// nothing changes, draw for draw; a Lattice holding little more than the seed would need about
-/// 10^8 rejections at N = 100 and 10^11 at N = 1000. A rejection costs 15 to 25 ns, so the
+/// 10^8 rejections at N = 100 and 10^11 at N = 1000. A rejection costs about 10 ns, so the
 /// limit keeps every estimate well within a second.
 inline constexpr std::int64_t kRejectedDrawLimit = 5'000'000;
 
