@@ -54,35 +54,21 @@ class LargeWalker {
     /// Walks from `from` until the walker sticks or x^2 + y^2 > killSquare. Adds single steps to
     /// `steps` and jumps to `jumps`; one deviate is drawn for each. `from` must lie inside the
     /// disc.
-    template <UniformGenerator G>
+    template <DrawsTicks G>
     LargeWalkEnd walk(RandomSource<G>& random, Site from, std::int64_t killSquare,
                       std::int64_t& steps, std::int64_t& jumps) const {
-        if constexpr (DrawsTicks<G>) {
-            auto source = random.detach();
-            const LargeWalkEnd end = walk(source, from, killSquare, steps, jumps);
-            random.attach(source);
-            return end;
-        } else {
-            // The ticks of u, floored: for u in [0, 1) as the ladder takes it, and floor(4 u)
-            // as stepDirection() takes it, whatever the generator.
-            return walkWith(
-                [&random] { return static_cast<std::uint64_t>(random.next() * 0x1p53); }, from,
-                killSquare, steps, jumps);
-        }
+        auto source = random.detach();
+        const LargeWalkEnd end = walk(source, from, killSquare, steps, jumps);
+        random.attach(source);
+        return end;
     }
-    /// The same from a detached source, which a run keeps from one walker to the next.
+    /// The same from a detached source, which a run keeps from one walker to the next; each
+    /// deviate u = t 2^-53 is taken as its ticks t.
     template <DrawsTicks G>
     LargeWalkEnd walk(DetachedSource<G>& source, Site from, std::int64_t killSquare,
-                      std::int64_t& steps, std::int64_t& jumps) const {
-        return walkWith([&source] { return source.nextTicks(); }, from, killSquare, steps, jumps);
-    }
+                      std::int64_t& steps, std::int64_t& jumps) const;
 
   private:
-    // The walk with one deviate u = t 2^-53 a move, its ticks t from next().
-    template <class Next>
-    LargeWalkEnd walkWith(Next next, Site from, std::int64_t killSquare, std::int64_t& steps,
-                          std::int64_t& jumps) const;
-
     // 1 + the largest k >= 0 with (a + k)^2 + (b + k)^2 <= killSquare, for a, b >= 0 with
     // a^2 + b^2 <= killSquare <= 2^53.
     static int killLimit(std::int64_t a, std::int64_t b, std::int64_t killSquare);
@@ -102,9 +88,9 @@ class LargeWalker {
 };
 
 template <class Rule>
-template <class Next>
-LargeWalkEnd LargeWalker<Rule>::walkWith(Next next, Site from, std::int64_t killSquare,
-                                         std::int64_t& steps, std::int64_t& jumps) const {
+template <DrawsTicks G>
+LargeWalkEnd LargeWalker<Rule>::walk(DetachedSource<G>& source, Site from, std::int64_t killSquare,
+                                     std::int64_t& steps, std::int64_t& jumps) const {
     std::int32_t x = from.x, y = from.y;
     CellTiles::Cursor cursor;
     int d = lattice_->bound(x, y, cursor);
@@ -112,7 +98,7 @@ LargeWalkEnd LargeWalker<Rule>::walkWith(Next next, Site from, std::int64_t kill
     WalkOutcome outcome = WalkOutcome::Stuck;
     while (d != 0) {
         const int m = jumpSize(x, y, d, killSquare);
-        const std::uint64_t t = next();
+        const std::uint64_t t = source.nextTicks();
         if (m >= 2) {
             const Jump j = ladder_->sampleTicks(ExitLadder::rungOf(m), t);
             x += j.dx;
