@@ -9,13 +9,14 @@
 
 namespace dla {
 
-/// The occupied cells of a square Lattice window, read the way the estimate reads them: whether
-/// one cell is occupied (a bit a cell, so that the window of N = 1000 takes a quarter of a MB
-/// instead of the Lattice's 4 MB), and how many occupied cells a square box holds, in constant
-/// time through a summed-area table. Both are built in one pass over the window; integer counts,
-/// so every result equals counting cell by cell. While the Lattice holds fewer than 2^16 occupied
-/// cells the table keeps its sums modulo 2^16: no box can hold as many, so the count taken
-/// modulo 2^16 is the count, and the table, written and read at random, takes half the memory.
+/// The occupied cells of a square Lattice window, read the way the estimate reads them (it is the
+/// view of the window's Lattice that the box-mass estimate takes): whether one cell is occupied (a
+/// bit a cell, so that the window of N = 1000 takes a quarter of a MB instead of the Lattice's
+/// 4 MB), and how many occupied cells a square box holds, in constant time through a summed-area
+/// table. Both are built in one pass over the window; integer counts, so every result equals
+/// counting cell by cell. While the Lattice holds fewer than 2^16 occupied cells the table keeps
+/// its sums modulo 2^16: no box can hold as many, so the count taken modulo 2^16 is the count, and
+/// the table, written and read at random, takes half the memory.
 class BoxCounter {
   public:
     /// The window: x and y both from `low` to `high`, clipped to the Lattice and to the square
@@ -34,6 +35,14 @@ class BoxCounter {
         const std::size_t inside = (dx < cells_) & (dy < cells_);
         const std::size_t at = (std::size_t{dy} * words_ + dx / 64) & (0 - inside);
         return ((bits_[at] >> (dx % 64)) & inside) != 0;
+    }
+
+    /// visit(x, y) for each occupied cell with both coordinates in low..high, row by row.
+    template <class F>
+    void forEachOccupied(int low, int high, F&& visit) const {
+        for (int y = low; y <= high; ++y)
+            for (int x = low; x <= high; ++x)
+                if (occupied(x, y)) visit(x, y);
     }
 
   private:

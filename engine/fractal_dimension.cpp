@@ -11,31 +11,6 @@
 
 namespace dla {
 
-namespace {
-
-// The window's Lattice as the estimate reads it: a bit grid and a summed-area table over the
-// window the boxes reach.
-class WindowOccupancy {
-  public:
-    WindowOccupancy(const Lattice& lattice, std::int32_t low, std::int32_t reach)
-        : boxes_(lattice, low, reach) {}
-    bool occupied(std::int32_t x, std::int32_t y) const { return boxes_.occupied(x, y); }
-    std::int64_t count(std::int32_t x0, std::int32_t y0, std::int32_t side) const {
-        return boxes_.count(x0, y0, side);
-    }
-    template <class F>
-    void forEachOccupied(std::int32_t low, std::int32_t high, F&& visit) const {
-        for (std::int32_t y = low; y <= high; ++y)
-            for (std::int32_t x = low; x <= high; ++x)
-                if (boxes_.occupied(x, y)) visit(x, y);
-    }
-
-  private:
-    BoxCounter boxes_;
-};
-
-}  // namespace
-
 std::vector<std::int32_t> boxSidesFor(std::int32_t systemSize) {
     std::vector<std::int32_t> sides;
     if (systemSize < kSmallestMeasurableSize) return sides;
@@ -100,7 +75,7 @@ std::optional<DimensionEstimate> Dimensão_Fractal(std::int32_t SystemSize, cons
     const std::int32_t low = floorToInt32(-halfN);
     const std::int32_t reach = floorToInt32(halfN) + boxSidesFor(n).back();
     const std::optional<DimensionEstimate> estimate =
-        detail::boxMassEstimate(n, WindowOccupancy(lattice, low, reach), random);
+        detail::boxMassEstimate(n, BoxCounter(lattice, low, reach), random);
     if (!estimate) return refuse();
     toolkit.messageBox(
         "Dimensão Fractal = " + formatFourDecimals(estimate->dimension, toolkit.decimalSeparator()),

@@ -130,20 +130,6 @@ struct WithoutTicks {
     void reseed() { generator.reseed(); }
 };
 
-struct CountedWindow {
-    BoxCounter boxes;
-    bool occupied(std::int32_t x, std::int32_t y) const { return boxes.occupied(x, y); }
-    std::int64_t count(std::int32_t x0, std::int32_t y0, std::int32_t side) const {
-        return boxes.count(x0, y0, side);
-    }
-    template <class F>
-    void forEachOccupied(std::int32_t low, std::int32_t high, F&& visit) const {
-        for (std::int32_t y = low; y <= high; ++y)
-            for (std::int32_t x = low; x <= high; ++x)
-                if (boxes.occupied(x, y)) visit(x, y);
-    }
-};
-
 // Corners made in batches ahead of their tests give the estimate of one corner at a time, draw
 // for draw, and leave the source where it would be: on a grown aggregate, and where the limit is
 // passed in the middle of a batch and the direct draws take over.
@@ -154,7 +140,7 @@ TEST(EstimateTest, BatchedCornersAreThePlainLoopsDrawForDraw) {
     (void)Gerar_DLA(150, grown, grow, toolkit);
     for (const auto& [x, y] : {std::pair{0, 0}, {472, 0}, {449, 0}}) sparse.occupy(x, y);
     for (const auto& [n, lattice] : {std::pair{150, &grown}, {900, &sparse}}) {
-        const CountedWindow view{BoxCounter(*lattice, -Lattice::kExtent, Lattice::kExtent)};
+        const BoxCounter view(*lattice, -Lattice::kExtent, Lattice::kExtent);
         RandomSource batched(FastGenerator::seeded(4), toolkit);
         RandomSource plain(WithoutTicks{FastGenerator::seeded(4)}, toolkit);
         (void)batched.Random(-1);
@@ -170,7 +156,7 @@ TEST(EstimateTest, BatchedCornersAreThePlainLoopsDrawForDraw) {
 
     // A search that may reject only so many corners stops where the loop would, whether the
     // allowance runs out inside a batch, at its end, or just before an accepted corner.
-    const CountedWindow view{BoxCounter(grown, -Lattice::kExtent, Lattice::kExtent)};
+    const BoxCounter view(grown, -Lattice::kExtent, Lattice::kExtent);
     const trig::FloorCosTable table(75.0, 4.0 * std::atan(1.0));
     for (const std::int32_t side : {7, 22}) {
         for (const std::int64_t allowance : {1, 2, 3, 5, 8, 13, 21, 255, 256, 257}) {
