@@ -147,8 +147,9 @@ std::unique_ptr<LargeGrowth> LargeGrowth::restore(std::istream& in) {
     ShuffleTable table;
     for (double& v : table.v) v = r.get<double>();
     table.y = r.get<double>();
-    // The deviates a source hands out index tables downstream: a table of other values (which a
-    // checksum alone cannot keep out of a file written by hand) is refused here.
+    // Only values a draw gives: the walkers take the stored deviates as integer ticks, and the
+    // source hands them out as deviates in [0, 1). Other values (which a checksum alone cannot
+    // keep out of a file written by hand) are refused here.
     if (!table.holdsTicks()) throw std::runtime_error("saved state damaged");
 
     std::unique_ptr<LargeGrowth> run;
