@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "generators.h"
+
 /// Exits of squares of every size a walker far from the aggregate can cross in one move.
 namespace dla {
 
@@ -55,9 +57,7 @@ class ExitLadder {
     /// uniform on the multiples of 2^-53 in [0, 1), as the random source gives them, gives each
     /// border cell with its probability to within 2^-47 of an alias slot: the coin is drawn in
     /// exact integers from the 50 bits of u below the three that choose the octant.
-    Jump sample(int rung, double u) const {
-        return sampleTicks(rung, static_cast<std::uint64_t>(u * 0x1p53));
-    }
+    Jump sample(int rung, double u) const { return sampleTicks(rung, toTicks(u)); }
     /// The same for u = t 2^-53 given as its ticks t < 2^53.
     Jump sampleTicks(int rung, std::uint64_t bits) const {
         __extension__ using Wide = unsigned __int128;

@@ -104,9 +104,9 @@ void LargeLattice::stampCells(std::int32_t x, std::int32_t y) {
     for (std::int32_t ty = (y - kCap) >> kShift; ty <= (y + kCap) >> kShift; ++ty) {
         for (std::int32_t tx = (x - kCap) >> kShift; tx <= (x + kCap) >> kShift; ++tx) {
             CellTiles::Tile& tile = cells_.tile(tx, ty);
+            if (tx < left >> kShift || tx > right >> kShift) continue;
             const std::int32_t from = std::max(bottom, ty << kShift),
                                to = std::min(top, (ty << kShift) + CellTiles::kMask);
-            if (tx < left >> kShift || tx > right >> kShift) continue;
             // The stamp's bytes for the tile's first column, row y.
             const std::uint8_t* stamp = kStamp.bytes.data() + kCap * kStampWidth +
                                         ((tx << kShift) - x + kCap + CellTiles::kMask);

@@ -105,8 +105,7 @@ LargeWalkEnd LargeWalker<Rule>::walk(DetachedSource<G>& source, Site from, std::
             y += j.dy;
             ++jumped;
         } else {
-            // stepDirection() for u = t 2^-53: floor(4 u) is t >> 51.
-            const Step s = kSteps[static_cast<std::size_t>(t >> 51) & 3u];
+            const Step s = kSteps[stepDirectionOfTicks(t)];
             x += s.dx;
             y += s.dy;
             ++single;

@@ -21,7 +21,7 @@ struct ShuffleTable {
     /// what a table read from outside must be before a source draws from it.
     bool holdsTicks() const {
         const auto tick = [](double u) {
-            return u >= 0.0 && u < 1.0 && std::floor(u * 0x1p53) == u * 0x1p53;
+            return u >= 0.0 && u < 1.0 && fromTicks(toTicks(u)) == u;
         };
         for (const double u : v)
             if (!tick(u)) return false;
@@ -51,7 +51,7 @@ struct DetachedSource {
         const std::uint64_t p = 97 * t;
         if ((p >> 53) == ((p + 64) >> 53)) [[likely]]
             return static_cast<std::size_t>(p >> 53);
-        return static_cast<std::size_t>(static_cast<double>(static_cast<std::int64_t>(p)) * kTick);
+        return static_cast<std::size_t>(fromTicks(p));
     }
 
     G generator;
@@ -66,7 +66,7 @@ struct DetachedSource {
         y = out;
         return out;
     }
-    double next() { return static_cast<double>(static_cast<std::int64_t>(nextTicks())) * kTick; }
+    double next() { return fromTicks(nextTicks()); }
 };
 
 /// `Random`: a shuffling layer over an injected uniform generator. Each call picks a stored
@@ -103,8 +103,9 @@ class RandomSource {
     }
 
     /// The state by value, to draw from in a loop and give back through attach(); nothing may
-    /// draw from this source in between. (auto, so that the class can also be made for a
-    /// generator without ticks.)
+    /// draw from this source in between. Every stored deviate is a multiple of 2^-53 in [0, 1)
+    /// (or the 0 before the first re-initialisation), so its ticks are exact. (auto, so that the
+    /// class can also be made for a generator without ticks.)
     auto detach() const requires DrawsTicks<G> {
         DetachedSource<G> detached{generator_, {}, toTicks(table_.y)};
         for (std::size_t i = 0; i < table_.v.size(); ++i) detached.v[i] = toTicks(table_.v[i]);
@@ -112,9 +113,8 @@ class RandomSource {
     }
     void attach(const auto& detached) requires DrawsTicks<G> {
         generator_ = detached.generator;
-        for (std::size_t i = 0; i < table_.v.size(); ++i)
-            table_.v[i] = static_cast<double>(detached.v[i]) * kTick;
-        table_.y = static_cast<double>(detached.y) * kTick;
+        for (std::size_t i = 0; i < table_.v.size(); ++i) table_.v[i] = fromTicks(detached.v[i]);
+        table_.y = fromTicks(detached.y);
     }
 
     const ShuffleTable& table() const { return table_; }
@@ -139,10 +139,6 @@ class RandomSource {
         if (!(index >= 1.0)) return 1;  // also catches NaN
         return ShuffleTable::kSize;
     }
-
-    // Every stored deviate is a multiple of 2^-53 in [0, 1) (or the 0 before the first
-    // re-initialisation), so scaling by 2^53 is exact.
-    static std::uint64_t toTicks(double u) { return static_cast<std::uint64_t>(u * 0x1p53); }
 
     ShuffleTable table_;
     G generator_;

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "conversions.h"
+#include "generators.h"
 
 /// floor(scale * cos(theta)) and floor(scale * sin(theta)), equal to what the library's cos and
 /// sin give, at a fraction of their cost.
@@ -159,9 +160,7 @@ class FloorCosTable {
         const std::int32_t f = floors_[static_cast<std::size_t>(t >> (53 - kBits))];
         if (f != kMixed) [[likely]]
             return f;
-        // (Converted as signed, which it fits, for the single instruction that takes those.)
-        const double u = static_cast<double>(static_cast<std::int64_t>(t)) * 0x1p-53;
-        return floorScaledCos(scale_, u * 2.0 * pi_);
+        return floorScaledCos(scale_, fromTicks(t) * 2.0 * pi_);
     }
 
     std::int32_t operator()(double u) const {

@@ -64,6 +64,10 @@ inline constexpr std::array<std::ptrdiff_t, 4> kStepMove = [] {
 inline unsigned stepDirection(double u) {
     return static_cast<unsigned>(static_cast<int>(u * 4.0)) & 3u;
 }
+/// The same for u = t 2^-53 given as its ticks t: floor(4 u) is t >> 51.
+inline unsigned stepDirectionOfTicks(std::uint64_t t) {
+    return static_cast<unsigned>(t >> 51) & 3u;
+}
 
 /// The test at release, before any step: a walker released on (or beyond) the outermost ring is
 /// dropped, one released next to an occupied cell sticks at once; there is no kill test. Empty
@@ -104,10 +108,9 @@ WalkEnd walkLiteral(const Lattice& lattice, RandomSource<G>& random, Site from,
         } while (!(f & Lattice::kStopMask));
     };
     if constexpr (DrawsTicks<G>) {
-        // Thousands of steps in a row from a copy of the source, its generator in registers;
-        // floor(4 u) for u = t 2^-53 is t >> 51.
+        // Thousands of steps in a row from a copy of the source, its generator in registers.
         auto source = random.detach();
-        walk([&source] { return static_cast<unsigned>(source.nextTicks() >> 51) & 3u; });
+        walk([&source] { return stepDirectionOfTicks(source.nextTicks()); });
         random.attach(source);
     } else {
         walk([&random] { return stepDirection(random.next()); });
