@@ -27,9 +27,9 @@ namespace dla {
 ///   sqrt(max x^2 + y^2 over occupied cells) + 1 of the origin.
 /// Its value is F when F < kFineCap, else the largest of kFineCap and the bounds of the block
 /// levels up to the first one that is not saturated (and of the free space when all are); 0
-/// exactly on near cells. It is read from the 64-block level down, a finer level only when the
-/// coarser one cannot rule it out, which gives that same value: far from the aggregate only small
-/// grids are read. Every level is a function of the set of occupied cells alone (minima over it, or
+/// exactly on near cells. It is read from the 8-block level, which tells which level gives that
+/// same value: the cells only where that level cannot settle it, the coarser levels only where it
+/// is saturated. Every level is a function of the set of occupied cells alone (minima over it, or
 /// over the blocks it marks), so the bound depends neither on the order the cells came in nor on
 /// which tiles or grid rows happen to exist: a lattice rebuilt from its cells answers exactly as
 /// the one that grew.
@@ -45,6 +45,12 @@ class LargeLattice {
     /// level is saturated and its bound (at most (kBlockCap - 1) 8 + 4) below the second's.
     static constexpr int kBlocksBeyondFirst =
         ((kBlockCap << kBlockShifts[0]) - 2) / (1 << kBlockShifts[1]) + 2;
+    /// Where the second level reaches kBlocksBeyondFirst, D >= (kBlocksBeyondFirst - 1) 64 + 1,
+    /// and a first-level K below kBlockCap would put a near cell within (K + 1) 8 - 1 < that:
+    /// below its cap the first level rules the second out.
+    static constexpr bool kFirstSettles = ((kBlocksBeyondFirst - 1) << kBlockShifts[1]) + 1 >
+                                          (kBlockCap << kBlockShifts[0]) - 1;
+    static_assert(kFirstSettles);
 
     /// No cell occupied.
     LargeLattice();
@@ -64,14 +70,17 @@ class LargeLattice {
     /// The same through a cursor that the caller keeps from one read to the next while the
     /// lattice does not change.
     int bound(std::int32_t x, std::int32_t y, CellTiles::Cursor& cursor) const {
-        // Coarse to fine, a level only when the coarser one cannot settle the value: far from
-        // the aggregate the small grids answer and the large ones are not read at all.
-        const int second = blocks_[1].blocks(x, y);
-        if (second >= kBlocksBeyondFirst) return levelBound(x, y, 1, second);
+        // The first block level decides which level answers. Below its cap the second level is
+        // not saturated (kFirstSettles), and the cells are read only where the first level
+        // cannot settle the value.
         const int first = blocks_[0].blocks(x, y);
-        if (first >= kBlocksBeyondCells) return levelBound(x, y, 0, first);
-        const int fine = cells_.byte(x, y, cursor);
-        return fine < kFineCap ? fine : levelBound(x, y, 0, first);
+        if (first >= kBlockCap) [[unlikely]] {
+            const int second = blocks_[1].blocks(x, y);
+            if (second >= kBlocksBeyondFirst) return levelBound(x, y, 1, second);
+            return coarseBound(x, y, 0, first);
+        }
+        if (first >= kBlocksBeyondCells) return std::max(kFineCap, blocks_[0].bound(x, y, first));
+        return cells_.byte(x, y, cursor);
     }
 
     /// The occupied cells in the order they were first occupied.
