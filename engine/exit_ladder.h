@@ -60,9 +60,25 @@ class ExitLadder {
     Jump sample(int rung, double u) const { return sampleTicks(rung, toTicks(u)); }
     /// The same for u = t 2^-53 given as its ticks t < 2^53.
     Jump sampleTicks(int rung, std::uint64_t bits) const {
+        return sample(rungs_[static_cast<std::size_t>(rung)], bits);
+    }
+    /// The same for the rung rungOf(m), built. Its half-side is worked out from m rather than
+    /// read, so that the draw's product does not wait on the rung's entry.
+    Jump sampleSquare(int m, std::uint64_t bits) const {
+        const int low = static_cast<int>(std::bit_width(static_cast<unsigned>(m))) - 3;
+        const auto half = static_cast<std::uint32_t>(m < kDense ? m : m >> low << low);
+        return sample({half, rungs_[static_cast<std::size_t>(rungOf(m))].first}, bits);
+    }
+
+  private:
+    struct Rung {
+        std::uint32_t m = 0;
+        std::uint32_t first = 0;  ///< first entry
+    };
+
+    Jump sample(Rung r, std::uint64_t bits) const {
         __extension__ using Wide = unsigned __int128;
         constexpr std::uint64_t kLow = (std::uint64_t{1} << 50) - 1;
-        const Rung r = rungs_[static_cast<std::size_t>(rung)];
         const unsigned octant = static_cast<unsigned>(bits >> 50) & 7u;
         const Wide scaled = static_cast<Wide>(bits & kLow) * r.m;
         const auto i = static_cast<std::uint32_t>(scaled >> 50);
@@ -75,16 +91,11 @@ class ExitLadder {
         return (octant & 4) ? Jump{along, across} : Jump{across, along};
     }
 
-  private:
     // An alias entry in one word: the threshold below which the coin keeps the entry's own |j|
     // (kKeepBits), then the other |j| (kAliasBits, enough for kLargest).
     static constexpr int kAliasBits = 17;
     static constexpr int kKeepBits = 64 - kAliasBits;
     static constexpr std::uint64_t kAliasMask = (std::uint64_t{1} << kAliasBits) - 1;
-    struct Rung {
-        std::uint32_t m = 0;
-        std::uint32_t first = 0;  ///< first entry
-    };
     void addRung(int m);
 
     std::vector<Rung> rungs_;

@@ -46,10 +46,10 @@ LargeGrowth::LargeGrowth(const LargeGrowthOptions& options, FastGenerator genera
 }
 
 void LargeGrowth::setRadius(std::int32_t radius) {
-    killSquare_ = killSquare(options_.killFactor, radius);
+    killDisc_ = KillDisc(killSquare(options_.killFactor, radius));
     radius_ = radius;
     // No square inside the disc is wider than 1 + sqrt(S / 2): rungs beyond that are never taken.
-    const double widest = 2.0 + std::sqrt(static_cast<double>(killSquare_) / 2.0);
+    const double widest = 2.0 + std::sqrt(static_cast<double>(killDisc_.square()) / 2.0);
     ladder_.extendTo(static_cast<int>(std::min<double>(widest, options_.largestJump)));
 }
 
@@ -77,7 +77,7 @@ bool LargeGrowth::grow(const Observer& observer, const std::atomic<bool>* stop) 
         if (stop && stop->load(std::memory_order_relaxed)) return false;
         const Site release = releasePoint(radius_, source.next(), pi);
         const LargeWalkEnd end =
-            walker.walk(source, release, killSquare_, counters_.steps, counters_.jumps);
+            walker.walk(source, release, killDisc_, counters_.steps, counters_.jumps);
         if (end.outcome != WalkOutcome::Stuck) {
             ++counters_.walkersKilled;
             continue;

@@ -9,6 +9,7 @@
 
 #include "exit_ladder.h"
 #include "generators.h"
+#include "kill_disc.h"
 #include "large_lattice.h"
 #include "random_source.h"
 #include "toolkit.h"
@@ -108,7 +109,7 @@ class LargeGrowth {
     LargeLattice lattice_;
     ExitLadder ladder_;
     std::int32_t radius_ = 4;
-    std::int64_t killSquare_ = 0;
+    KillDisc killDisc_;
     LargeGrowthCounters counters_;
     bool finished_ = false;
 };

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "exit_ladder.h"
+#include "kill_disc.h"
 #include "large_lattice.h"
 #include "random_source.h"
 #include "walk.h"
@@ -51,35 +52,33 @@ class LargeWalker {
           ladder_(&ladder),
           largest_(std::clamp(largest, 1, ExitLadder::kLargest)) {}
 
-    /// Walks from `from` until the walker sticks or x^2 + y^2 > killSquare. Adds single steps to
-    /// `steps` and jumps to `jumps`; one deviate is drawn for each. `from` must lie inside the
-    /// disc.
+    /// Walks from `from` until the walker sticks or leaves `disc`. Adds single steps to `steps`
+    /// and jumps to `jumps`; one deviate is drawn for each. `from` must lie inside the disc.
     template <DrawsTicks G>
-    LargeWalkEnd walk(RandomSource<G>& random, Site from, std::int64_t killSquare,
-                      std::int64_t& steps, std::int64_t& jumps) const {
+    LargeWalkEnd walk(RandomSource<G>& random, Site from, const KillDisc& disc, std::int64_t& steps,
+                      std::int64_t& jumps) const {
         auto source = random.detach();
-        const LargeWalkEnd end = walk(source, from, killSquare, steps, jumps);
+        const LargeWalkEnd end = walk(source, from, disc, steps, jumps);
         random.attach(source);
         return end;
     }
     /// The same from a detached source, which a run keeps from one walker to the next; each
     /// deviate u = t 2^-53 is taken as its ticks t.
     template <DrawsTicks G>
-    LargeWalkEnd walk(DetachedSource<G>& source, Site from, std::int64_t killSquare,
+    LargeWalkEnd walk(DetachedSource<G>& source, Site from, const KillDisc& disc,
                       std::int64_t& steps, std::int64_t& jumps) const;
 
   private:
-    // 1 + the largest k >= 0 with (a + k)^2 + (b + k)^2 <= killSquare, for a, b >= 0 with
-    // a^2 + b^2 <= killSquare <= 2^53.
-    static int killLimit(std::int64_t a, std::int64_t b, std::int64_t killSquare);
-
-    int jumpSize(std::int32_t x, std::int32_t y, int bound, std::int64_t killSquare) const {
-        const std::int64_t a = std::abs(x), b = std::abs(y);
-        int m = std::min(bound, largest_);
-        const std::int64_t k = m - 1;
-        const bool killLimited = (a + k) * (a + k) + (b + k) * (b + k) > killSquare;
-        if (killLimited) m = killLimit(a, b, killSquare);
-        return Rule::size(m, killLimited);
+    // The half-side of the largest safe square: within m - 1 of the walker no cell is near (the
+    // bound), and its far corner m - 1 out stays inside the disc. The disc's limit is worked out
+    // whether it binds or not, so that no branch waits on the bound's reads.
+    int jumpSize(std::int32_t x, std::int32_t y, int bound, const KillDisc& disc) const {
+        constexpr auto kFar = static_cast<std::int64_t>(ExitLadder::kLargest);
+        const int m = std::min(bound, largest_);
+        const std::int64_t reach = disc.cornerReach(std::abs(x), std::abs(y));
+        const auto fits = static_cast<int>(std::min(reach, kFar)) + 1;
+        const bool killLimited = fits < m;
+        return Rule::size(killLimited ? fits : m, killLimited);
     }
 
     const LargeLattice* lattice_;
@@ -89,7 +88,7 @@ class LargeWalker {
 
 template <class Rule>
 template <DrawsTicks G>
-LargeWalkEnd LargeWalker<Rule>::walk(DetachedSource<G>& source, Site from, std::int64_t killSquare,
+LargeWalkEnd LargeWalker<Rule>::walk(DetachedSource<G>& source, Site from, const KillDisc& disc,
                                      std::int64_t& steps, std::int64_t& jumps) const {
     std::int32_t x = from.x, y = from.y;
     CellTiles::Cursor cursor;
@@ -97,10 +96,10 @@ LargeWalkEnd LargeWalker<Rule>::walk(DetachedSource<G>& source, Site from, std::
     std::int64_t single = 0, jumped = 0;
     WalkOutcome outcome = WalkOutcome::Stuck;
     while (d != 0) {
-        const int m = jumpSize(x, y, d, killSquare);
+        const int m = jumpSize(x, y, d, disc);
         const std::uint64_t t = source.nextTicks();
         if (m >= 2) {
-            const Jump j = ladder_->sampleTicks(ExitLadder::rungOf(m), t);
+            const Jump j = ladder_->sampleSquare(m, t);
             x += j.dx;
             y += j.dy;
             ++jumped;
@@ -110,7 +109,7 @@ LargeWalkEnd LargeWalker<Rule>::walk(DetachedSource<G>& source, Site from, std::
             y += s.dy;
             ++single;
         }
-        if (std::int64_t{x} * x + std::int64_t{y} * y > killSquare) {
+        if (disc.outside(x, y)) {
             outcome = WalkOutcome::Killed;
             break;
         }
@@ -119,25 +118,6 @@ LargeWalkEnd LargeWalker<Rule>::walk(DetachedSource<G>& source, Site from, std::
     steps += single;
     jumps += jumped;
     return {outcome, {x, y}};
-}
-
-template <class Rule>
-int LargeWalker<Rule>::killLimit(std::int64_t a, std::int64_t b, std::int64_t killSquare) {
-    // The far corner (a + k, b + k) stays inside while 2k^2 + 2(a + b)k + a^2 + b^2 <= S; the
-    // root in double precision is then corrected in exact integers.
-    const auto fits = [&](std::int64_t k) {
-        return (a + k) * (a + k) + (b + k) * (b + k) <= killSquare;
-    };
-    const auto d = static_cast<double>(a - b);
-    const double root = (std::sqrt(std::max(0.0, 2.0 * static_cast<double>(killSquare) - d * d)) -
-                         static_cast<double>(a + b)) /
-                        2.0;
-    constexpr auto kFar = static_cast<std::int64_t>(ExitLadder::kLargest);
-    // Truncation is the floor here: the root is clamped to 0 or more first.
-    auto k = static_cast<std::int64_t>(std::min(std::max(root, 0.0), static_cast<double>(kFar)));
-    while (k > 0 && !fits(k)) --k;
-    while (k < kFar && fits(k + 1)) ++k;
-    return static_cast<int>(k) + 1;
 }
 
 }  // namespace dla

@@ -87,6 +87,12 @@ TEST(ExitLawTest, LadderSpreadsEvenDeviatesOverTheBorderByTheExactLaw) {
                 << "m " << m << " cell " << cell.first << ", " << cell.second;
         }
     }
+    // Named by the largest half-side it may cross, a square is its rung's.
+    for (int m = 2; m <= 1024; ++m) {
+        for (const std::uint64_t t : {0ULL, 0x1234567890ABCULL, (1ULL << 53) - 1}) {
+            ASSERT_EQ(ladder.sampleSquare(m, t), ladder.sampleTicks(ExitLadder::rungOf(m), t)) << m;
+        }
+    }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "growth.h"
+#include "kill_disc.h"
 #include "lattice.h"
 
 namespace dla {
@@ -32,6 +33,33 @@ TEST(LargeGrowthTest, KillSquareIsExactlyTheDistanceRule) {
         }
     }
     EXPECT_THROW(killSquare(2.0, 1 << 25), std::length_error);
+}
+
+// From a cell inside the disc, a square reaches k cells out exactly while its far corner stays
+// inside: for discs whose roots are all in the table and for one that is wider than the table.
+TEST(LargeGrowthTest, KillDiscReachKeepsTheFarCornerInside) {
+    const auto fits = [](std::int64_t s, std::int64_t a, std::int64_t b, std::int64_t k) {
+        return (a + k) * (a + k) + (b + k) * (b + k) <= s;
+    };
+    for (const std::int64_t s : {std::int64_t{0}, std::int64_t{1}, std::int64_t{2},
+                                 killSquare(2.7, 41), std::int64_t{1} << 44}) {
+        const KillDisc disc(s);
+        const auto r = static_cast<std::int64_t>(std::sqrt(static_cast<double>(s)));
+        const auto check = [&](std::int64_t a, std::int64_t b) {
+            const std::int64_t k = disc.cornerReach(a, b);
+            ASSERT_TRUE(k >= 0 && fits(s, a, b, k) && !fits(s, a, b, k + 1))
+                << s << " " << a << " " << b;
+        };
+        for (std::int64_t a = 0; a <= r; a += 1 + r / 300) {
+            // Across the row, and its last three cells inside.
+            auto last = static_cast<std::int64_t>(std::sqrt(static_cast<double>(s - a * a)));
+            while (last * last + a * a > s) --last;
+            while ((last + 1) * (last + 1) + a * a <= s) ++last;
+            for (std::int64_t b = 0; b <= last; b += 1 + r / 300) check(a, b);
+            for (std::int64_t b = std::max<std::int64_t>(0, last - 2); b <= last; ++b) check(a, b);
+        }
+    }
+    EXPECT_THROW(KillDisc(-1), std::invalid_argument);
 }
 
 // Single steps only: the run is today's literal run, draw for draw, to the same end (h = 60 for

@@ -30,12 +30,12 @@ struct LargeKillLimitOneTooLarge {
 };
 
 // Frozen cells in both lattices (the window's for the literal walk), a kill disc
-// x^2 + y^2 > kill, and where walkers start.
+// (walkers are killed beyond it), and where walkers start.
 struct Scene {
     Lattice lattice;
     LargeLattice large;
     std::optional<ExitLadder> ladder;
-    std::int64_t kill = 0;
+    KillDisc kill;
     std::function<Site(double)> release;
 };
 
@@ -135,7 +135,7 @@ const Scene& scene(const Experiment& e) {
         s->large.occupy(c.x, c.y);
     }
     s->lattice.setKillRadius(static_cast<std::int16_t>(half));
-    s->kill = killSquare(2.0, half);
+    s->kill = KillDisc(killSquare(2.0, half));
     s->ladder.emplace(2 * half + 2);
     s->release = [r](double u) { return releasePoint(r, u, std::atan(1.0) * 4.0); };
     return *s;
