@@ -91,6 +91,8 @@ template <DrawsTicks G>
 LargeWalkEnd LargeWalker<Rule>::walk(DetachedSource<G>& source, Site from, const KillDisc& disc,
                                      std::int64_t& steps, std::int64_t& jumps) const {
     std::int32_t x = from.x, y = from.y;
+    // A start outside the disc has nothing to walk; the jump sizes below need the walker inside.
+    if (disc.outside(x, y)) return {WalkOutcome::Killed, from};
     CellTiles::Cursor cursor;
     int d = lattice_->bound(x, y, cursor);
     std::int64_t single = 0, jumped = 0;
