@@ -53,7 +53,8 @@ class LargeWalker {
           largest_(std::clamp(largest, 1, ExitLadder::kLargest)) {}
 
     /// Walks from `from` until the walker sticks or leaves `disc`. Adds single steps to `steps`
-    /// and jumps to `jumps`; one deviate is drawn for each. `from` must lie inside the disc.
+    /// and jumps to `jumps`; one deviate is drawn for each. A walker released outside the disc
+    /// is killed where it is, with no draw.
     template <DrawsTicks G>
     LargeWalkEnd walk(RandomSource<G>& random, Site from, const KillDisc& disc, std::int64_t& steps,
                       std::int64_t& jumps) const {
