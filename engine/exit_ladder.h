@@ -60,14 +60,15 @@ class ExitLadder {
     Jump sample(int rung, double u) const { return sampleTicks(rung, toTicks(u)); }
     /// The same for u = t 2^-53 given as its ticks t < 2^53.
     Jump sampleTicks(int rung, std::uint64_t bits) const {
-        return sample(rungs_[static_cast<std::size_t>(rung)], bits);
+        return sampleRung(rungs_[static_cast<std::size_t>(rung)], bits);
     }
-    /// The same for the rung rungOf(m), built. Its half-side is worked out from m rather than
-    /// read, so that the draw's product does not wait on the rung's entry.
+    /// The same for the rung rungOf(m), built. Its half-side, halfSide(rungOf(m)), is m below
+    /// kDense and m's three leading bits from there on (as rungOf() reads them); it is worked out
+    /// from m rather than read, so that the draw's product does not wait on the rung's entry.
     Jump sampleSquare(int m, std::uint64_t bits) const {
         const int low = static_cast<int>(std::bit_width(static_cast<unsigned>(m))) - 3;
         const auto half = static_cast<std::uint32_t>(m < kDense ? m : m >> low << low);
-        return sample({half, rungs_[static_cast<std::size_t>(rungOf(m))].first}, bits);
+        return sampleRung({half, rungs_[static_cast<std::size_t>(rungOf(m))].first}, bits);
     }
 
   private:
@@ -76,7 +77,7 @@ class ExitLadder {
         std::uint32_t first = 0;  ///< first entry
     };
 
-    Jump sample(Rung r, std::uint64_t bits) const {
+    Jump sampleRung(Rung r, std::uint64_t bits) const {
         __extension__ using Wide = unsigned __int128;
         constexpr std::uint64_t kLow = (std::uint64_t{1} << 50) - 1;
         const unsigned octant = static_cast<unsigned>(bits >> 50) & 7u;

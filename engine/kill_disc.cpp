@@ -24,10 +24,10 @@ KillDisc::KillDisc(std::int64_t square) : square_(square) {
         throw std::invalid_argument("kill disc outside 0..2^50");
     }
     const std::int64_t twice = 2 * square;
-    const auto last = static_cast<std::size_t>(integerRoot(twice));
-    roots_.resize(std::min(last + 1, kLargestTable));
-    // The roots fall as d rises: each starts from the one before and steps down.
+    // The roots fall as d rises: each starts from the one before and steps down. |a - b| is at
+    // most the first root inside the disc.
     std::int64_t q = integerRoot(twice);
+    roots_.resize(std::min(static_cast<std::size_t>(q) + 1, kLargestTable));
     for (std::size_t d = 0; d < roots_.size(); ++d) {
         const std::int64_t t = twice - static_cast<std::int64_t>(d * d);
         while (q * q > t) --q;
