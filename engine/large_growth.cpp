@@ -21,17 +21,33 @@ std::int64_t killSquare(double killFactor, std::int32_t radius) {
     return s;
 }
 
+double expectedParticles(std::int32_t systemSize) {
+    return 0.66 * std::pow(static_cast<double>(systemSize), 1.634);
+}
+
+double expectedPeakBytes(double particles) {
+    return 8e6 + 34.0 * particles;
+}
+
 LargeGrowth::LargeGrowth(Restoring, const LargeGrowthOptions& options, FastGenerator generator)
     : options_(options), random_(std::move(generator), toolkit_) {
     const double k = options.killFactor;
-    if (!(k >= 2.0 && 4.0 * k <= kLargestKillRadius)) {
-        throw std::invalid_argument("kill factor outside 2..2^23");
+    if (!(k >= 2.0 && k <= kLargestKillFactor)) {
+        throw std::invalid_argument("kill factor outside 2..16");
     }
     if (options.largestJump < 1 || options.largestJump > ExitLadder::kLargest) {
         throw std::invalid_argument("largest jump outside 1..2^17");
     }
-    if (options.particleLimit && *options.particleLimit < 1) {
-        throw std::invalid_argument("particle limit below 1");
+    if (options.particleLimit &&
+        (*options.particleLimit < 1 || *options.particleLimit > kMostParticles)) {
+        throw std::invalid_argument("particle limit outside 1..10^10");
+    }
+    if (options.systemSize && (*options.systemSize < 1 || *options.systemSize > kLargestJumpSize)) {
+        throw std::invalid_argument("system size outside 1..10^6");
+    }
+    // Without an end the run would never stop.
+    if (!options.systemSize && !options.particleLimit) {
+        throw std::invalid_argument("neither a system size nor a particle limit");
     }
     if (options.systemSize) {
         halfSide_ = roundHalfEvenToInt32(static_cast<double>(*options.systemSize) / 2.0);
@@ -53,12 +69,15 @@ void LargeGrowth::setRadius(std::int32_t radius) {
     ladder_.extendTo(static_cast<int>(std::min<double>(widest, options_.largestJump)));
 }
 
+bool LargeGrowth::outsideSquare(Site site) const {
+    if (!halfSide_) return false;
+    const std::int32_t h = *halfSide_;
+    return site.x > h || site.x < -h || site.y > h || site.y < -h;
+}
+
 bool LargeGrowth::ended(Site site) const {
-    if (halfSide_) {
-        const std::int32_t h = *halfSide_;
-        if (site.x > h || site.x < -h || site.y > h || site.y < -h) return true;
-    }
-    return options_.particleLimit && counters_.particles >= *options_.particleLimit;
+    return outsideSquare(site) ||
+           (options_.particleLimit && counters_.particles >= *options_.particleLimit);
 }
 
 bool LargeGrowth::grow(const Observer& observer, const std::atomic<bool>* stop) {

@@ -17,15 +17,22 @@
 
 namespace dla {
 
-/// What a large run grows and how.
+/// The ranges of a large run's options. At the largest size and kill factor the kill radius stays
+/// below a third of what the large lattice holds, so no sized run can outgrow it.
+inline constexpr std::int32_t kLargestJumpSize = 1'000'000;
+inline constexpr std::int64_t kMostParticles = 10'000'000'000;
+inline constexpr double kLargestKillFactor = 16.0;
+
+/// What a large run grows and how. At least one of systemSize and particleLimit ends it.
 struct LargeGrowthOptions {
-    /// System size N: the run ends with the first particle that sticks outside the square of
-    /// half-side h = round(N / 2), ties to even (as in the window). Empty: no such end.
+    /// System size N, 1..kLargestJumpSize: the run ends with the first particle that sticks
+    /// outside the square of half-side h = round(N / 2), ties to even (as in the window). Empty:
+    /// no such end.
     std::optional<std::int32_t> systemSize;
-    /// The run ends once this many particles have stuck. Empty: no such end.
+    /// The run ends once this many particles (1..kMostParticles) have stuck. Empty: no such end.
     std::optional<std::int64_t> particleLimit;
-    /// Walkers are killed once their distance from the origin exceeds K R; K >= 2 (2: the
-    /// window's rule, D > 2R), K R at most kLargestKillRadius.
+    /// Walkers are killed once their distance from the origin exceeds K R; K from 2 (the
+    /// window's rule, D > 2R) to kLargestKillFactor.
     double killFactor = 2.0;
     /// The largest half-side of a jump, 1..ExitLadder::kLargest (1: the literal walk).
     int largestJump = ExitLadder::kLargest;
@@ -39,7 +46,17 @@ inline constexpr double kLargestKillRadius = 1 << 25;
 /// exactly D > K R for D = sqrt(x^2 + y^2) in double precision. K R in 0..kLargestKillRadius.
 std::int64_t killSquare(double killFactor, std::int32_t radius);
 
-/// Counts of a large run.
+/// What a run is expected to take, to be said before a long one starts. The particles a run of
+/// system size N grows, fitted to measured runs with K = 2 (about 0.66 N^1.634: 1.3 10^5 at
+/// N = 2000, 3.1 10^6 at N = 12 000, 10^7 at N = 24 804), and the peak memory of growing and
+/// measuring M particles (about 34 bytes a particle and 8 MB besides). Within a few tens of
+/// percent.
+double expectedParticles(std::int32_t systemSize);
+double expectedPeakBytes(double particles);
+
+/// Counts of a large run. Each stays below kMostCounted, which no run reaches (2^62 moves take
+/// over a century), so that a restored count cannot overflow.
+inline constexpr std::int64_t kMostCounted = std::int64_t{1} << 62;
 struct LargeGrowthCounters {
     std::int64_t particles = 0;      ///< walkers that stuck, the seed not counted
     std::int64_t walkersKilled = 0;  ///< walkers killed beyond K R
@@ -90,16 +107,24 @@ class LargeGrowth {
     std::optional<std::int32_t> halfSide() const { return halfSide_; }
 
     /// Writes the whole state (options, counters, R, random source, occupied cells in arrival
-    /// order) in a checked binary form. Throws std::ios_base::failure when the stream fails.
+    /// order) in a binary form. It carries no checksum: a file that holds it checks its bytes as
+    /// one whole. Throws std::ios_base::failure when the stream fails.
     void save(std::ostream& out) const;
-    /// A run exactly as save() left it. Throws std::runtime_error on a stream that is not a
-    /// complete, intact saved state.
+    /// A run exactly as save() left it. Every field is checked against what a run can hold
+    /// before it is used: the options' ranges and an end, a generator that can move, deviates
+    /// that draws give, counts that cannot overflow, and cells that a growth could have made
+    /// (the seed first, each later cell next to an earlier one and inside the disc of R, R what
+    /// those cells give, the end reached exactly when the run says it finished). So the memory
+    /// a restore takes is what growing those cells took. Throws std::runtime_error on a stream
+    /// that is not such a state.
     static std::unique_ptr<LargeGrowth> restore(std::istream& in);
 
   private:
     struct Restoring {};
     LargeGrowth(Restoring, const LargeGrowthOptions& options, FastGenerator generator);
     void setRadius(std::int32_t radius);
+    /// Whether `site` lies outside the square of half-side h (never without a size).
+    bool outsideSquare(Site site) const;
     bool ended(Site site) const;
 
     LargeGrowthOptions options_;

@@ -1,5 +1,6 @@
-// The saved form of a LargeGrowth: everything that makes the rest of the run, and a checksum.
-// The distance structure is not saved: it is a function of the occupied cells and is rebuilt.
+// The saved form of a LargeGrowth: everything that makes the rest of the run. The distance
+// structure is not saved: it is a function of the occupied cells and is rebuilt. The bytes carry
+// no checksum of their own; the file that holds them checks them as one whole.
 
 #include <bit>
 #include <cstring>
@@ -18,22 +19,7 @@ namespace {
 static_assert(std::endian::native == std::endian::little, "saved states are little-endian");
 
 constexpr std::string_view kMagic = "DLALARGE";
-constexpr std::uint32_t kVersion = 1;
-
-// FNV-1a over every byte written or read before the checksum itself.
-class Checksum {
-  public:
-    void add(const char* bytes, std::size_t n) {
-        for (std::size_t i = 0; i < n; ++i) {
-            value_ ^= static_cast<unsigned char>(bytes[i]);
-            value_ *= 0x100000001b3ULL;
-        }
-    }
-    std::uint64_t value() const { return value_; }
-
-  private:
-    std::uint64_t value_ = 0xcbf29ce484222325ULL;
-};
+constexpr std::uint32_t kVersion = 2;
 
 class Writer {
   public:
@@ -43,7 +29,6 @@ class Writer {
         static_assert(std::is_trivially_copyable_v<T>);
         char bytes[sizeof(T)];
         std::memcpy(bytes, &value, sizeof(T));
-        sum_.add(bytes, sizeof(T));
         out_.write(bytes, sizeof(T));
     }
     template <class T>
@@ -52,15 +37,17 @@ class Writer {
         put<T>(value.value_or(T{}));
     }
     void finish() {
-        put(sum_.value());
         out_.flush();
         if (!out_) throw std::ios_base::failure("could not write the saved state");
     }
 
   private:
     std::ostream& out_;
-    Checksum sum_;
 };
+
+[[noreturn]] void refuse(const char* why) {
+    throw std::runtime_error(std::string("saved state refused: ") + why);
+}
 
 class Reader {
   public:
@@ -69,7 +56,6 @@ class Reader {
     T get() {
         char bytes[sizeof(T)];
         if (!in_.read(bytes, sizeof(T))) throw std::runtime_error("saved state cut short");
-        sum_.add(bytes, sizeof(T));
         T value;
         std::memcpy(&value, bytes, sizeof(T));
         return value;
@@ -78,18 +64,22 @@ class Reader {
     std::optional<T> getOptional() {
         const auto present = get<std::uint8_t>();
         const T value = get<T>();
-        if (present > 1) throw std::runtime_error("saved state damaged");
+        if (present > 1) refuse("a flag that is neither 0 nor 1");
         return present ? std::optional<T>(value) : std::nullopt;
     }
-    void finish() {
-        const std::uint64_t expected = sum_.value();
-        if (get<std::uint64_t>() != expected) throw std::runtime_error("saved state damaged");
+    std::int64_t count() {
+        const auto value = get<std::int64_t>();
+        if (value < 0 || value >= kMostCounted) refuse("a count outside 0..2^62");
+        return value;
     }
 
   private:
     std::istream& in_;
-    Checksum sum_;
 };
+
+bool allZero(const std::array<std::uint64_t, 4>& words) {
+    return (words[0] | words[1] | words[2] | words[3]) == 0;
+}
 
 }  // namespace
 
@@ -134,52 +124,71 @@ std::unique_ptr<LargeGrowth> LargeGrowth::restore(std::istream& in) {
     options.largestJump = r.get<std::int32_t>();
     const auto radius = r.get<std::int32_t>();
     const auto finished = r.get<std::uint8_t>();
+    if (finished > 1) refuse("a flag that is neither 0 nor 1");
     LargeGrowthCounters counters;
     for (std::int64_t* c :
          {&counters.particles, &counters.walkersKilled, &counters.steps, &counters.jumps}) {
-        *c = r.get<std::int64_t>();
-        if (*c < 0) throw std::runtime_error("saved state damaged");
+        *c = r.count();
     }
+    if (options.particleLimit && counters.particles > *options.particleLimit)
+        refuse("more particles than its limit");
     FastGenerator::State g;
     for (std::uint64_t& word : g.engine) word = r.get<std::uint64_t>();
     for (std::uint64_t& word : g.streamBase) word = r.get<std::uint64_t>();
     g.seed = r.getOptional<std::uint64_t>();
+    // An all-zero xoshiro state draws 0 forever, and a new stream taken from it is zero again.
+    if (allZero(g.engine) || allZero(g.streamBase)) refuse("a generator that cannot move");
     ShuffleTable table;
     for (double& v : table.v) v = r.get<double>();
     table.y = r.get<double>();
     // Only values a draw gives: the walkers take the stored deviates as integer ticks, and the
-    // source hands them out as deviates in [0, 1). Other values (which a checksum alone cannot
-    // keep out of a file written by hand) are refused here.
-    if (!table.holdsTicks()) throw std::runtime_error("saved state damaged");
+    // source hands them out as deviates in [0, 1).
+    if (!table.holdsTicks()) refuse("deviates that no draw gives");
+    const auto cells = r.get<std::uint64_t>();
+    // Every particle adds at most one cell to the seed.
+    if (cells < 1 || cells - 1 > static_cast<std::uint64_t>(counters.particles))
+        refuse("more cells than particles");
+    if (radius < 4) refuse("a launch radius below 4");
 
     std::unique_ptr<LargeGrowth> run;
     try {
         run.reset(new LargeGrowth(Restoring{}, options, FastGenerator::restored(g)));
-        if (radius < 4 || finished > 1) throw std::runtime_error("saved state damaged");
         run->setRadius(radius);
     } catch (const std::logic_error& e) {
-        throw std::runtime_error(std::string("saved state refused: ") + e.what());
+        refuse(e.what());
     }
     run->random_.restoreTable(table);
     run->counters_ = counters;
-    run->finished_ = finished != 0;
 
-    // Every stuck cell lies inside the circle of the R it left, the seed first, none twice.
-    const auto cells = r.get<std::uint64_t>();
-    const std::int64_t inside = std::int64_t{radius} * radius;
-    if (cells < 1 || cells - 1 > static_cast<std::uint64_t>(counters.particles)) {
-        throw std::runtime_error("saved state damaged");
-    }
+    // The cells as a growth makes them: the seed first, each later one next to an earlier one
+    // (a walker sticks beside the aggregate), none twice, R following them as the run moves it.
+    // Cells scattered anywhere would each take a tile of their own; these take what the run
+    // that grew them took.
+    LargeLattice& lattice = run->lattice_;
+    std::int32_t replayed = 4;
+    bool endReached = false;
     for (std::uint64_t i = 0; i < cells; ++i) {
-        const auto x = r.get<std::int32_t>();
-        const auto y = r.get<std::int32_t>();
-        const bool seed = x == 0 && y == 0;
-        if ((i == 0) != seed || std::int64_t{x} * x + std::int64_t{y} * y >= inside ||
-            !run->lattice_.occupy(x, y)) {
-            throw std::runtime_error("saved state damaged");
+        const Site s{r.get<std::int32_t>(), r.get<std::int32_t>()};
+        if (i == 0 && (s.x != 0 || s.y != 0)) refuse("a first cell that is not the seed");
+        // Within R of the origin, so the lattice's reach is far away.
+        if (std::int64_t{s.x} * s.x + std::int64_t{s.y} * s.y >= std::int64_t{radius} * radius)
+            refuse("a cell outside the launch circle");
+        if (i > 0 && !(lattice.isOccupied(s.x + 1, s.y) || lattice.isOccupied(s.x - 1, s.y) ||
+                       lattice.isOccupied(s.x, s.y + 1) || lattice.isOccupied(s.x, s.y - 1)))
+            refuse("a cell that touches none before it");
+        if (endReached) refuse("cells after the run's end");
+        if (!lattice.occupy(s.x, s.y)) refuse("a cell twice");
+        if (i > 0) {
+            replayed = launchRadiusAfter(replayed, s);
+            endReached = run->outsideSquare(s);
         }
     }
-    r.finish();
+    if (replayed != radius) refuse("a launch radius its cells do not give");
+    const bool limitReached = options.particleLimit && counters.particles == *options.particleLimit;
+    if ((finished != 0) != (endReached || limitReached))
+        refuse(finished ? "a finished run that has not reached its end"
+                        : "a run past its end that is not finished");
+    run->finished_ = finished != 0;
     return run;
 }
 
