@@ -1,16 +1,20 @@
 #include "app.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <chrono>
-#include <csignal>
 #include <memory>
 #include <new>
 #include <optional>
 
 #include "checkpoint.h"
+#include "large_growth.h"
 #include "merge.h"
 #include "options.h"
 #include "output_file.h"
@@ -67,7 +71,8 @@ PlotText plotText(const RunRecord& record) {
     const std::string seed =
         record.plan.seed ? "seed " + std::to_string(*record.plan.seed) : "seeded from the clock";
     std::snprintf(buffer, sizeof buffer, "N = %d, %s, %zu box sides",
-                  static_cast<int>(record.measuredSize), seed.c_str(), record.estimate->points.size());
+                  static_cast<int>(record.measuredSize), seed.c_str(),
+                  record.estimate->points.size());
     std::string subtitle = buffer;
     if (record.fit->rSquared) {
         std::snprintf(buffer, sizeof buffer, ", R² = %.4f", *record.fit->rSquared);
@@ -85,13 +90,42 @@ Image drawRun(const RunRecord& record, int scale) {
     }
 }
 
+// Whether `path` names the file that standard output or standard error writes to.
+bool isStandardStream(const std::string& path) {
+    struct stat named {
+    }, standard{};
+    if (::stat(path.c_str(), &named) != 0) return false;
+    for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+        if (::fstat(fd, &standard) == 0 && standard.st_dev == named.st_dev &&
+            standard.st_ino == named.st_ino)
+            return true;
+    }
+    return false;
+}
+
 // Every file the batch will write, checked before the first run so that a mistyped folder
-// costs nothing.
+// costs nothing. A checkpoint is replaced at every save, so it must be a file of its own: not a
+// device or a pipe, and not the file that the run's lines go to; the checkpoint a run resumes
+// must not take them either.
 void checkOutputs(const Options& options) {
     const std::int64_t total = options.totalRuns();
     if (!options.imagePath.empty()) checkWritable(numberedPath(options.imagePath, 0, total));
     if (!options.plotPath.empty()) checkWritable(numberedPath(options.plotPath, 0, total));
-    if (!options.checkpointPath.empty()) checkWritable(options.checkpointPath);
+    for (const auto& [option, path] : {std::pair{"--checkpoint", &options.checkpointPath},
+                                       std::pair{"--resume", &options.resumePath}}) {
+        if (!path->empty() && isStandardStream(*path))
+            throw UsageError(std::string(option) + " '" + *path +
+                             "' is the file that standard output or standard error writes to");
+    }
+    if (!options.checkpointPath.empty()) {
+        struct stat existing {};
+        if (::stat(options.checkpointPath.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) &&
+            !S_ISDIR(existing.st_mode))
+            throw UsageError("--checkpoint '" + options.checkpointPath +
+                             "' is not a regular file, and a checkpoint replaces its file at "
+                             "every save");
+        checkWritable(options.checkpointPath);
+    }
 }
 
 // The one run of --checkpoint or --resume, grown on this thread so that it can be saved
@@ -102,9 +136,9 @@ void growHere(const Options& options, const RunPlan& plan, const RunSettings& se
               const RunObserver& observer) {
     const std::unique_ptr<LargeGrowth> growth =
         resumed ? std::move(resumed->growth)
-                : std::make_unique<LargeGrowth>(largeOptions(plan, settings),
-                                                plan.seed ? FastGenerator::seeded(*plan.seed)
-                                                          : FastGenerator::clockSeeded());
+                : std::make_unique<LargeGrowth>(
+                      largeOptions(plan, settings),
+                      plan.seed ? FastGenerator::seeded(*plan.seed) : FastGenerator::clockSeeded());
     const double before = resumed ? resumed->growSeconds : 0.0;
     const auto start = std::chrono::steady_clock::now();
     const auto grown = [&] { return before + secondsSince(start); };
@@ -121,7 +155,7 @@ void growHere(const Options& options, const RunPlan& plan, const RunSettings& se
         }
         if (!path.empty() &&
             std::chrono::duration<double>(now - lastSave).count() >= options.checkpointEvery) {
-            saveCheckpoint(path, g, plan.seed, grown());
+            saveCheckpoint(path, g, grown());
             lastSave = std::chrono::steady_clock::now();
         }
     };
@@ -136,14 +170,13 @@ void growHere(const Options& options, const RunPlan& plan, const RunSettings& se
         finished = growth->grow(look, interrupt ? &interrupt->requested() : nullptr);
         if (interrupt) signal = interrupt->signal();
     }
-    if (!path.empty()) saveCheckpoint(path, *growth, plan.seed, grown());
+    if (!path.empty()) saveCheckpoint(path, *growth, grown());
     progress.finish();
     if (!finished) {
-        throw std::runtime_error(std::string("interrupted by ") +
-                                 (signal == SIGINT ? "SIGINT" : "SIGTERM") + "; '" + path +
-                                 "' holds the run at " +
-                                 std::to_string(growth->counters().particles) +
-                                 " particles, to be continued with --resume");
+        throw std::runtime_error(
+            std::string("interrupted by ") + (signal == SIGINT ? "SIGINT" : "SIGTERM") + "; '" +
+            path + "' holds the run at " + std::to_string(growth->counters().particles) +
+            " particles, to be continued with --resume");
     }
     observer.record(recordOf(plan, *growth, settings, grown()));
 }
@@ -154,19 +187,63 @@ void sendSummary(const Summary& summary, bool json, const std::string& plan, con
     send(err, "standard error", summaryTable(summary));
 }
 
-void runBatch(const Options& options, std::ostream& out, std::ostream& err, bool errIsTerminal) {
+// Runs that grow at the same time.
+std::int64_t concurrentRuns(const Options& options) {
+    if (!options.checkpointPath.empty() || !options.resumePath.empty()) return 1;
+    return std::min<std::int64_t>(options.threads, options.shard.runsOf(options.totalRuns()));
+}
+
+// A batch that is expected to need a gigabyte of memory or more says so before it starts.
+void noteCost(const Options& options, std::ostream& err) {
+    if (options.walk != Walk::Jump) return;
+    const std::int32_t largest = *std::max_element(options.sizes.begin(), options.sizes.end());
+    const double particles =
+        options.particles ? static_cast<double>(*options.particles) : expectedParticles(largest);
+    const std::int64_t atOnce = concurrentRuns(options);
+    const double bytes = expectedPeakBytes(particles) * static_cast<double>(atOnce);
+    if (bytes < 1e9) return;
+    char count[32];
+    std::snprintf(count, sizeof count, particles < 1e9 ? "%.0f million" : "%.1f billion",
+                  particles < 1e9 ? particles / 1e6 : particles / 1e9);
+    std::string line = options.particles
+                           ? "runs of " + std::to_string(*options.particles) + " particles"
+                           : "--size " + std::to_string(largest) + " grows about " + count +
+                                 " particles a run, which";
+    line += (options.particles ? " are expected to need about " : " is expected to need about ") +
+            formatBytes(static_cast<std::uint64_t>(bytes)) + " of memory";
+    if (atOnce > 1) line += " (" + std::to_string(atOnce) + " runs at a time)";
+    const long pages = ::sysconf(_SC_PHYS_PAGES), pageSize = ::sysconf(_SC_PAGESIZE);
+    const double physical = pages > 0 && pageSize > 0
+                                ? static_cast<double>(pages) * static_cast<double>(pageSize)
+                                : 0.0;
+    if (physical > 0 && bytes > physical)
+        line += ", more than the " + formatBytes(static_cast<std::uint64_t>(physical)) +
+                " this machine has";
+    send(err, "standard error", "dla-cli: " + line + "\n");
+}
+
+// The command line with the run that a checkpoint holds in place of what it leaves out (size,
+// particles, kill factor, seed): the plan of a resumed run is the one it was started with.
+Options resumedOptions(Options options, const LargeGrowth& saved) {
+    const LargeGrowthOptions& grown = saved.options();
+    options.sizes = {grown.systemSize.value_or(kNoSize)};
+    options.particles = grown.particleLimit;
+    options.killFactor = grown.killFactor;
+    options.seed = saved.random().generator().state().seed;
+    options.runs = 1;
+    options.walk = Walk::Jump;
+    return options;
+}
+
+void runBatch(const Options& given, std::ostream& out, std::ostream& err, bool errIsTerminal) {
     std::optional<Checkpoint> resumed;
-    if (!options.resumePath.empty()) resumed = loadCheckpoint(options.resumePath);
-    std::vector<RunPlan> plans = planRuns(options);
-    RunSettings settings = runSettings(options);
-    if (resumed) {
-        const LargeGrowthOptions& saved = resumed->growth->options();
-        plans = {{0, saved.systemSize.value_or(kNoSize), resumed->seed}};
-        settings.particleLimit = saved.particleLimit;
-        settings.killFactor = saved.killFactor;
-    }
+    if (!given.resumePath.empty()) resumed = loadCheckpoint(given.resumePath);
+    const Options options = resumed ? resumedOptions(given, *resumed->growth) : given;
+    const std::vector<RunPlan> plans = planRuns(options);
+    const RunSettings settings = runSettings(options);
+    noteCost(options, err);
     // A part numbers its runs and files as the whole plan does.
-    const std::int64_t total = resumed ? 1 : options.totalRuns();
+    const std::int64_t total = options.totalRuns();
     const auto mine = static_cast<std::int64_t>(plans.size());
     SummaryBuilder summary;
     // The fit's rows go to the file as the runs come in, so that its size costs no memory.
@@ -222,7 +299,7 @@ void runBatch(const Options& options, std::ostream& out, std::ostream& err, bool
 }
 
 void runMerge(const MergeOptions& options, std::ostream& out, std::ostream& err) {
-    const Merged merged = mergeOutputs(options.files);
+    const Merged merged = mergeOutputs(options.files, options.fitPath);
     sendSummary(merged.summary, options.json, merged.plan, Shard{}, out, err);
 }
 
@@ -264,8 +341,17 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     } catch (const OutOfMemory& e) {
         report(std::string("out of memory (") + e.what() + ")");
         return kExitFileError;
+    } catch (const UsageError& e) {
+        report(e.what());
+        return kExitUsage;
     } catch (const std::bad_alloc&) {
-        report("out of memory (the system refused more; fewer --threads need less)");
+        // The words need no more memory than they take; a batch of one run at a time has no
+        // fewer threads to suggest.
+        const bool several = merge == std::nullopt && !options.help && concurrentRuns(options) > 1;
+        err << (several ? "dla-cli: out of memory (the system refused more; fewer --threads need "
+                          "less)\n"
+                        : "dla-cli: out of memory (the system refused more)\n")
+            << std::flush;
         return kExitFileError;
     } catch (const std::exception& e) {
         report(e.what());

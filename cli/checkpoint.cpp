@@ -1,6 +1,7 @@
 #include "checkpoint.h"
 
 #include <signal.h>
+#include <zlib.h>
 
 #include <array>
 #include <cerrno>
@@ -8,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 #include <streambuf>
+#include <string_view>
+#include <vector>
 
 #include "output_file.h"
 
@@ -15,14 +18,16 @@ namespace dla::cli {
 
 namespace {
 
-constexpr std::string_view kHeader = "dla-cli checkpoint 1\n";
+constexpr std::string_view kHeader = "dla-cli checkpoint 2\n";
+constexpr std::size_t kCrcBytes = 4;
 
-// An output stream's bytes handed to an OutputFile; its FileError is kept for the caller, since
-// a stream swallows what its buffer throws.
+// An output stream's bytes handed to an OutputFile, with the CRC-32 of all of them; the file's
+// FileError is kept for the caller, since a stream swallows what its buffer throws.
 class OutputFileBuffer : public std::streambuf {
   public:
     explicit OutputFileBuffer(OutputFile& file) : file_(file) {}
     const std::optional<FileError>& failure() const { return failure_; }
+    std::uint32_t crc() const { return static_cast<std::uint32_t>(crc_); }
 
   protected:
     std::streamsize xsputn(const char* bytes, std::streamsize count) override {
@@ -33,6 +38,7 @@ class OutputFileBuffer : public std::streambuf {
             failure_ = e;
             return 0;
         }
+        crc_ = ::crc32(crc_, reinterpret_cast<const Bytef*>(bytes), static_cast<uInt>(count));
         return count;
     }
     int_type overflow(int_type c) override {
@@ -44,19 +50,8 @@ class OutputFileBuffer : public std::streambuf {
   private:
     OutputFile& file_;
     std::optional<FileError> failure_;
+    uLong crc_ = ::crc32(0, nullptr, 0);
 };
-
-// A check of the header's fields, so that a damaged seed or time is refused like the rest.
-std::uint64_t headerCheck(std::uint8_t hasSeed, std::uint64_t seed, double seconds) {
-    std::uint64_t bits = 0;
-    std::memcpy(&bits, &seconds, sizeof bits);
-    std::uint64_t h = 0xcbf29ce484222325ULL;
-    for (const std::uint64_t word : {std::uint64_t{hasSeed}, seed, bits}) {
-        h = (h ^ word) * 0x100000001b3ULL;
-        h ^= h >> 29;
-    }
-    return h;
-}
 
 template <class T>
 void put(std::ostream& out, T value) {
@@ -69,6 +64,26 @@ T get(std::istream& in) {
     if (!in.read(reinterpret_cast<char*>(&value), sizeof value))
         throw std::runtime_error("cut short");
     return value;
+}
+
+// The CRC-32 of everything but the last kCrcBytes bytes, and those bytes as a number; false for
+// a stream shorter than that.
+bool wholeCrc(std::istream& in, std::uint32_t& computed, std::uint32_t& stored) {
+    std::vector<char> chunk(std::size_t{1} << 20);
+    std::string held;  // the last bytes read, which may turn out to be the stored CRC
+    uLong crc = ::crc32(0, nullptr, 0);
+    while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0) {
+        held.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
+        if (held.size() <= kCrcBytes) continue;
+        const std::size_t sure = held.size() - kCrcBytes;
+        crc = ::crc32(crc, reinterpret_cast<const Bytef*>(held.data()), static_cast<uInt>(sure));
+        held.erase(0, sure);
+    }
+    if (in.bad()) throw std::ios_base::failure(std::strerror(errno != 0 ? errno : EIO));
+    if (held.size() < kCrcBytes) return false;
+    computed = static_cast<std::uint32_t>(crc);
+    std::memcpy(&stored, held.data(), kCrcBytes);
+    return true;
 }
 
 // The state shared with the signal handler: lock-free atomics and what sigaction saved.
@@ -92,36 +107,28 @@ extern "C" void requestInterrupt(int signal) {
 
 }  // namespace
 
-std::string checkpointHeader(std::optional<std::uint64_t> seed, double growSeconds) {
-    std::ostringstream out;
-    out.write(kHeader.data(), static_cast<std::streamsize>(kHeader.size()));
-    put<std::uint8_t>(out, seed ? 1 : 0);
-    put<std::uint64_t>(out, seed.value_or(0));
-    put<double>(out, growSeconds);
-    put<std::uint64_t>(out, headerCheck(seed ? 1 : 0, seed.value_or(0), growSeconds));
-    return out.str();
-}
-
-void saveCheckpoint(const std::string& path, const LargeGrowth& growth,
-                    std::optional<std::uint64_t> seed, double growSeconds) {
+void saveCheckpoint(const std::string& path, const LargeGrowth& growth, double growSeconds) {
     OutputFile file(path);
     OutputFileBuffer buffer(file);
     std::ostream out(&buffer);
-    out << checkpointHeader(seed, growSeconds);
+    out.write(kHeader.data(), static_cast<std::streamsize>(kHeader.size()));
+    put<double>(out, growSeconds);
     try {
         growth.save(out);
     } catch (const std::ios_base::failure&) {
         if (!buffer.failure()) throw FileError("cannot write '" + path + "'");
     }
     if (buffer.failure()) throw *buffer.failure();
+    const std::uint32_t crc = buffer.crc();
+    file.write({reinterpret_cast<const char*>(&crc), kCrcBytes});
     file.commit();
 }
 
 Checkpoint loadCheckpoint(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        throw std::runtime_error("cannot read '" + path + "': " +
-                                 std::strerror(errno != 0 ? errno : EIO));
+        throw std::runtime_error("cannot read '" + path +
+                                 "': " + std::strerror(errno != 0 ? errno : EIO));
     }
     return readCheckpoint(in, path);
 }
@@ -129,26 +136,35 @@ Checkpoint loadCheckpoint(const std::string& path) {
 Checkpoint readCheckpoint(std::istream& in, const std::string& name) {
     Checkpoint checkpoint;
     try {
+        // The whole first: nothing of a damaged file is restored, and a file that is not one
+        // checkpoint (two joined, a header from another) does not pass as one.
+        std::uint32_t computed = 0, stored = 0;
+        if (!wholeCrc(in, computed, stored)) throw std::runtime_error("not a dla-cli checkpoint");
+        in.clear();
+        if (!in.seekg(0)) throw std::runtime_error("not a file that can be read (a pipe?)");
         std::string header(kHeader.size(), '\0');
         if (!in.read(header.data(), static_cast<std::streamsize>(header.size())) ||
-            header != kHeader)
-            throw std::runtime_error("not a dla-cli checkpoint");
-        const auto hasSeed = get<std::uint8_t>(in);
-        const auto seed = get<std::uint64_t>(in);
+            header != kHeader) {
+            constexpr std::string_view kFormat = "dla-cli checkpoint ";
+            if (!header.starts_with(kFormat)) throw std::runtime_error("not a dla-cli checkpoint");
+            const std::string format =
+                header.substr(kFormat.size(), header.find('\n') - kFormat.size());
+            throw std::runtime_error("a checkpoint of format " + format +
+                                     ", and this dla-cli reads format " +
+                                     std::string(kHeader.substr(kFormat.size(), 1)) + " only");
+        }
+        if (computed != stored) throw std::runtime_error("damaged (its CRC-32 does not match)");
         checkpoint.growSeconds = get<double>(in);
-        if (get<std::uint64_t>(in) != headerCheck(hasSeed, seed, checkpoint.growSeconds) ||
-            hasSeed > 1 || !(checkpoint.growSeconds >= 0.0) || checkpoint.growSeconds > 1e12)
-            throw std::runtime_error("damaged");
-        if (hasSeed == 1) checkpoint.seed = seed;
+        if (!(checkpoint.growSeconds >= 0.0) || checkpoint.growSeconds > 1e12)
+            throw std::runtime_error("damaged (a time grown outside 0..10^12 s)");
         checkpoint.growth = LargeGrowth::restore(in);
+        (void)get<std::uint32_t>(in);
         if (in.peek() != std::char_traits<char>::eof())
             throw std::runtime_error("damaged (bytes after its end)");
     } catch (const std::ios_base::failure& e) {
         throw std::runtime_error("cannot read '" + name + "': " + e.what());
     } catch (const std::runtime_error& e) {
         throw std::runtime_error("cannot resume from '" + name + "': " + e.what());
-    } catch (const std::bad_alloc&) {
-        throw std::runtime_error("cannot resume from '" + name + "': damaged");
     }
     return checkpoint;
 }

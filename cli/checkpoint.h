@@ -14,25 +14,24 @@
 /// for a save.
 namespace dla::cli {
 
-/// A checkpoint file: a short header of our own (the run's seed as dla-cli printed it and the
-/// seconds grown so far), then LargeGrowth's checked state.
+/// A checkpoint file: a first line of its own ("dla-cli checkpoint 2"), the seconds grown so
+/// far, LargeGrowth's state, and a CRC-32 of every byte before it. The run's seed is the one its
+/// generator carries.
 struct Checkpoint {
     std::unique_ptr<LargeGrowth> growth;
-    std::optional<std::uint64_t> seed;
     double growSeconds = 0.0;
 };
 
 /// Writes the checkpoint to `path` whole or not at all (OutputFile); throws FileError.
-void saveCheckpoint(const std::string& path, const LargeGrowth& growth,
-                    std::optional<std::uint64_t> seed, double growSeconds);
+void saveCheckpoint(const std::string& path, const LargeGrowth& growth, double growSeconds);
 
 /// Reads a checkpoint; throws std::runtime_error with one line naming `path` when the file
 /// cannot be read or is not a whole, intact checkpoint.
 Checkpoint loadCheckpoint(const std::string& path);
-/// The same from a stream; `name` is the file's name for the message.
+/// The same from a stream that can be read twice: once to check the CRC of the whole, then,
+/// only if it holds, to restore the run, each field checked (LargeGrowth::restore). `name` is
+/// the file's name for the message.
 Checkpoint readCheckpoint(std::istream& in, const std::string& name);
-/// The bytes of saveCheckpoint's header, which readCheckpoint expects before LargeGrowth's state.
-std::string checkpointHeader(std::optional<std::uint64_t> seed, double growSeconds);
 
 /// While one exists, SIGINT and SIGTERM set requested() instead of ending the process, so that
 /// the run can stop between two particles and be saved; a second signal ends the process as the

@@ -15,6 +15,9 @@ int main(int argc, char** argv) {
     // A reader that goes away makes writes fail with EPIPE, reported like any failed write,
     // instead of ending the process without a word.
     std::signal(SIGPIPE, SIG_IGN);
+    // A file-size limit makes writes beyond it fail with EFBIG, reported like a full disk,
+    // instead of ending the process without a word.
+    std::signal(SIGXFSZ, SIG_IGN);
     dla::cli::installSignalCleanup();
     // A closed standard descriptor would go to the first file opened, and stdout's lines into
     // it; /dev/null opened read-only holds the place and fails every write as the closed one.
@@ -25,6 +28,8 @@ int main(int argc, char** argv) {
     }
     const std::vector<std::string> args(argv + 1, argv + argc);
     const auto cores = static_cast<int>(std::thread::hardware_concurrency());
-    return dla::cli::runCli(args, std::cout, std::cerr, ::isatty(STDERR_FILENO) != 0,
+    dla::cli::DescriptorBuffer standardOutput(STDOUT_FILENO);
+    std::ostream out(&standardOutput);
+    return dla::cli::runCli(args, out, std::cerr, ::isatty(STDERR_FILENO) != 0,
                             cores > 0 ? cores : 1);
 }

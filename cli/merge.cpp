@@ -12,6 +12,9 @@
 #include <set>
 
 #include "fractal_dimension.h"
+#include "output_file.h"
+#include "output_paths.h"
+#include "report.h"
 
 namespace dla::cli {
 
@@ -40,6 +43,7 @@ class LineReader {
     /// The next line, or false at the end of the file.
     bool next(std::string& line) {
         line.clear();
+        lineStart_ = base_ + static_cast<std::int64_t>(start_);
         for (;;) {
             if (start_ == end_ && !fill()) {
                 if (line.empty()) return false;
@@ -66,9 +70,19 @@ class LineReader {
     }
 
     std::int64_t number() const { return number_; }
+    /// Where the line that next() gave starts, in bytes from the start of the file.
+    std::int64_t lineStart() const { return lineStart_; }
+
+    /// Reads on from `offset` bytes into the file.
+    void seek(std::int64_t offset) {
+        if (::fseeko(file_.get(), static_cast<off_t>(offset), SEEK_SET) != 0) fail();
+        base_ = offset;
+        start_ = end_ = 0;
+    }
 
   private:
     bool fill() {
+        base_ += static_cast<std::int64_t>(end_);
         start_ = 0;
         errno = 0;
         end_ = std::fread(buffer_, 1, sizeof buffer_, file_.get());
@@ -84,7 +98,9 @@ class LineReader {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file_;
     char buffer_[1 << 16];
     std::size_t start_ = 0, end_ = 0;
+    std::int64_t base_ = 0;  // the offset of buffer_[0] in the file
     std::int64_t number_ = 0;
+    std::int64_t lineStart_ = 0;
 };
 
 // A line as JSON; discarded when it is not valid JSON, nests too deep or repeats a key.
@@ -110,6 +126,7 @@ Json parseLine(const std::string& line, std::string& problem) {
 struct Row {
     std::int64_t index;
     std::int64_t line;
+    std::int64_t offset;  // of the line in its file
     std::size_t file;
     std::int32_t size;
     std::int64_t planRuns;  // the runs of the whole plan, as the line gives them
@@ -122,6 +139,7 @@ struct Row {
     std::optional<double> killFactor;
     std::optional<double> historyDimension;
     std::optional<double> anisotropy;  // its fourfold harmonic
+    bool hashed;                       // the jump walker's runs carry a hash, the literal's none
 };
 
 // The members of one line, each checked before it is taken.
@@ -188,13 +206,11 @@ class Fields {
     std::string where_;
 };
 
-// The plan of a file, checked so far as the merge relies on it.
+// The plan of a file: the options that made its runs, checked by the command line's own rules.
 struct Plan {
     Json json;
-    std::vector<std::int32_t> sizes;
-    std::int64_t runs = 0;
-    std::optional<std::uint64_t> seed;
-    std::int64_t total() const { return runs * static_cast<std::int64_t>(sizes.size()); }
+    Options options;
+    std::int64_t total() const { return options.totalRuns(); }
 };
 
 Plan readPlan(const Json& json, const std::string& where) {
@@ -202,22 +218,41 @@ Plan readPlan(const Json& json, const std::string& where) {
     const Fields fields(json, where + ": its plan");
     Plan plan;
     plan.json = json;
+    Options& options = plan.options;
+    const Json& walk = fields.member("walk");
+    if (walk != "jump" && walk != "literal")
+        fields.fail("\"walk\" must be \"jump\" or \"literal\"");
+    options.walk = walk == "jump" ? Walk::Jump : Walk::Literal;
+    options.particles = fields.wholeOrNull("particles", 1, kMostParticles);
     const Json& sizes = fields.member("sizes");
-    if (!sizes.is_array() || sizes.empty() || sizes.size() > kLargestSystemSize)
-        fields.fail("\"sizes\" must be a list of 1 to " + std::to_string(kLargestSystemSize) +
-                    " sizes");
-    for (const Json& size : sizes)
-        plan.sizes.push_back(
-            static_cast<std::int32_t>(fields.wholeValue(size, "sizes", kNoSize, kLargestJumpSize)));
-    plan.runs = fields.whole("runs", 1, kMostRuns);
-    plan.seed = fields.seed();
-    if (plan.seed && *plan.seed > std::numeric_limits<std::uint64_t>::max() -
-                                      static_cast<std::uint64_t>(plan.total() - 1))
-        fields.fail("\"seed\" is too large for its runs");
+    if (!sizes.is_array() || sizes.empty()) fields.fail("\"sizes\" must be a list of sizes");
+    options.sizes.clear();
+    for (const Json& size : sizes) {
+        const auto n = static_cast<std::int32_t>(
+            fields.wholeValue(size, "sizes", options.particles ? kNoSize : 1,
+                              options.particles ? kNoSize : kLargestJumpSize));
+        if (std::find(options.sizes.begin(), options.sizes.end(), n) != options.sizes.end())
+            fields.fail("\"sizes\" lists " + std::to_string(n) + " twice");
+        options.sizes.push_back(n);
+    }
+    options.sizesGiven = !options.particles;
+    options.runs = fields.whole("runs", 1, kMostRuns);
+    options.seed = fields.seed();
+    const double kill = *fields.real("kill_factor", false);
+    if (!(kill >= 2.0 && kill <= kLargestKillFactor))
+        fields.fail("\"kill_factor\" must be from 2 to 16");
+    // 2 is also what a plan without --kill-factor writes.
+    if (kill != 2.0) options.killFactor = kill;
+    try {
+        checkTogether(options);
+    } catch (const UsageError& e) {
+        fields.fail(std::string("cannot be run: ") + e.what());
+    }
+    if (planJson(options) != json.dump()) fields.fail("is not one that dla-cli writes");
     return plan;
 }
 
-// One file's runs, its plan and its part, every run checked against that plan.
+// One file's runs, its plan and its part.
 struct Output {
     std::string path;
     Plan plan;
@@ -225,10 +260,11 @@ struct Output {
     std::vector<Row> rows;
 };
 
-Row readRun(const Fields& fields, std::int64_t line, std::size_t file) {
+Row readRun(const Fields& fields, std::int64_t line, std::int64_t offset, std::size_t file) {
     Row row{};
     row.index = fields.whole("run", 1, std::numeric_limits<std::int64_t>::max()) - 1;
     row.line = line;
+    row.offset = offset;
     row.file = file;
     row.size = static_cast<std::int32_t>(
         fields.wholeOrNull("size", 1, kLargestJumpSize).value_or(kNoSize));
@@ -245,8 +281,12 @@ Row readRun(const Fields& fields, std::int64_t line, std::size_t file) {
     const Json& anisotropy = fields.member("anisotropy");
     if (!anisotropy.is_null()) {
         if (!anisotropy.is_object()) fields.fail("\"anisotropy\" must be an object or null");
-        row.anisotropy = Fields(anisotropy, fields.where() + ": its anisotropy").real("cos4", false);
+        row.anisotropy =
+            Fields(anisotropy, fields.where() + ": its anisotropy").real("cos4", false);
     }
+    const Json& hash = fields.member("hash");
+    if (!hash.is_null() && !hash.is_string()) fields.fail("\"hash\" must be a string or null");
+    row.hashed = hash.is_string();
     return row;
 }
 
@@ -268,7 +308,7 @@ Output readOutput(const std::string& path, std::size_t file) {
         const Fields fields(json, where);
         const auto& type = json["type"].get_ref<const std::string&>();
         if (type == "run") {
-            output.rows.push_back(readRun(fields, reader.number(), file));
+            output.rows.push_back(readRun(fields, reader.number(), reader.lineStart(), file));
         } else if (type == "summary") {
             summaryRuns = fields.whole("runs", 0, std::numeric_limits<std::int64_t>::max());
             output.plan = readPlan(fields.member("plan"), where);
@@ -288,6 +328,12 @@ Output readOutput(const std::string& path, std::size_t file) {
         throw MergeError(path + ": its summary counts " + std::to_string(*summaryRuns) +
                          " runs but it holds " + std::to_string(output.rows.size()));
     }
+    return output;
+}
+
+// Every run of a file as its plan makes it.
+void checkRuns(const Output& output) {
+    const std::string& path = output.path;
     const Plan& plan = output.plan;
     for (const Row& row : output.rows) {
         const std::string where =
@@ -297,14 +343,21 @@ Output readOutput(const std::string& path, std::size_t file) {
                              " runs of its plan");
         if (!output.shard.holds(row.index))
             throw MergeError(where + " is not in " + describe(output.shard));
-        if (row.size != plan.sizes[static_cast<std::size_t>(row.index / plan.runs)])
+        const Options& o = plan.options;
+        if (row.size != o.sizes[static_cast<std::size_t>(row.index / o.runs)])
             throw MergeError(where + " has a size its plan gives another run");
-        const auto seed = plan.seed
-                              ? std::optional(*plan.seed + static_cast<std::uint64_t>(row.index))
-                              : std::nullopt;
+        const auto seed =
+            o.seed ? std::optional(*o.seed + static_cast<std::uint64_t>(row.index)) : std::nullopt;
         if (row.seed != seed) throw MergeError(where + " has a seed its plan does not give it");
+        const bool jump = o.walk == Walk::Jump;
+        if (row.hashed != jump)
+            throw MergeError(where + " is not a run of the " + (jump ? "jump" : "literal") +
+                             " walker of its plan");
+        if (row.killFactor != (jump ? std::optional(o.killFactor.value_or(2.0)) : std::nullopt))
+            throw MergeError(where + " has a kill factor its plan does not give it");
+        if (row.particleLimit != o.particles)
+            throw MergeError(where + " has a particle limit its plan does not give it");
     }
-    return output;
 }
 
 // Why two plans are not one: the first member in which they differ.
@@ -331,7 +384,65 @@ std::string planJson(const Options& options) {
     return json.dump();
 }
 
-Merged mergeOutputs(const std::vector<std::string>& files) {
+namespace {
+
+// A run's fit, read back from its line as the single process had it when it wrote its fit file.
+RunRecord fitOf(const Json& run, const std::string& where) {
+    const Fields fields(run, where);
+    RunRecord record;
+    record.plan.index = fields.whole("run", 1, std::numeric_limits<std::int64_t>::max()) - 1;
+    record.plan.size = static_cast<std::int32_t>(
+        fields.wholeOrNull("size", 1, kLargestJumpSize).value_or(kNoSize));
+    record.plan.seed = fields.seed();
+    const Json& fit = fields.member("fit");
+    if (fit.is_null()) return record;
+    if (!fit.is_object()) fields.fail("\"fit\" must be an object or null");
+    const Fields line(fit, where + ": its fit");
+    DimensionEstimate estimate;
+    LineFit result;
+    result.slope = *line.real("slope", false);
+    result.slopeStandardError = line.real("slope_standard_error", true);
+    result.rSquared = line.real("r_squared", true);
+    const Json& points = line.member("points");
+    if (!points.is_array()) line.fail("\"points\" must be a list");
+    for (const Json& point : points) {
+        if (!point.is_object()) line.fail("\"points\" must hold objects");
+        const Fields p(point, where + ": a point of its fit");
+        estimate.points.push_back({static_cast<std::int32_t>(p.whole("side", 1, kLargestJumpSize)),
+                                   *p.real("mean_mass", false), *p.real("ln_l_over_l0", false),
+                                   *p.real("ln_m_over_m0", false)});
+    }
+    record.estimate = std::move(estimate);
+    record.fit = result;
+    return record;
+}
+
+// The fit file one process making the whole plan writes, from the runs' lines read a second
+// time, in the order of the plan. Only `rows` (a few dozen bytes a run) stay in memory.
+void writeFits(const std::string& path, const std::vector<std::string>& files,
+               const std::vector<Row>& rows) {
+    OutputFile out(path);
+    out.write(fitCsvHeader());
+    std::vector<std::unique_ptr<LineReader>> readers(files.size());
+    std::string text;
+    for (const Row& row : rows) {
+        auto& reader = readers[row.file];
+        if (!reader) reader = std::make_unique<LineReader>(files[row.file]);
+        reader->seek(row.offset);
+        const std::string where = files[row.file] + ": line " + std::to_string(row.line);
+        std::string problem;
+        const Json json = reader->next(text) ? parseLine(text, problem) : Json();
+        if (!problem.empty() || !json.is_object() || !json.contains("run") ||
+            json["run"] != row.index + 1)
+            throw MergeError(where + ": changed while it was merged");
+        out.write(fitCsvRows(fitOf(json, where)));
+    }
+    out.commit();
+}
+
+}  // namespace
+
+Merged mergeOutputs(const std::vector<std::string>& files, const std::string& fitPath) {
     std::vector<Output> outputs;
     std::vector<Row> rows;
     for (std::size_t f = 0; f < files.size(); ++f) {
@@ -353,6 +464,7 @@ Merged mergeOutputs(const std::vector<std::string>& files) {
                                      describe(output.shard));
             }
         }
+        checkRuns(output);
         rows.insert(rows.end(), output.rows.begin(), output.rows.end());
         std::vector<Row>().swap(output.rows);
         outputs.push_back(std::move(output));
@@ -400,17 +512,34 @@ Merged mergeOutputs(const std::vector<std::string>& files) {
         if (row.anisotropy) record.anisotropy = Anisotropy{*row.anisotropy, {}, 0};
         builder.add(record);
     }
-    return {builder.build(), plan.json.dump()};
+    Merged merged{builder.build(), plan.json.dump()};
+    if (!fitPath.empty()) {
+        // The file only for a plan that one process could have written it for.
+        Options fitted = plan.options;
+        fitted.fitPath = fitPath;
+        try {
+            checkTogether(fitted);
+        } catch (const UsageError& e) {
+            throw MergeError(e.what());
+        }
+        writeFits(fitPath, files, rows);
+    }
+    return merged;
 }
 
 MergeOptions parseMergeOptions(const std::vector<std::string>& args) {
     MergeOptions options;
     bool named = false;  // after "--" every argument is a file
-    for (const std::string& arg : args) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         if (!named && arg == "--") {
             named = true;
         } else if (!named && arg == "--json") {
             options.json = true;
+        } else if (!named && arg == "--fit") {
+            if (i + 1 == args.size() || args[i + 1].empty() || args[i + 1].starts_with("--"))
+                throw UsageError("merge: --fit needs a file name (see dla-cli merge --help)");
+            options.fitPath = args[++i];
         } else if (!named && (arg == "-h" || arg == "--help")) {
             options.help = true;
         } else if (!named && arg.starts_with("-") && arg != "-") {
@@ -421,24 +550,33 @@ MergeOptions parseMergeOptions(const std::vector<std::string>& args) {
     }
     if (options.files.empty() && !options.help)
         throw UsageError("merge needs the files to join (see dla-cli merge --help)");
+    // An input is never also an output.
+    for (const std::string& file : options.files) {
+        if (!options.fitPath.empty() && namesOneFile(options.fitPath, file))
+            throw UsageError("merge: --fit would write '" + file +
+                             "', one of the files it joins (see dla-cli merge --help)");
+    }
     return options;
 }
 
 std::string mergeHelpText() {
-    return "Usage: dla-cli merge [--json] FILE...\n"
+    return "Usage: dla-cli merge [--json] [--fit F.csv] FILE...\n"
            "Joins the --json outputs of 'dla-cli --shard I/K' processes (or of a whole run) and\n"
            "prints the summary that one process making the whole plan prints: the table on\n"
-           "stderr and, with --json, the summary object on stdout.\n"
+           "stderr and, with --json, the summary object on stdout. --fit writes the box-mass\n"
+           "fits of every run to F.csv, the file that --fit gives one process (a part takes no\n"
+           "--fit of its own).\n"
            "\n"
-           "The files must come from one plan (sizes, runs, seed, walk) and hold each of its\n"
-           "runs once, every part from one K. Exit status: 0 on success, 1 when a file cannot\n"
-           "be read, is not dla-cli --json output, or does not fit the others (the one line on\n"
-           "stderr names the file and the problem), 2 on a bad command line.\n"
+           "The files must come from one plan (sizes, runs, seed, walk, particles, kill factor)\n"
+           "and hold each of its runs once, as the plan makes it, every part from one K. Exit\n"
+           "status: 0 on success, 1 when a file cannot be read, is not dla-cli --json output,\n"
+           "or does not fit the others (the one line on stderr names the file and the\n"
+           "problem), 2 on a bad command line.\n"
            "\n"
            "Example:\n"
            "  for i in 1 2 3; do dla-cli --size 200 --runs 30 --seed 7 --shard $i/3 --json \\\n"
            "      > shard-$i.json; done\n"
-           "  dla-cli merge --json shard-*.json\n";
+           "  dla-cli merge --json --fit fit.csv shard-*.json\n";
 }
 
 }  // namespace dla::cli

@@ -19,6 +19,7 @@ std::string planJson(const Options& options);
 struct MergeOptions {
     std::vector<std::string> files;  ///< at least one
     bool json = false;
+    std::string fitPath;  ///< empty: no fit file
     bool help = false;
 };
 
@@ -42,10 +43,12 @@ struct Merged {
 
 /// Reads `files`, each the whole standard output of one `dla-cli --json` process (a part made
 /// with --shard, or a whole plan), checks that they are distinct parts of one plan that
-/// together hold each of its runs once, and summarises the runs in the order of the plan.
-/// Memory grows by a few dozen bytes per run; a line longer than kLongestMergeLine bytes is
-/// refused. Throws MergeError.
-Merged mergeOutputs(const std::vector<std::string>& files);
+/// together hold each of its runs once, each run as the plan makes it, and summarises the runs
+/// in the order of the plan. With `fitPath`, writes there the fit file (--fit) of one process
+/// making the whole plan, byte for byte, reading the runs' lines once more. Memory grows by a
+/// few dozen bytes per run; a line longer than kLongestMergeLine bytes is refused. Throws
+/// MergeError, or FileError for the fit file.
+Merged mergeOutputs(const std::vector<std::string>& files, const std::string& fitPath = {});
 
 inline constexpr std::size_t kLongestMergeLine = std::size_t{1} << 22;
 

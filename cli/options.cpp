@@ -186,7 +186,8 @@ const OptionRow kOptionTable[] = {
      nullptr},
     {"--fit", "F.csv",
      "the box-mass fit of every run: for each box side L the mean mass M(L),\n"
-     "ln(L/L0), ln(M/M0), and the slope, its standard error and R^2.",
+     "ln(L/L0), ln(M/M0), and the slope, its standard error and R^2. Not for a\n"
+     "part (--shard): 'dla-cli merge --fit F' writes it from the parts.",
      [](Options& o, std::string_view v) { o.fitPath = readPath(v); }, nullptr},
     {"--plot", "F.svg",
      "the log-log plot of M(L) against L with the fitted line, titled with the\n"
@@ -195,7 +196,8 @@ const OptionRow kOptionTable[] = {
     {"--checkpoint", "F",
      "one run only, jump walker: writes its whole state to F every\n"
      "--checkpoint-every seconds, when it ends, and on SIGINT or SIGTERM, which\n"
-     "then end the program with status 1 (a second signal ends it at once).",
+     "then end the program with status 1 (a second signal ends it at once). F\n"
+     "is replaced at every save: a regular file, not the one stdout goes to.",
      [](Options& o, std::string_view v) { o.checkpointPath = readPath(v); }, nullptr},
     {"--checkpoint-every", "SECONDS", "seconds between two checkpoints (default 60).",
      [](Options& o, std::string_view v) {
@@ -206,7 +208,8 @@ const OptionRow kOptionTable[] = {
     {"--resume", "F",
      "continues the run saved in the checkpoint F to the very aggregate the run\n"
      "would have grown without a break. Its size, particles, kill factor and\n"
-     "seed come from F; outputs and --checkpoint may be given anew.",
+     "seed come from F; outputs and --checkpoint may be given anew (no output\n"
+     "but --checkpoint may name F). A damaged or forged F is refused whole.",
      [](Options& o, std::string_view v) { o.resumePath = readPath(v); }, nullptr},
 };
 
@@ -222,11 +225,13 @@ constexpr const char* kFooter =
     "\n"
     "Files are written whole or not at all: the contents go to an unnamed file in the target's\n"
     "folder, which takes the file's name only once complete (a regular file that is replaced\n"
-    "keeps its permissions). Devices, pipes and the files that symbolic links point to are\n"
-    "written through. Two outputs with one path are refused, and so is an option value that\n"
-    "starts with \"--\". Exit status: 0 on success, 1 when an output cannot be written (a file,\n"
-    "stdout or stderr; the one line on stderr says why) or a checkpointed run was interrupted,\n"
-    "2 on a bad command line.\n"
+    "keeps its permissions; one that may not be written to is refused, as by a shell's '>').\n"
+    "Devices, pipes and the files that symbolic links point to are written through. Two\n"
+    "outputs with one path are refused, and so is an option value that starts with \"--\". A\n"
+    "batch expected to need a gigabyte of memory or more says so before it starts. Exit\n"
+    "status: 0 on success, 1 when an output cannot be written (a file, stdout or stderr; the\n"
+    "one line on stderr says why), memory runs out, a checkpoint cannot be resumed or a\n"
+    "checkpointed run was interrupted, 2 on a bad command line.\n"
     "\n"
     "'dla-cli merge [--json] FILE...' joins the --json outputs of the parts of one plan (see\n"
     "--shard) and prints the summary that one process making the whole plan prints; 'dla-cli\n"
@@ -300,6 +305,8 @@ std::string explain(const CLI::ParseError& e, const CLI::App& parser) {
     return text;
 }
 
+}  // namespace
+
 void checkTogether(const Options& options) {
     if (options.seed && *options.seed > std::numeric_limits<std::uint64_t>::max() -
                                             static_cast<std::uint64_t>(options.totalRuns() - 1))
@@ -309,6 +316,11 @@ void checkTogether(const Options& options) {
     if (!options.shard.whole() && !options.seed) refuse("--shard needs --seed");
     if (!options.shard.whole() && (!options.checkpointPath.empty() || !options.resumePath.empty()))
         refuse("--shard takes no --checkpoint or --resume: they keep one run");
+    // One file holds the fits of the whole plan, which no part has: parts started side by side
+    // would each replace it with theirs. The merge of their --json outputs writes it.
+    if (!options.shard.whole() && !options.fitPath.empty())
+        refuse("--shard takes no --fit, the file of the whole plan; 'dla-cli merge --fit F' "
+               "writes it from the parts' --json outputs");
     const std::int32_t largest = *std::max_element(options.sizes.begin(), options.sizes.end());
     const std::int32_t smallest = *std::min_element(options.sizes.begin(), options.sizes.end());
     const bool literal = options.walk == Walk::Literal;
@@ -349,8 +361,6 @@ void checkTogether(const Options& options) {
                " (--image-size draws a smaller picture)");
     }
 }
-
-}  // namespace
 
 Options parseOptions(const std::vector<std::string>& args, int defaultThreads) {
     Options options;

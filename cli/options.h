@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "growth.h"
+#include "large_growth.h"
 #include "shard.h"
 
 /// The command line of dla-cli: what to grow, how often, and what to write.
@@ -22,12 +23,8 @@ enum class Walk {
 inline constexpr std::int64_t kMostRuns = 1'000'000;
 inline constexpr int kMostThreads = 256;
 inline constexpr int kLargestScale = 64;
-/// Largest --size of the jump walker (the literal one stops at kLargestSystemSize), largest
-/// --particles, --kill-factor and --image-size. At the largest size and factor the kill radius
-/// stays below a third of what the large lattice holds, so no size run can outgrow it.
-inline constexpr std::int32_t kLargestJumpSize = 1'000'000;
-inline constexpr std::int64_t kMostParticles = 10'000'000'000;
-inline constexpr double kLargestKillFactor = 16.0;
+/// Largest --image-size. (--size, --particles and --kill-factor take the ranges of the jump
+/// walker's runs, large_growth.h; the literal walker stops at kLargestSystemSize.)
 inline constexpr int kLargestImageSize = 8000;
 /// The size of a run that has none: one that ends at a number of particles (--particles).
 inline constexpr std::int32_t kNoSize = 0;
@@ -57,8 +54,8 @@ struct Options {
     /// The longest side of a downsampled picture, in pixels, each pixel a block of sites; 0: one
     /// square of `scale` pixels a site.
     int imageSize = 0;
-    std::string fitPath;    ///< empty: no CSV
-    std::string plotPath;   ///< empty: no SVG
+    std::string fitPath;   ///< empty: no CSV
+    std::string plotPath;  ///< empty: no SVG
     /// How walkers move (--walk): the jump walker unless the literal one is asked for; both
     /// grow aggregates with the same law.
     Walk walk = Walk::Jump;
@@ -83,6 +80,10 @@ class UsageError : public std::runtime_error {
 /// given. Throws UsageError on anything it cannot take, including a value that starts with "--"
 /// and an image larger than kLargestImageBytes. Touches no file.
 Options parseOptions(const std::vector<std::string>& args, int defaultThreads = 1);
+
+/// Throws UsageError when options that each hold a valid value cannot go together (the rules
+/// that parseOptions applies after reading them; merge applies them to the plans it reads).
+void checkTogether(const Options& options);
 
 /// The text that --help prints; made from the same table as the parser.
 std::string helpText();

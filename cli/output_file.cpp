@@ -55,9 +55,9 @@ std::string folderOf(const std::string& path) {
     return folder.empty() ? "." : folder;
 }
 
-// The name a file written to `path` gets: symbolic links followed to their (possibly missing)
-// target, so that the link stays a link.
-std::string followLinks(const std::string& path) {
+}  // namespace
+
+std::string finalName(const std::string& path) {
     std::string name = path;
     for (int hops = 0; hops < 40; ++hops) {
         char link[PATH_MAX];
@@ -69,6 +69,8 @@ std::string followLinks(const std::string& path) {
     }
     failOn(path, ELOOP);
 }
+
+namespace {
 
 // Unnamed files are linked through /proc; without it they could not be given a name.
 bool canLinkUnnamed() {
@@ -109,7 +111,11 @@ OutputFile::OutputFile(const std::string& path) : path_(path), target_(path) {
         }
     }
 
-    target_ = followLinks(path);
+    // A file that may not be written to is not replaced either, as a shell's ">" refuses it
+    // (and, as there, root may).
+    if (exists && ::access(path.c_str(), W_OK) != 0) fail(errno);
+
+    target_ = finalName(path);
     const std::string folder = folderOf(target_);
     const std::string leaf = std::filesystem::path(target_).filename().string();
     if (leaf.empty()) fail(EISDIR);
@@ -204,6 +210,39 @@ void OutputFile::commit() {
         if (std::rename(hidden_.c_str(), target_.c_str()) != 0) fail(errno);
         forgetHiddenName();
     }
+}
+
+std::streamsize DescriptorBuffer::xsputn(const char* bytes, std::streamsize count) {
+    pending_.append(bytes, static_cast<std::size_t>(count));
+    return count;
+}
+
+DescriptorBuffer::int_type DescriptorBuffer::overflow(int_type c) {
+    if (!traits_type::eq_int_type(c, traits_type::eof())) pending_ += traits_type::to_char_type(c);
+    return traits_type::not_eof(c);
+}
+
+int DescriptorBuffer::sync() {
+    const off_t before = ::lseek(fd_, 0, SEEK_CUR);
+    std::size_t done = 0;
+    while (done < pending_.size()) {
+        const ssize_t n = ::write(fd_, pending_.data() + done, pending_.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int error = errno;
+            struct stat file {};
+            const int flags = ::fcntl(fd_, F_GETFL);
+            if (done > 0 && before >= 0 && flags >= 0 && !(flags & O_APPEND) &&
+                ::fstat(fd_, &file) == 0 && S_ISREG(file.st_mode) && ::ftruncate(fd_, before) == 0)
+                ::lseek(fd_, before, SEEK_SET);
+            pending_.clear();
+            errno = error;
+            return -1;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    pending_.clear();
+    return 0;
 }
 
 void writeWholeFile(const std::string& path, std::string_view contents) {

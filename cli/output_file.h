@@ -1,6 +1,7 @@
 #pragma once
 
 #include <stdexcept>
+#include <streambuf>
 #include <string>
 #include <string_view>
 
@@ -51,6 +52,27 @@ class OutputFile {
     int fd_ = -1;
     Kind kind_ = Kind::InPlace;
     std::string buffer_;
+};
+
+/// The name a file written to `path` gets: `path` with its symbolic links followed to their
+/// target, which may not exist yet (a link stays a link). Throws FileError on a loop of links.
+std::string finalName(const std::string& path);
+
+/// A stream's bytes written to a descriptor (the process's stdout) at each flush. A flush that
+/// fails part way takes back what it wrote to a regular file that is not opened for appending,
+/// so that a full disk or a file-size limit leaves whole lines behind; errno stays the write's.
+class DescriptorBuffer : public std::streambuf {
+  public:
+    explicit DescriptorBuffer(int fd) : fd_(fd) {}
+
+  protected:
+    std::streamsize xsputn(const char* bytes, std::streamsize count) override;
+    int_type overflow(int_type c) override;
+    int sync() override;
+
+  private:
+    int fd_;
+    std::string pending_;
 };
 
 /// Writes `contents` to `path` whole or not at all.

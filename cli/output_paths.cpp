@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <filesystem>
 #include <optional>
+#include <string_view>
 #include <vector>
+
+#include "output_file.h"
 
 namespace dla::cli {
 
@@ -27,11 +30,21 @@ fs::path resolved(const fs::path& path) {
     return error ? absolute.lexically_normal() : canonical;
 }
 
+// The file that a write to `path` reaches, as OutputFile finds it: a link that points nowhere
+// yet names its target. (A loop of links is left to the write, which reports it.)
+fs::path named(const std::string& path) {
+    try {
+        return finalName(path);
+    } catch (const FileError&) {
+        return path;
+    }
+}
+
 OutputName describe(const char* option, const std::string& path, bool numbered) {
     // A numbered name does not exist yet; an unnumbered one may be a link to follow.
     const fs::path given(path);
     const fs::path folder = given.has_parent_path() ? given.parent_path() : fs::path(".");
-    const fs::path full = numbered ? resolved(folder) / given.filename() : resolved(given);
+    const fs::path full = numbered ? resolved(folder) / given.filename() : resolved(named(path));
     return {option, numbered, full.parent_path(), full.filename().string()};
 }
 
@@ -77,6 +90,10 @@ std::string numberedPath(const std::string& path, std::int64_t index, std::int64
     return (p.parent_path() / (p.stem().string() + "-" + number + p.extension().string())).string();
 }
 
+bool namesOneFile(const std::string& output, const std::string& input) {
+    return sharedLeaf(describe("", output, false), describe("", input, false), 1).has_value();
+}
+
 void checkDistinctOutputs(const Options& options) {
     const std::int64_t total = options.totalRuns();
     std::vector<OutputName> outputs;
@@ -88,6 +105,19 @@ void checkDistinctOutputs(const Options& options) {
     if (!options.fitPath.empty()) outputs.push_back(describe("--fit", options.fitPath, false));
     if (!options.checkpointPath.empty())
         outputs.push_back(describe("--checkpoint", options.checkpointPath, false));
+    // An input is never also an output, but for the checkpoint a run resumes and saves anew:
+    // that file is read whole before the first save replaces it.
+    if (!options.resumePath.empty()) {
+        const OutputName input = describe("--resume", options.resumePath, false);
+        for (const OutputName& output : outputs) {
+            const auto leaf = sharedLeaf(output, input, total);
+            if (leaf && std::string_view(output.option) != "--checkpoint") {
+                throw UsageError(std::string(output.option) + " would write '" +
+                                 (output.folder / *leaf).string() +
+                                 "', the checkpoint --resume reads (see --help)");
+            }
+        }
+    }
     for (std::size_t i = 0; i < outputs.size(); ++i) {
         for (std::size_t j = i + 1; j < outputs.size(); ++j) {
             if (const auto leaf = sharedLeaf(outputs[i], outputs[j], total)) {

@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <exception>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <unordered_set>
 
@@ -98,8 +100,9 @@ RunRecord recordOf(const RunPlan& plan, const LargeGrowth& growth, const RunSett
     RunRecord record;
     record.plan = plan;
     const LargeGrowthCounters& counts = growth.counters();
-    record.growth = {growth.halfSide(), growth.launchRadius(), counts.particles,
-                     counts.walkersKilled, 0, counts.steps, counts.jumps, growth.finished()};
+    record.growth = {
+        growth.halfSide(), growth.launchRadius(), counts.particles, counts.walkersKilled, 0,
+        counts.steps,      counts.jumps,          growth.finished()};
     record.killFactor = growth.options().killFactor;
     record.particleLimit = growth.options().particleLimit;
     record.hash = growth.lattice().hash();
@@ -115,7 +118,7 @@ RunRecord recordOf(const RunPlan& plan, const LargeGrowth& growth, const RunSett
     return record;
 }
 
-RunRecord runOne(const RunPlan& plan, const RunSettings& settings, Lattice& lattice,
+RunRecord runOne(const RunPlan& plan, const RunSettings& settings, Lattice* lattice,
                  std::atomic<std::int64_t>* particles, const std::atomic<bool>* stop) {
     if (settings.walk == Walk::Jump) {
         const auto start = std::chrono::steady_clock::now();
@@ -140,12 +143,12 @@ RunRecord runOne(const RunPlan& plan, const RunSettings& settings, Lattice& latt
     record.measuredSize = plan.size;
 
     auto start = std::chrono::steady_clock::now();
-    const GrowthResult g = Gerar_DLA(plan.size, lattice, random, toolkit);
+    const GrowthResult g = Gerar_DLA(plan.size, *lattice, random, toolkit);
     record.growSeconds = secondsSince(start);
-    record.growth = {g.halfSide, g.launchRadius, g.particles, g.walkersKilled,
-                     g.walkersAtEdge, g.steps, 0, g.finished};
+    record.growth = {g.halfSide,      g.launchRadius, g.particles, g.walkersKilled,
+                     g.walkersAtEdge, g.steps,        0,           g.finished};
 
-    record.sites = lattice.occupiedCount();
+    record.sites = lattice->occupiedCount();
     record.arrivals = toolkit.distinctArrivals();
     record.radiusOfGyration = radiusOfGyration(record.arrivals);
     measureShape(record.arrivals, record);
@@ -153,7 +156,7 @@ RunRecord runOne(const RunPlan& plan, const RunSettings& settings, Lattice& latt
     if (!record.growth.finished) return record;
 
     start = std::chrono::steady_clock::now();
-    record.estimate = Dimensão_Fractal(plan.size, lattice, random, toolkit);
+    record.estimate = Dimensão_Fractal(plan.size, *lattice, random, toolkit);
     record.estimateSeconds = secondsSince(start);
     if (record.estimate) record.fit = fitLine(record.estimate->points);
     return record;
@@ -184,7 +187,9 @@ void runAll(const std::vector<RunPlan>& plans, const RunSettings& settings, int 
     };
 
     auto work = [&] {
-        Lattice lattice;
+        // Made at the first literal run, inside the handling of its failure: the jump walker
+        // does not need it.
+        std::unique_ptr<Lattice> lattice;
         for (;;) {
             const std::size_t i = next.fetch_add(1);
             if (i >= plans.size()) return;
@@ -195,7 +200,9 @@ void runAll(const std::vector<RunPlan>& plans, const RunSettings& settings, int 
                 if (stop) return;
             }
             try {
-                RunRecord record = runOne(plans[i], settings, lattice, &particles, &stop);
+                if (settings.walk == Walk::Literal && !lattice)
+                    lattice = std::make_unique<Lattice>();
+                RunRecord record = runOne(plans[i], settings, lattice.get(), &particles, &stop);
                 const std::lock_guard lock(mutex);
                 finished.emplace(static_cast<std::int64_t>(i), std::move(record));
             } catch (...) {
@@ -211,7 +218,13 @@ void runAll(const std::vector<RunPlan>& plans, const RunSettings& settings, int 
 
     std::vector<std::jthread> pool;
     pool.reserve(workers);
-    for (std::size_t t = 0; t < workers; ++t) pool.emplace_back(work);
+    try {
+        for (std::size_t t = 0; t < workers; ++t) pool.emplace_back(work);
+    } catch (const std::system_error&) {
+        // Where no more threads can start (memory, a limit of processes), the ones that did
+        // make every run; the results do not depend on their number.
+        if (pool.empty()) throw;
+    }
 
     try {
         const auto total = static_cast<std::int64_t>(plans.size());

@@ -22,8 +22,8 @@ namespace dla::cli {
 
 /// Which run to make.
 struct RunPlan {
-    std::int64_t index = 0;  ///< 0-based over all sizes, in the order of --size
-    std::int32_t size = 200;  ///< kNoSize for a run that ends at a number of particles
+    std::int64_t index = 0;             ///< 0-based over all sizes, in the order of --size
+    std::int32_t size = 200;            ///< kNoSize for a run that ends at a number of particles
     std::optional<std::uint64_t> seed;  ///< empty: seeded from the clock
 };
 
@@ -87,12 +87,13 @@ struct RunRecord {
 /// in the whole.
 std::vector<RunPlan> planRuns(const Options& options);
 
-/// Grows and measures one aggregate on `lattice` (whatever it held is cleared). Each stuck
+/// Grows and measures one aggregate; the literal walker on `lattice` (whatever it held is
+/// cleared; the jump walker needs none and takes nullptr). Each stuck
 /// particle adds one to `particles` when it is given, so that another thread can follow the
 /// work. The growth and the estimate draw from one random source, as in the window. Once
 /// `stop` (when given) is set, the growth ends at its next particle and the record comes back
 /// with growth.finished false and no estimate.
-RunRecord runOne(const RunPlan& plan, const RunSettings& settings, Lattice& lattice,
+RunRecord runOne(const RunPlan& plan, const RunSettings& settings, Lattice* lattice,
                  std::atomic<std::int64_t>* particles = nullptr,
                  const std::atomic<bool>* stop = nullptr);
 

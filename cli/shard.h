@@ -19,6 +19,10 @@ struct Shard {
     /// Whether the run numbered `planIndex` (0-based over the whole plan) belongs here:
     /// runs are dealt out in turn, run i to part (i mod K) + 1.
     bool holds(std::int64_t planIndex) const { return planIndex % count == index - 1; }
+    /// How many of the runs 0..total - 1 belong here.
+    std::int64_t runsOf(std::int64_t total) const {
+        return total >= index ? (total - index) / count + 1 : 0;
+    }
     friend bool operator==(const Shard&, const Shard&) = default;
 };
 

@@ -68,12 +68,28 @@ class Merge : public ::testing::Test {
     int files_ = 0;
 };
 
-TEST_F(Merge, PartsGiveTheSummaryOfTheWhole) {
+TEST_F(Merge, PartsGiveTheSummaryAndTheFitsOfTheWhole) {
     const Ran whole = run({"--size", "30,100", "--runs", "4", "--seed", "5", "--json"});
     const Ran merged = run({"merge", "--json", part(3), part(1), part(2)});
     ASSERT_EQ(merged.status, kExitOk) << merged.err;
     EXPECT_EQ(merged.out, whole.out.substr(whole.out.rfind("\n{") + 1));
     EXPECT_EQ(merged.err, whole.err);
+    // The fit file of a plan whose runs are all measured, from parts that take no --fit.
+    const std::string wholeFit = folder_.file("whole.csv"), mergedFit = folder_.file("merged.csv");
+    const std::vector<std::string> plan{"--size", "100,120", "--runs", "2",
+                                        "--seed", "5",       "--json"};
+    std::vector<std::string> one = plan, merge{"merge", "--fit", mergedFit};
+    one.insert(one.end(), {"--fit", wholeFit});
+    ASSERT_EQ(run(one).status, kExitOk);
+    for (const char* shard : {"1/2", "2/2"}) {
+        std::vector<std::string> part = plan;
+        part.insert(part.end(), {"--shard", shard});
+        merge.push_back(write(run(part).out));
+    }
+    ASSERT_EQ(run(merge).status, kExitOk);
+    EXPECT_EQ(test::readFile(mergedFit), test::readFile(wholeFit));
+    EXPECT_EQ(run({"merge", "--fit", mergedFit, part(1), part(2), part(3)}).err,
+              "dla-cli: --fit needs every size to be at least 100\n");
     EXPECT_EQ(run({"merge", write(whole.out)}).err, whole.err) << "a whole run merges to itself";
 }
 
@@ -93,6 +109,12 @@ TEST_F(Merge, RefusesWithALineNamingTheProblem) {
         {{p1, p3, part(2, 0, "\"size\":30", "\"size\":100")}, "size its plan gives another"},
         {{p1, p3, part(2, 1, "\"seed\":9", "\"seed\":10")}, "line 2: run 5 has a seed"},
         {{p1, p3, part(2, -1, "\"jump\"", "\"literal\"")}, "plans: their \"walk\" differs"},
+        {{p1, p3, part(2, 0, "\"kill_factor\":2.0", "\"kill_factor\":3.0")}, "a kill factor its"},
+        {{p1, p3, part(2, 0, "\"particle_limit\":null", "\"particle_limit\":9")},
+         "a particle limit its"},
+        {{part(1, -1, "\"walk\":\"jump\"", "\"walk\":\"jumps\"")}, "\"walk\" must be"},
+        {{part(1, -1, "\"kill_factor\":2.0}", "\"kill_factor\":2.0,\"x\":1}")},
+         "its plan: is not one that dla-cli writes"},
         {{p1, p3, part(2, 1, "", parts_[1][0])}, "run 2 appears a second time"},
         {{p1, p3, part(2, 0, "\"particles\":", "\"particles\":-")}, "\"particles\" must be"},
         {{p1, p3, part(2, 0, "\"sites\":", "\"x\":1e400,\"sites\":")}, "is not valid JSON"},

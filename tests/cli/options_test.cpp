@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "output_paths.h"
+#include "test_support.h"
 
 namespace dla::cli {
 namespace {
@@ -26,6 +29,20 @@ TEST(Options, AcceptedCommandLinesMeanWhatTheySay) {
                                         "--plot", "x.svg", "--fit", "x-3.png", "--runs", "2"});
     EXPECT_EQ(files.scale, 18);
     EXPECT_NO_THROW(checkDistinctOutputs(files));
+}
+
+// Names are told apart as the file system sees them: a link that points nowhere yet names the
+// file a write makes, and the checkpoint a run resumes is an input for every output but the
+// checkpoint it saves anew.
+TEST(Options, OutputsAndTheResumedCheckpointAreFilesNotSpellings) {
+    test::ScratchFolder folder;
+    const std::string c = folder.file("c"), link = folder.file("link");
+    std::filesystem::create_symlink("c", link);
+    EXPECT_TRUE(namesOneFile(link, c));
+    EXPECT_THROW(checkDistinctOutputs(parseOptions({"--checkpoint", c, "--fit", link})),
+                 UsageError);
+    EXPECT_THROW(checkDistinctOutputs(parseOptions({"--resume", link, "--plot", c})), UsageError);
+    EXPECT_NO_THROW(checkDistinctOutputs(parseOptions({"--resume", c, "--checkpoint", link})));
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ TEST(Runner, LargeRunMeasuresAsTheWindowRun) {
     RunSettings literal;
     literal.walk = Walk::Literal;
     Lattice lattice;
-    const RunRecord window = runOne({0, 150, 11}, literal, lattice);
+    const RunRecord window = runOne({0, 150, 11}, literal, &lattice);
     LargeGrowth run(LargeGrowthOptions{150, {}, 2.0, 1}, FastGenerator::seeded(11));
     run.grow();
     RunRecord large;

@@ -1,6 +1,9 @@
 // Any bytes given to --resume are either refused with std::runtime_error or give a run that
 // goes on growing; no other exception, crash, hang or undefined behaviour. The first byte
-// chooses whether a valid header goes in front, so that the run's own state is reached.
+// chooses whether the bytes are framed as a checkpoint (its first line in front, its CRC-32
+// behind), so that the run's own state is reached past the check of the whole.
+#include <zlib.h>
+
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
@@ -12,7 +15,12 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     std::string bytes(reinterpret_cast<const char*>(data + 1), size - 1);
-    if (data[0] % 2 == 1) bytes = dla::cli::checkpointHeader(7, 1.5) + bytes;
+    if (data[0] % 2 == 1) {
+        bytes = "dla-cli checkpoint 2\n" + bytes;
+        const auto crc = static_cast<std::uint32_t>(crc32(
+            0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+        bytes.append(reinterpret_cast<const char*>(&crc), sizeof crc);
+    }
     std::istringstream in(bytes);
     dla::cli::Checkpoint checkpoint;
     try {
@@ -25,8 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int left = 20;
     try {
         checkpoint.growth->grow(
-            [&](const dla::LargeGrowth&, const dla::StuckParticle&) { stop = --left == 0; },
-            &stop);
+            [&](const dla::LargeGrowth&, const dla::StuckParticle&) { stop = --left == 0; }, &stop);
     } catch (const std::length_error&) {
     }
     return 0;

@@ -1,0 +1,83 @@
+// Checkpoints as files: checked as one whole before anything is restored, and a resumed run
+// reported with the plan it was started with.
+#include "checkpoint.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "app.h"
+#include "test_support.h"
+
+namespace dla::cli {
+namespace {
+
+struct Ran {
+    int status;
+    std::string out, err;
+};
+
+Ran run(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    const int status = runCli(args, out, err, false, 1);
+    return {status, out.str(), err.str()};
+}
+
+std::string lastLine(const std::string& text) {
+    return text.substr(text.rfind('\n', text.size() - 2) + 1);
+}
+
+TEST(Checkpoint, IsCheckedAsOneWhole) {
+    test::ScratchFolder folder;
+    const std::string seven = folder.file("7"), five = folder.file("5");
+    for (const auto& [seed, path] : {std::pair{"7", seven}, std::pair{"5", five}}) {
+        ASSERT_EQ(run({"--particles", "2000", "--seed", seed, "--checkpoint", path}).status, 0);
+    }
+    const std::string a = test::readFile(seven), b = test::readFile(five);
+    // Its first line, the seconds grown (a double) and then the run's own state.
+    const std::size_t header = std::string("dla-cli checkpoint 2\n").size() + 8;
+    std::string flipped = a, older = a;
+    flipped[a.size() / 2] ^= 1;
+    older[19] = '1';
+    const std::pair<std::string, const char*> cases[] = {
+        {a.substr(0, header) + b.substr(header), "CRC-32"},  // seed 7's header, seed 5's run
+        {flipped, "CRC-32"},
+        {a + "x", "CRC-32"},
+        {a.substr(0, a.size() - 1), "CRC-32"},
+        {older, "a checkpoint of format 1, and this dla-cli reads format 2 only"},
+        {"dla", "not a dla-cli checkpoint"},
+    };
+    for (const auto& [bytes, says] : cases) {
+        const std::string path = folder.file("damaged");
+        std::ofstream(path, std::ios::binary) << bytes;
+        const Ran r = run({"--resume", path});
+        EXPECT_EQ(r.status, kExitFileError) << says;
+        EXPECT_TRUE(r.err.starts_with("dla-cli: cannot resume from '" + path + "': ") &&
+                    r.err.find(says) != std::string::npos && r.err.find('\n') == r.err.size() - 1)
+            << r.err;
+    }
+}
+
+// The summary of a resumed run carries the plan of the command that started it, so that merge
+// takes it as that command's output; a run saved after it ended resumes to its report alone.
+TEST(Checkpoint, ResumedRunKeepsItsPlan) {
+    test::ScratchFolder folder;
+    const std::string c = folder.file("c");
+    const std::vector<std::string> started{"--particles",   "1500", "--seed", "9",
+                                           "--kill-factor", "3",    "--json"};
+    std::vector<std::string> saving = started;
+    saving.insert(saving.end(), {"--checkpoint", c});
+    const Ran whole = run(started), saved = run(saving), resumed = run({"--resume", c, "--json"});
+    ASSERT_EQ(resumed.status, 0) << resumed.err;
+    EXPECT_EQ(lastLine(resumed.out), lastLine(whole.out));
+    EXPECT_EQ(lastLine(saved.out), lastLine(whole.out));
+    const std::string output = folder.file("resumed.json");
+    std::ofstream(output) << resumed.out;
+    const Ran merged = run({"merge", "--json", output});
+    EXPECT_EQ(merged.status, 0) << merged.err;
+    EXPECT_EQ(merged.out, lastLine(whole.out));
+}
+
+}  // namespace
+}  // namespace dla::cli
