@@ -66,6 +66,13 @@ T get(std::istream& in) {
     return value;
 }
 
+// The system's refusal to give the bytes (a folder, an I/O error), told apart from bytes that
+// are not a checkpoint.
+class ReadFailure : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
 // The CRC-32 of everything but the last kCrcBytes bytes, and those bytes as a number; false for
 // a stream shorter than that.
 bool wholeCrc(std::istream& in, std::uint32_t& computed, std::uint32_t& stored) {
@@ -79,7 +86,7 @@ bool wholeCrc(std::istream& in, std::uint32_t& computed, std::uint32_t& stored) 
         crc = ::crc32(crc, reinterpret_cast<const Bytef*>(held.data()), static_cast<uInt>(sure));
         held.erase(0, sure);
     }
-    if (in.bad()) throw std::ios_base::failure(std::strerror(errno != 0 ? errno : EIO));
+    if (in.bad()) throw ReadFailure(std::strerror(errno != 0 ? errno : EIO));
     if (held.size() < kCrcBytes) return false;
     computed = static_cast<std::uint32_t>(crc);
     std::memcpy(&stored, held.data(), kCrcBytes);
@@ -133,40 +140,54 @@ Checkpoint loadCheckpoint(const std::string& path) {
     return readCheckpoint(in, path);
 }
 
-Checkpoint readCheckpoint(std::istream& in, const std::string& name) {
+namespace {
+
+// The checkpoint in a stream that can be read twice.
+Checkpoint parse(std::istream& in) {
+    // The whole first: nothing of a damaged file is restored, and a file that is not one
+    // checkpoint (two joined, a header from another) does not pass as one.
+    std::uint32_t computed = 0, stored = 0;
+    if (!wholeCrc(in, computed, stored)) throw std::runtime_error("not a dla-cli checkpoint");
+    in.clear();
+    in.seekg(0);
+    std::string header(kHeader.size(), '\0');
+    if (!in.read(header.data(), static_cast<std::streamsize>(header.size())) || header != kHeader) {
+        constexpr std::string_view kFormat = "dla-cli checkpoint ";
+        if (!header.starts_with(kFormat)) throw std::runtime_error("not a dla-cli checkpoint");
+        const std::string format =
+            header.substr(kFormat.size(), header.find('\n') - kFormat.size());
+        throw std::runtime_error("a checkpoint of format " + format +
+                                 ", and this dla-cli reads format " +
+                                 std::string(kHeader.substr(kFormat.size(), 1)) + " only");
+    }
+    if (computed != stored) throw std::runtime_error("damaged (its CRC-32 does not match)");
     Checkpoint checkpoint;
+    checkpoint.growSeconds = get<double>(in);
+    if (!(checkpoint.growSeconds >= 0.0) || checkpoint.growSeconds > 1e12)
+        throw std::runtime_error("damaged (a time grown outside 0..10^12 s)");
+    checkpoint.growth = LargeGrowth::restore(in);
+    (void)get<std::uint32_t>(in);
+    if (in.peek() != std::char_traits<char>::eof())
+        throw std::runtime_error("damaged (bytes after its end)");
+    return checkpoint;
+}
+
+}  // namespace
+
+Checkpoint readCheckpoint(std::istream& in, const std::string& name) {
     try {
-        // The whole first: nothing of a damaged file is restored, and a file that is not one
-        // checkpoint (two joined, a header from another) does not pass as one.
-        std::uint32_t computed = 0, stored = 0;
-        if (!wholeCrc(in, computed, stored)) throw std::runtime_error("not a dla-cli checkpoint");
-        in.clear();
-        if (!in.seekg(0)) throw std::runtime_error("not a file that can be read (a pipe?)");
-        std::string header(kHeader.size(), '\0');
-        if (!in.read(header.data(), static_cast<std::streamsize>(header.size())) ||
-            header != kHeader) {
-            constexpr std::string_view kFormat = "dla-cli checkpoint ";
-            if (!header.starts_with(kFormat)) throw std::runtime_error("not a dla-cli checkpoint");
-            const std::string format =
-                header.substr(kFormat.size(), header.find('\n') - kFormat.size());
-            throw std::runtime_error("a checkpoint of format " + format +
-                                     ", and this dla-cli reads format " +
-                                     std::string(kHeader.substr(kFormat.size(), 1)) + " only");
-        }
-        if (computed != stored) throw std::runtime_error("damaged (its CRC-32 does not match)");
-        checkpoint.growSeconds = get<double>(in);
-        if (!(checkpoint.growSeconds >= 0.0) || checkpoint.growSeconds > 1e12)
-            throw std::runtime_error("damaged (a time grown outside 0..10^12 s)");
-        checkpoint.growth = LargeGrowth::restore(in);
-        (void)get<std::uint32_t>(in);
-        if (in.peek() != std::char_traits<char>::eof())
-            throw std::runtime_error("damaged (bytes after its end)");
-    } catch (const std::ios_base::failure& e) {
+        if (in.tellg() >= 0) return parse(in);
+        // A pipe is read once, into memory, and checked from there.
+        std::ostringstream bytes;
+        if (!(bytes << in.rdbuf()) && in.bad())
+            throw ReadFailure(std::strerror(errno != 0 ? errno : EIO));
+        std::istringstream copy(std::move(bytes).str());
+        return parse(copy);
+    } catch (const ReadFailure& e) {
         throw std::runtime_error("cannot read '" + name + "': " + e.what());
     } catch (const std::runtime_error& e) {
         throw std::runtime_error("cannot resume from '" + name + "': " + e.what());
     }
-    return checkpoint;
 }
 
 InterruptRequest::InterruptRequest() {
