@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "large_growth.h"
+#include "large/large_growth.h"
 
 /// Saving a jump walker's run so that another process can finish it, and the signals that ask
 /// for a save.

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "large_estimate.h"
+#include "estimate/large_estimate.h"
 
 namespace dla::cli {
 

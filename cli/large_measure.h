@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "large_growth.h"
+#include "large/large_growth.h"
 #include "runner.h"
-#include "walk.h"
+#include "window/walk.h"
 
 /// The measures of a run beyond the box-mass estimate, and the whole measurement of a run grown
 /// on the large lattice.

@@ -11,7 +11,7 @@
 #include <optional>
 #include <set>
 
-#include "fractal_dimension.h"
+#include "estimate/fractal_dimension.h"
 #include "output_file.h"
 #include "output_paths.h"
 #include "report.h"

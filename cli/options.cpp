@@ -7,7 +7,7 @@
 #include <limits>
 #include <string_view>
 
-#include "fractal_dimension.h"
+#include "estimate/fractal_dimension.h"
 #include "png_image.h"
 
 namespace dla::cli {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "growth.h"
-#include "large_growth.h"
+#include "large/large_growth.h"
 #include "shard.h"
+#include "window/growth.h"
 
 /// The command line of dla-cli: what to grow, how often, and what to write.
 namespace dla::cli {

@@ -12,8 +12,8 @@
 #include <iterator>
 #include <string>
 
-#include "growth.h"
 #include "output_file.h"
+#include "window/growth.h"
 
 namespace dla::cli {
 

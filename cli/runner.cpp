@@ -13,8 +13,8 @@
 #include <thread>
 #include <unordered_set>
 
+#include "base/toolkit.h"
 #include "large_measure.h"
-#include "toolkit.h"
 
 namespace dla::cli {
 

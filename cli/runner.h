@@ -7,15 +7,15 @@
 #include <optional>
 #include <vector>
 
-#include "anisotropy.h"
-#include "fractal_dimension.h"
-#include "growth.h"
-#include "growth_history.h"
-#include "large_growth.h"
+#include "estimate/fractal_dimension.h"
+#include "large/large_growth.h"
+#include "measure/anisotropy.h"
+#include "measure/growth_history.h"
 #include "options.h"
 #include "png_image.h"
 #include "statistics.h"
-#include "walk.h"
+#include "window/growth.h"
+#include "window/walk.h"
 
 /// Growing and measuring aggregates, one run at a time or many on worker threads.
 namespace dla::cli {

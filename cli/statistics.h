@@ -5,8 +5,8 @@
 #include <optional>
 #include <vector>
 
-#include "fractal_dimension.h"
-#include "walk.h"
+#include "estimate/fractal_dimension.h"
+#include "window/walk.h"
 
 /// The few statistics the tool reports: sample moments, a straight-line fit with its
 /// uncertainty, and the radius of gyration of a set of sites.

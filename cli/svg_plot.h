@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "fractal_dimension.h"
+#include "estimate/fractal_dimension.h"
 #include "statistics.h"
 
 /// The log-log plot of the box masses, as SVG text.

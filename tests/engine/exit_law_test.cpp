@@ -1,4 +1,4 @@
-#include "exit_law.h"
+#include "large/exit_law.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <numeric>
 #include <vector>
 
-#include "exit_ladder.h"
-#include "lattice.h"
+#include "large/exit_ladder.h"
+#include "window/lattice.h"
 
 namespace dla {
 namespace {

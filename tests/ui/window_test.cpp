@@ -11,9 +11,9 @@
 
 #include "canvas.h"
 #include "frm_principal.h"
-#include "growth.h"
 #include "recording_toolkit.h"
 #include "system_size_text.h"
+#include "window/growth.h"
 
 namespace dla {
 
