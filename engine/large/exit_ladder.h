@@ -40,9 +40,6 @@ class ExitLadder {
 
     /// Builds the missing rungs up to rungOf(min(reach, kLargest)).
     void extendTo(int reach);
-    /// The largest half-side built.
-    int top() const { return static_cast<int>(rungs_.back().m); }
-
     /// The rung of the largest half-side <= m, m in 2..kLargest; built or not.
     static int rungOf(int m) {
         if (m < kDense) return m - 2;
@@ -53,18 +50,13 @@ class ExitLadder {
     /// The half-side of a rung.
     static int halfSide(int rung);
 
-    /// The exit cell of the square of the built rung `rung` for the deviate u in [0, 1). A u
-    /// uniform on the multiples of 2^-53 in [0, 1), as the random source gives them, gives each
-    /// border cell with its probability to within 2^-47 of an alias slot: the coin is drawn in
-    /// exact integers from the 50 bits of u below the three that choose the octant.
-    Jump sample(int rung, double u) const { return sampleTicks(rung, toTicks(u)); }
-    /// The same for u = t 2^-53 given as its ticks t < 2^53.
-    Jump sampleTicks(int rung, std::uint64_t bits) const {
-        return sampleRung(rungs_[static_cast<std::size_t>(rung)], bits);
-    }
-    /// The same for the rung rungOf(m), built. Its half-side, halfSide(rungOf(m)), is m below
-    /// kDense and m's three leading bits from there on (as rungOf() reads them); it is worked out
-    /// from m rather than read, so that the draw's product does not wait on the rung's entry.
+    /// The exit cell of the square of the built rung rungOf(m) for the deviate u = t 2^-53, given
+    /// as its ticks t < 2^53. A u uniform on the multiples of 2^-53 in [0, 1), as the random
+    /// source gives them, gives each border cell with its probability to within 2^-47 of an
+    /// alias slot: the coin is drawn in exact integers from the 50 bits of u below the three that
+    /// choose the octant. The rung's half-side, halfSide(rungOf(m)), is m below kDense and m's
+    /// three leading bits from there on (as rungOf() reads them); it is worked out from m rather
+    /// than read, so that the draw's product does not wait on the rung's entry.
     Jump sampleSquare(int m, std::uint64_t bits) const {
         const int low = static_cast<int>(std::bit_width(static_cast<unsigned>(m))) - 3;
         const auto half = static_cast<std::uint32_t>(m < kDense ? m : m >> low << low);

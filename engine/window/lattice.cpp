@@ -41,7 +41,6 @@ void Lattice::clear() {
     occupied_ = 0;
     occupiedReach_ = -1;
     killRadius_ = -1;
-    ++version_;
 }
 
 void Lattice::occupy(int x, int y) {
@@ -49,7 +48,6 @@ void Lattice::occupy(int x, int y) {
     if (flags_[at] & Occupied) return;
     flags_[at] |= Occupied;
     ++occupied_;
-    ++version_;
     occupiedReach_ = std::max({occupiedReach_, std::abs(x), std::abs(y)});
     if (x > -kExtent) flags_[at - 1] |= Near;
     if (x < kExtent) flags_[at + 1] |= Near;

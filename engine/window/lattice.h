@@ -64,9 +64,6 @@ class Lattice {
     /// The largest |x| or |y| of an occupied cell, -1 when none is: every occupied cell lies in
     /// the square of this half-side.
     int occupiedReach() const { return occupiedReach_; }
-    /// Changes with every clear() and every newly occupied cell: lets a walker that keeps its own
-    /// map of the Lattice notice that a nested run has changed it.
-    std::uint64_t version() const { return version_; }
 
     /// Flags every cell with x^2 + y^2 > (2 radius)^2 as Outside, incrementally when the radius
     /// grows. `radius` >= 0.
@@ -86,7 +83,6 @@ class Lattice {
     std::vector<std::uint8_t> flags_;
     std::int64_t occupied_ = 0;
     int occupiedReach_ = -1;
-    std::uint64_t version_ = 0;
     int killRadius_ = -1;  ///< -1: no cell is flagged Outside
 };
 
