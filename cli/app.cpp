@@ -136,9 +136,8 @@ void growHere(const Options& options, const RunPlan& plan, const RunSettings& se
               const RunObserver& observer) {
     const std::unique_ptr<LargeGrowth> growth =
         resumed ? std::move(resumed->growth)
-                : std::make_unique<LargeGrowth>(
-                      largeOptions(plan, settings),
-                      plan.seed ? FastGenerator::seeded(*plan.seed) : FastGenerator::clockSeeded());
+                : std::make_unique<LargeGrowth>(largeOptions(plan, settings),
+                                                FastGenerator::of(plan.seed));
     const double before = resumed ? resumed->growSeconds : 0.0;
     const auto start = std::chrono::steady_clock::now();
     const auto grown = [&] { return before + secondsSince(start); };

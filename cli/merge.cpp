@@ -239,10 +239,10 @@ Plan readPlan(const Json& json, const std::string& where) {
     options.runs = fields.whole("runs", 1, kMostRuns);
     options.seed = fields.seed();
     const double kill = *fields.real("kill_factor", false);
-    if (!(kill >= 2.0 && kill <= kLargestKillFactor))
+    if (!(kill >= kWindowKillFactor && kill <= kLargestKillFactor))
         fields.fail("\"kill_factor\" must be from 2 to 16");
     // 2 is also what a plan without --kill-factor writes.
-    if (kill != 2.0) options.killFactor = kill;
+    if (kill != kWindowKillFactor) options.killFactor = kill;
     try {
         checkTogether(options);
     } catch (const UsageError& e) {
@@ -353,7 +353,7 @@ void checkRuns(const Output& output) {
         if (row.hashed != jump)
             throw MergeError(where + " is not a run of the " + (jump ? "jump" : "literal") +
                              " walker of its plan");
-        if (row.killFactor != (jump ? std::optional(o.killFactor.value_or(2.0)) : std::nullopt))
+        if (row.killFactor != (jump ? std::optional(o.killFactor.value_or(kWindowKillFactor)) : std::nullopt))
             throw MergeError(where + " has a kill factor its plan does not give it");
         if (row.particleLimit != o.particles)
             throw MergeError(where + " has a particle limit its plan does not give it");
@@ -380,7 +380,7 @@ std::string planJson(const Options& options) {
     json["seed"] = options.seed ? Json(*options.seed) : Json(nullptr);
     json["walk"] = options.walk == Walk::Jump ? "jump" : "literal";
     json["particles"] = options.particles ? Json(*options.particles) : Json(nullptr);
-    json["kill_factor"] = options.killFactor.value_or(2.0);
+    json["kill_factor"] = options.killFactor.value_or(kWindowKillFactor);
     return json.dump();
 }
 

@@ -120,7 +120,7 @@ const OptionRow kOptionTable[] = {
      "stuck somewhere else, which biases the aggregate slightly; a larger K\n"
      "shrinks that bias, at the cost of longer walks.",
      [](Options& o, std::string_view v) {
-         o.killFactor = readDecimal(v, 2.0, kLargestKillFactor);
+         o.killFactor = readDecimal(v, kWindowKillFactor, kLargestKillFactor);
      },
      nullptr},
     {"--runs", "K", "runs per size (default 1).",

@@ -215,9 +215,7 @@ Image renderDownsampled(const std::deque<Site>& arrivals, int longest) {
 }
 
 std::uint64_t imageBytes(std::int32_t systemSize, int scale) {
-    // h = round(N / 2), ties to even, in a width that holds every size.
-    const auto n = static_cast<std::uint64_t>(systemSize);
-    const std::uint64_t h = n / 2 + (n % 2 == 1 && (n / 2) % 2 == 1 ? 1 : 0);
+    const auto h = static_cast<std::uint64_t>(halfSideOf(systemSize));
     const std::uint64_t side = (2 * h + 3) * static_cast<std::uint64_t>(scale);
     return side * side * 3;
 }

@@ -159,7 +159,7 @@ std::string runLine(const RunRecord& record, std::int64_t totalRuns) {
         "  R=" + std::to_string(g.launchRadius) + "  killed=" + std::to_string(g.walkersKilled) +
         "  steps=" + std::to_string(g.steps) + "  jumps=" + std::to_string(g.jumps) +
         "  Rg=" + fixed(record.radiusOfGyration, 2);
-    if (record.killFactor && *record.killFactor != 2.0)
+    if (record.killFactor && *record.killFactor != kWindowKillFactor)
         line += "  K=" + formatDouble(*record.killFactor);
     if (record.hash) line += "  hash=" + hexHash(*record.hash);
     if (record.estimate) {
@@ -209,7 +209,7 @@ std::string summaryTable(const Summary& summary) {
     if (summary.bySize.size() > 1) table += tableRow("all", summary.all);
     if (summary.particleLimit)
         table += "runs of " + std::to_string(*summary.particleLimit) + " particles\n";
-    if (summary.killFactor && *summary.killFactor != 2.0)
+    if (summary.killFactor && *summary.killFactor != kWindowKillFactor)
         table += "walkers killed beyond " + formatDouble(*summary.killFactor) + " R\n";
     for (const GroupSummary& group : summary.bySize)
         table += (group.size == kNoSize ? std::string("runs") : "size " + std::to_string(group.size)) +

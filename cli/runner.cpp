@@ -81,7 +81,7 @@ RunSettings runSettings(const Options& options) {
     RunSettings settings;
     settings.walk = options.walk;
     settings.particleLimit = options.particles;
-    settings.killFactor = options.killFactor.value_or(2.0);
+    settings.killFactor = options.killFactor.value_or(kWindowKillFactor);
     settings.keepArrivals = !options.imagePath.empty() && options.imageSize == 0;
     settings.imageSize = options.imagePath.empty() ? 0 : options.imageSize;
     return settings;
@@ -110,7 +110,7 @@ RunRecord recordOf(const RunPlan& plan, const LargeGrowth& growth, const RunSett
     record.growSeconds = growSeconds;
     const std::deque<Site>& arrivals = growth.lattice().arrivals();
     record.sites = growth.lattice().occupiedCount();
-    record.radiusOfGyration = radiusOfGyrationOf(arrivals);
+    record.radiusOfGyration = radiusOfGyration(arrivals);
     if (settings.keepArrivals) record.arrivals.assign(arrivals.begin(), arrivals.end());
     if (settings.imageSize > 0) record.picture = renderDownsampled(arrivals, settings.imageSize);
 
@@ -122,9 +122,7 @@ RunRecord runOne(const RunPlan& plan, const RunSettings& settings, Lattice* latt
                  std::atomic<std::int64_t>* particles, const std::atomic<bool>* stop) {
     if (settings.walk == Walk::Jump) {
         const auto start = std::chrono::steady_clock::now();
-        LargeGrowth growth(largeOptions(plan, settings), plan.seed
-                                                             ? FastGenerator::seeded(*plan.seed)
-                                                             : FastGenerator::clockSeeded());
+        LargeGrowth growth(largeOptions(plan, settings), FastGenerator::of(plan.seed));
         LargeGrowth::Observer count;
         if (particles != nullptr) {
             count = [particles](const LargeGrowth&, const StuckParticle&) {
@@ -136,8 +134,7 @@ RunRecord runOne(const RunPlan& plan, const RunSettings& settings, Lattice* latt
     }
 
     ArrivalToolkit toolkit(particles, stop);
-    RandomSource<FastGenerator> random(
-        plan.seed ? FastGenerator::seeded(*plan.seed) : FastGenerator::clockSeeded(), toolkit);
+    RandomSource<FastGenerator> random(FastGenerator::of(plan.seed), toolkit);
     RunRecord record;
     record.plan = plan;
     record.measuredSize = plan.size;

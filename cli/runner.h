@@ -13,7 +13,7 @@
 #include "measure/growth_history.h"
 #include "options.h"
 #include "png_image.h"
-#include "statistics.h"
+#include "measure/statistics.h"
 #include "window/growth.h"
 #include "window/walk.h"
 
@@ -32,7 +32,7 @@ struct RunSettings {
     /// The literal walker grows on the window's Lattice; the jump walker with LargeGrowth.
     Walk walk = Walk::Jump;
     std::optional<std::int64_t> particleLimit;  ///< jump walker only
-    double killFactor = 2.0;                    ///< jump walker only
+    double killFactor = kWindowKillFactor;      ///< jump walker only
     bool keepArrivals = true;  ///< without: records come without arrivals (only pictures need them)
     int imageSize = 0;         ///< > 0: each record carries its renderDownsampled picture
 };

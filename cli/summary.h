@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "runner.h"
-#include "statistics.h"
+#include "measure/statistics.h"
 
 /// The ensemble summary: statistics over the runs, for each size and, with several sizes, the
 /// dimension from the mass-radius relation.

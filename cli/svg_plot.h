@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "estimate/fractal_dimension.h"
-#include "statistics.h"
+#include "measure/statistics.h"
 
 /// The log-log plot of the box masses, as SVG text.
 namespace dla::cli {

@@ -12,6 +12,7 @@
 #include "base/conversions.h"
 #include "base/trig_floor.h"
 #include "estimate/dimension_estimate.h"
+#include "measure/statistics.h"
 #include "random/random_source.h"
 
 /// The box-mass estimate over any occupancy view, the algorithm that Dimensão_Fractal and the

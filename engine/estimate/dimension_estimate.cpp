@@ -19,16 +19,4 @@ std::vector<std::int32_t> boxSidesFor(std::int32_t systemSize) {
     return sides;
 }
 
-double leastSquaresSlope(const std::vector<FitPoint>& points) {
-    double sx = 0.0, sy = 0.0, sxx = 0.0, sxy = 0.0;
-    for (const FitPoint& p : points) {
-        sxy += p.y * p.x;
-        sxx += p.x * p.x;
-        sy += p.y;
-        sx += p.x;
-    }
-    const double n = static_cast<double>(points.size());
-    return (n * sxy - sx * sy) / (n * sxx - sx * sx);
-}
-
 }  // namespace dla

@@ -47,7 +47,4 @@ inline std::int32_t testCell(std::int32_t corner, std::int32_t side) {
     return static_cast<std::int32_t>((twice & 1) == 0 ? t : t + (t & 1));
 }
 
-/// The least-squares slope of y on x over the points, as the estimate computes it.
-double leastSquaresSlope(const std::vector<FitPoint>& points);
-
 }  // namespace dla

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "estimate/fractal_dimension.h"
+#include "estimate/dimension_estimate.h"
 #include "large/large_lattice.h"
 #include "random/generators.h"
 #include "random/random_source.h"

@@ -32,7 +32,7 @@ double expectedPeakBytes(double particles) {
 LargeGrowth::LargeGrowth(Restoring, const LargeGrowthOptions& options, FastGenerator generator)
     : options_(options), random_(std::move(generator), toolkit_) {
     const double k = options.killFactor;
-    if (!(k >= 2.0 && k <= kLargestKillFactor)) {
+    if (!(k >= kWindowKillFactor && k <= kLargestKillFactor)) {
         throw std::invalid_argument("kill factor outside 2..16");
     }
     if (options.largestJump < 1 || options.largestJump > ExitLadder::kLargest) {
@@ -50,7 +50,7 @@ LargeGrowth::LargeGrowth(Restoring, const LargeGrowthOptions& options, FastGener
         throw std::invalid_argument("neither a system size nor a particle limit");
     }
     if (options.systemSize) {
-        halfSide_ = roundHalfEvenToInt32(static_cast<double>(*options.systemSize) / 2.0);
+        halfSide_ = halfSideOf(*options.systemSize);
     }
 }
 

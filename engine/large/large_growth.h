@@ -33,7 +33,7 @@ struct LargeGrowthOptions {
     std::optional<std::int64_t> particleLimit;
     /// Walkers are killed once their distance from the origin exceeds K R; K from 2 (the
     /// window's rule, D > 2R) to kLargestKillFactor.
-    double killFactor = 2.0;
+    double killFactor = kWindowKillFactor;
     /// The largest half-side of a jump, 1..ExitLadder::kLargest (1: the literal walk).
     int largestJump = ExitLadder::kLargest;
 };

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "measure/statistics.h"
+
 namespace dla {
 
 void GrowthHistory::add(Site site) {
@@ -30,21 +32,18 @@ double GrowthHistory::radiusOfGyration() const {
 
 std::optional<double> GrowthHistory::dimension() const {
     if (sites_ < 10 * kFirstPoint) return std::nullopt;
-    double sx = 0.0, sy = 0.0, sxx = 0.0, sxy = 0.0, n = 0.0;
-    const auto fit = [&](const HistoryPoint& p) {
-        const double x = std::log(p.radiusOfGyration), y = std::log(static_cast<double>(p.sites));
-        sx += x;
-        sy += y;
-        sxx += x * x;
-        sxy += x * y;
-        n += 1.0;
+    struct Point {
+        double x, y;
+    };
+    std::vector<Point> last;
+    const auto take = [&last](const HistoryPoint& p) {
+        last.push_back({std::log(p.radiusOfGyration), std::log(static_cast<double>(p.sites))});
     };
     for (const HistoryPoint& p : points_)
-        if (10 * p.sites >= sites_ && p.sites < sites_) fit(p);
-    fit({sites_, radiusOfGyration()});
-    const double spread = n * sxx - sx * sx;
-    if (!(spread > 0.0)) return std::nullopt;
-    return (n * sxy - sx * sy) / spread;
+        if (10 * p.sites >= sites_ && p.sites < sites_) take(p);
+    take({sites_, radiusOfGyration()});
+    const std::optional<LineFit> fit = fitLine(last);
+    return fit ? std::optional(fit->slope) : std::nullopt;
 }
 
 }  // namespace dla

@@ -58,6 +58,10 @@ FastGenerator FastGenerator::seeded(std::uint64_t seed) {
     return FastGenerator(seed);
 }
 
+FastGenerator FastGenerator::of(std::optional<std::uint64_t> seed) {
+    return FastGenerator(seed);
+}
+
 FastGenerator FastGenerator::restored(const State& state) {
     FastGenerator g(std::uint64_t{0});
     g.engine_.setState(state.engine);

@@ -57,6 +57,8 @@ class FastGenerator {
   public:
     static FastGenerator clockSeeded();
     static FastGenerator seeded(std::uint64_t seed);
+    /// seeded(*seed) when a seed is given, else clockSeeded().
+    static FastGenerator of(std::optional<std::uint64_t> seed);
 
     double draw() { return toUnitInterval(engine_.next()); }
     /// The same draw as the integer k in 0..2^53 - 1 whose multiple k 2^-53 draw() gives.

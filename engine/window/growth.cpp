@@ -9,7 +9,8 @@
 namespace dla {
 
 std::int16_t halfSideFor(std::int32_t systemSize) {
-    return roundHalfEvenToInt16(static_cast<double>(systemSize) / 2.0);
+    // Sizes from kSmallestSystemSize on keep h in 16 bits.
+    return static_cast<std::int16_t>(halfSideOf(systemSize));
 }
 
 template <UniformGenerator G>

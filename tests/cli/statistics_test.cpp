@@ -1,5 +1,5 @@
 // Sample statistics, the line fit and the ensemble summary against values worked out by hand.
-#include "statistics.h"
+#include "measure/statistics.h"
 
 #include <gtest/gtest.h>
 
@@ -42,8 +42,9 @@ TEST(Statistics, LineFitOfAHandCheckedSample) {
 }
 
 TEST(Statistics, RadiusOfGyrationAboutTheCentreOfMass) {
-    EXPECT_DOUBLE_EQ(radiusOfGyration({{10, 10}, {12, 10}}), 1.0);
-    EXPECT_DOUBLE_EQ(radiusOfGyration({{0, 0}, {1, 0}, {-1, 0}, {0, 1}, {0, -1}}), std::sqrt(0.8));
+    EXPECT_DOUBLE_EQ(radiusOfGyration(std::vector<Site>{{10, 10}, {12, 10}}), 1.0);
+    EXPECT_DOUBLE_EQ(radiusOfGyration(std::vector<Site>{{0, 0}, {1, 0}, {-1, 0}, {0, 1}, {0, -1}}),
+                     std::sqrt(0.8));
 }
 
 RunRecord record(std::int32_t size, double rg, double sites, double dimension) {
