@@ -67,18 +67,18 @@ void send(std::ostream& stream, const char* name, std::string_view text) {
 }
 
 PlotText plotText(const RunRecord& record) {
+    const RunResult& r = record.result;
     char buffer[160];
     const std::string seed =
         record.plan.seed ? "seed " + std::to_string(*record.plan.seed) : "seeded from the clock";
     std::snprintf(buffer, sizeof buffer, "N = %d, %s, %zu box sides",
-                  static_cast<int>(record.measuredSize), seed.c_str(),
-                  record.estimate->points.size());
+                  static_cast<int>(r.measuredSize), seed.c_str(), r.estimate->points.size());
     std::string subtitle = buffer;
-    if (record.fit->rSquared) {
-        std::snprintf(buffer, sizeof buffer, ", R² = %.4f", *record.fit->rSquared);
+    if (r.fit->rSquared) {
+        std::snprintf(buffer, sizeof buffer, ", R² = %.4f", *r.fit->rSquared);
         subtitle += buffer;
     }
-    return {dimensionTitle(*record.fit), subtitle};
+    return {dimensionTitle(*r.fit), subtitle};
 }
 
 Image drawRun(const RunRecord& record, int scale) {
@@ -131,53 +131,60 @@ void checkOutputs(const Options& options) {
 // The one run of --checkpoint or --resume, grown on this thread so that it can be saved
 // between two particles: every --checkpoint-every seconds, at its end, and when SIGINT or
 // SIGTERM asks for it, after which the program ends with status 1.
-void growHere(const Options& options, const RunPlan& plan, const RunSettings& settings,
-              std::optional<Checkpoint> resumed, ProgressBar& progress,
-              const RunObserver& observer) {
-    const std::unique_ptr<LargeGrowth> growth =
-        resumed ? std::move(resumed->growth)
-                : std::make_unique<LargeGrowth>(largeOptions(plan, settings),
-                                                FastGenerator::of(plan.seed));
-    const double before = resumed ? resumed->growSeconds : 0.0;
-    const auto start = std::chrono::steady_clock::now();
-    const auto grown = [&] { return before + secondsSince(start); };
+void growHere(const Options& options, const RunPlan& plan, const BatchSettings& batch,
+              std::unique_ptr<Run> resumed, ProgressBar& progress, const BatchObserver& observer) {
+    const std::unique_ptr<Run> run =
+        resumed ? std::move(resumed) : std::make_unique<Run>(runSettings(plan, batch));
     const std::string& path = options.checkpointPath;
-    auto lastSave = start, lastDraw = start;
-    std::int64_t unchecked = 0;
-    const auto look = [&](const LargeGrowth& g, const StuckParticle&) {
-        if (++unchecked < 64) return;  // the clock is read every 64 particles
-        unchecked = 0;
-        const auto now = std::chrono::steady_clock::now();
-        if (now - lastDraw >= std::chrono::milliseconds(200)) {
-            progress.update(0, g.counters().particles);
-            lastDraw = now;
-        }
-        if (!path.empty() &&
-            std::chrono::duration<double>(now - lastSave).count() >= options.checkpointEvery) {
-            saveCheckpoint(path, g, grown());
-            lastSave = std::chrono::steady_clock::now();
-        }
-    };
 
-    progress.update(0, growth->counters().particles);
+    // The clock is read every 64 particles: the bar is redrawn five times a second, and the run
+    // saved every --checkpoint-every seconds.
+    class Watch final : public dla::RunObserver {
+      public:
+        Watch(const Options& options, ProgressBar& progress)
+            : options_(options), progress_(progress) {}
+        void stuck(const Run& run) override {
+            if (++unchecked_ < 64) return;
+            unchecked_ = 0;
+            const auto now = std::chrono::steady_clock::now();
+            if (now - lastDraw_ >= std::chrono::milliseconds(200)) {
+                progress_.update(0, run.particles());
+                lastDraw_ = now;
+            }
+            if (!options_.checkpointPath.empty() &&
+                std::chrono::duration<double>(now - lastSave_).count() >= options_.checkpointEvery) {
+                saveCheckpoint(options_.checkpointPath, run);
+                lastSave_ = std::chrono::steady_clock::now();
+            }
+        }
+
+      private:
+        const Options& options_;
+        ProgressBar& progress_;
+        std::int64_t unchecked_ = 0;
+        std::chrono::steady_clock::time_point lastSave_ = std::chrono::steady_clock::now(),
+                                              lastDraw_ = lastSave_;
+    } watch(options, progress);
+
+    progress.update(0, run->particles());
     bool finished = false;
     int signal = 0;
     {
         // Without a checkpoint to write, a signal ends the program as it always does.
         std::optional<InterruptRequest> interrupt;
         if (!path.empty()) interrupt.emplace();
-        finished = growth->grow(look, interrupt ? &interrupt->requested() : nullptr);
+        finished = run->grow(&watch, interrupt ? &interrupt->requested() : nullptr);
         if (interrupt) signal = interrupt->signal();
     }
-    if (!path.empty()) saveCheckpoint(path, *growth, grown());
+    if (!path.empty()) saveCheckpoint(path, *run);
     progress.finish();
     if (!finished) {
-        throw std::runtime_error(
-            std::string("interrupted by ") + (signal == SIGINT ? "SIGINT" : "SIGTERM") + "; '" +
-            path + "' holds the run at " + std::to_string(growth->counters().particles) +
-            " particles, to be continued with --resume");
+        throw std::runtime_error(std::string("interrupted by ") +
+                                 (signal == SIGINT ? "SIGINT" : "SIGTERM") + "; '" + path +
+                                 "' holds the run at " + std::to_string(run->particles()) +
+                                 " particles, to be continued with --resume");
     }
-    observer.record(recordOf(plan, *growth, settings, grown()));
+    observer.record(recordOf(plan, *run, batch));
 }
 
 void sendSummary(const Summary& summary, bool json, const std::string& plan, const Shard& shard,
@@ -194,7 +201,7 @@ std::int64_t concurrentRuns(const Options& options) {
 
 // A batch that is expected to need a gigabyte of memory or more says so before it starts.
 void noteCost(const Options& options, std::ostream& err) {
-    if (options.walk != Walk::Jump) return;
+    if (options.walk != Walker::Jump) return;
     const std::int32_t largest = *std::max_element(options.sizes.begin(), options.sizes.end());
     const double particles =
         options.particles ? static_cast<double>(*options.particles) : expectedParticles(largest);
@@ -223,23 +230,23 @@ void noteCost(const Options& options, std::ostream& err) {
 
 // The command line with the run that a checkpoint holds in place of what it leaves out (size,
 // particles, kill factor, seed): the plan of a resumed run is the one it was started with.
-Options resumedOptions(Options options, const LargeGrowth& saved) {
-    const LargeGrowthOptions& grown = saved.options();
-    options.sizes = {grown.systemSize.value_or(kNoSize)};
-    options.particles = grown.particleLimit;
+Options resumedOptions(Options options, const Run& saved) {
+    const RunSettings& grown = saved.settings();
+    options.sizes = {grown.size.value_or(kNoSize)};
+    options.particles = grown.particles;
     options.killFactor = grown.killFactor;
-    options.seed = saved.random().generator().state().seed;
+    options.seed = grown.seed;
     options.runs = 1;
-    options.walk = Walk::Jump;
+    options.walk = Walker::Jump;
     return options;
 }
 
 void runBatch(const Options& given, std::ostream& out, std::ostream& err, bool errIsTerminal) {
-    std::optional<Checkpoint> resumed;
+    std::unique_ptr<Run> resumed;
     if (!given.resumePath.empty()) resumed = loadCheckpoint(given.resumePath);
-    const Options options = resumed ? resumedOptions(given, *resumed->growth) : given;
+    const Options options = resumed ? resumedOptions(given, *resumed) : given;
     const std::vector<RunPlan> plans = planRuns(options);
-    const RunSettings settings = runSettings(options);
+    const BatchSettings batch = batchSettings(options);
     noteCost(options, err);
     // A part numbers its runs and files as the whole plan does.
     const std::int64_t total = options.totalRuns();
@@ -252,11 +259,11 @@ void runBatch(const Options& given, std::ostream& out, std::ostream& err, bool e
         fit->write(fitCsvHeader());
     }
     std::optional<std::int64_t> target;
-    if (settings.particleLimit) target = *settings.particleLimit * mine;
+    if (batch.particleLimit) target = *batch.particleLimit * mine;
     ProgressBar progress(err, errIsTerminal && !options.quiet, mine, target,
-                         resumed ? resumed->growth->counters().particles : 0);
+                         resumed ? resumed->particles() : 0);
 
-    RunObserver observer;
+    BatchObserver observer;
     observer.record = [&](RunRecord&& record) {
         progress.finish();
         send(out, "standard output",
@@ -267,9 +274,9 @@ void runBatch(const Options& given, std::ostream& out, std::ostream& err, bool e
             savePng(drawRun(record, options.scale),
                     numberedPath(options.imagePath, record.plan.index, total));
         }
-        if (!options.plotPath.empty() && record.estimate && record.fit) {
+        if (!options.plotPath.empty() && record.result.estimate && record.result.fit) {
             savePlot(numberedPath(options.plotPath, record.plan.index, total),
-                     record.estimate->points, *record.fit, plotText(record));
+                     record.result.estimate->points, *record.result.fit, plotText(record));
         }
         if (fit) {
             fit->write(fitCsvRows(record));
@@ -283,9 +290,9 @@ void runBatch(const Options& given, std::ostream& out, std::ostream& err, bool e
 
     try {
         if (resumed || !options.checkpointPath.empty()) {
-            growHere(options, plans.front(), settings, std::move(resumed), progress, observer);
+            growHere(options, plans.front(), batch, std::move(resumed), progress, observer);
         } else {
-            runAll(plans, settings, options.threads, observer);
+            runAll(plans, batch, options.threads, observer);
         }
     } catch (...) {
         progress.finish();

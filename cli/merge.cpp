@@ -222,7 +222,7 @@ Plan readPlan(const Json& json, const std::string& where) {
     const Json& walk = fields.member("walk");
     if (walk != "jump" && walk != "literal")
         fields.fail("\"walk\" must be \"jump\" or \"literal\"");
-    options.walk = walk == "jump" ? Walk::Jump : Walk::Literal;
+    options.walk = walk == "jump" ? Walker::Jump : Walker::Literal;
     options.particles = fields.wholeOrNull("particles", 1, kMostParticles);
     const Json& sizes = fields.member("sizes");
     if (!sizes.is_array() || sizes.empty()) fields.fail("\"sizes\" must be a list of sizes");
@@ -349,7 +349,7 @@ void checkRuns(const Output& output) {
         const auto seed =
             o.seed ? std::optional(*o.seed + static_cast<std::uint64_t>(row.index)) : std::nullopt;
         if (row.seed != seed) throw MergeError(where + " has a seed its plan does not give it");
-        const bool jump = o.walk == Walk::Jump;
+        const bool jump = o.walk == Walker::Jump;
         if (row.hashed != jump)
             throw MergeError(where + " is not a run of the " + (jump ? "jump" : "literal") +
                              " walker of its plan");
@@ -378,7 +378,7 @@ std::string planJson(const Options& options) {
     json["sizes"] = options.sizes;
     json["runs"] = options.runs;
     json["seed"] = options.seed ? Json(*options.seed) : Json(nullptr);
-    json["walk"] = options.walk == Walk::Jump ? "jump" : "literal";
+    json["walk"] = options.walk == Walker::Jump ? "jump" : "literal";
     json["particles"] = options.particles ? Json(*options.particles) : Json(nullptr);
     json["kill_factor"] = options.killFactor.value_or(kWindowKillFactor);
     return json.dump();
@@ -412,8 +412,8 @@ RunRecord fitOf(const Json& run, const std::string& where) {
                                    *p.real("mean_mass", false), *p.real("ln_l_over_l0", false),
                                    *p.real("ln_m_over_m0", false)});
     }
-    record.estimate = std::move(estimate);
-    record.fit = result;
+    record.result.estimate = std::move(estimate);
+    record.result.fit = result;
     return record;
 }
 
@@ -500,16 +500,18 @@ Merged mergeOutputs(const std::vector<std::string>& files, const std::string& fi
     RunRecord record;
     for (const Row& row : rows) {
         record.plan = {row.index, row.size, row.seed};
-        record.growth.particles = row.particles;
-        record.sites = row.sites;
-        record.radiusOfGyration = row.radiusOfGyration;
-        record.estimate.reset();
-        if (row.dimension) record.estimate = DimensionEstimate{*row.dimension, {}, 0};
-        record.particleLimit = row.particleLimit;
-        record.killFactor = row.killFactor;
-        record.historyDimension = row.historyDimension;
-        record.anisotropy.reset();
-        if (row.anisotropy) record.anisotropy = Anisotropy{*row.anisotropy, {}, 0};
+        RunResult& r = record.result;
+        r.counts.particles = row.particles;
+        r.sites = row.sites;
+        r.radiusOfGyration = row.radiusOfGyration;
+        r.estimate.reset();
+        if (row.dimension) r.estimate = DimensionEstimate{*row.dimension, {}, 0};
+        record.settings.walker = row.killFactor ? Walker::Jump : Walker::Literal;
+        record.settings.particles = row.particleLimit;
+        record.settings.killFactor = row.killFactor.value_or(kWindowKillFactor);
+        r.historyDimension = row.historyDimension;
+        r.anisotropy.reset();
+        if (row.anisotropy) r.anisotropy = Anisotropy{*row.anisotropy, {}, 0};
         builder.add(record);
     }
     Merged merged{builder.build(), plan.json.dump()};

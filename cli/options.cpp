@@ -143,7 +143,7 @@ const OptionRow kOptionTable[] = {
      [](Options& o, std::string_view v) {
          if (v != "literal" && v != "jump")
              refuse("must be literal or jump, got '" + std::string(v) + "'");
-         o.walk = v == "jump" ? Walk::Jump : Walk::Literal;
+         o.walk = v == "jump" ? Walker::Jump : Walker::Literal;
      },
      nullptr},
     {"--threads", "T",
@@ -323,7 +323,7 @@ void checkTogether(const Options& options) {
                "writes it from the parts' --json outputs");
     const std::int32_t largest = *std::max_element(options.sizes.begin(), options.sizes.end());
     const std::int32_t smallest = *std::min_element(options.sizes.begin(), options.sizes.end());
-    const bool literal = options.walk == Walk::Literal;
+    const bool literal = options.walk == Walker::Literal;
     const bool oneRun = options.totalRuns() == 1;
     if (literal && largest > kLargestSystemSize)
         refuse("--walk literal grows sizes up to 1000 only, got --size " + std::to_string(largest));

@@ -7,17 +7,12 @@
 #include <vector>
 
 #include "large/large_growth.h"
+#include "run.h"
 #include "shard.h"
 #include "window/growth.h"
 
 /// The command line of dla-cli: what to grow, how often, and what to write.
 namespace dla::cli {
-
-/// How walkers move between release and sticking.
-enum class Walk {
-    Literal,  ///< one lattice step per deviate, on the window's Lattice (N up to 1000)
-    Jump,     ///< the same law in first-passage jumps across free squares (LargeGrowth)
-};
 
 /// Largest --runs, --threads and --scale that the tool takes.
 inline constexpr std::int64_t kMostRuns = 1'000'000;
@@ -58,7 +53,7 @@ struct Options {
     std::string plotPath;  ///< empty: no SVG
     /// How walkers move (--walk): the jump walker unless the literal one is asked for; both
     /// grow aggregates with the same law.
-    Walk walk = Walk::Jump;
+    Walker walk = Walker::Jump;
     /// The part of the runs this process makes (--shard); needs a seed unless it is the whole.
     Shard shard;
     std::string checkpointPath;     ///< empty: no checkpoint

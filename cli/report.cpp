@@ -90,16 +90,22 @@ Json optional(const std::optional<T>& value) {
     return value ? Json(*value) : Json(nullptr);
 }
 
+// The jump walker's kill factor; the literal walker's is the window's rule, not an option.
+std::optional<double> killFactorOf(const RunRecord& record) {
+    if (record.settings.walker != Walker::Jump) return std::nullopt;
+    return record.settings.killFactor;
+}
+
 // Why a run has no dimension.
 std::string noEstimateReason(const RunRecord& record) {
-    if (!record.growth.finished) return "interrupted";
-    return record.measuredSize < kSmallestMeasurableSize ? "N < 100" : "nothing to measure";
+    if (!record.result.counts.finished) return "interrupted";
+    return record.result.measuredSize < kSmallestMeasurableSize ? "N < 100" : "nothing to measure";
 }
 
 }  // namespace
 
 std::string runJson(const RunRecord& record, std::int64_t totalRuns) {
-    const RunCounts& g = record.growth;
+    const RunCounts& g = record.result.counts;
     Json json;
     json["type"] = "run";
     json["run"] = record.plan.index + 1;
@@ -107,73 +113,73 @@ std::string runJson(const RunRecord& record, std::int64_t totalRuns) {
     json["size"] = record.plan.size == kNoSize ? Json(nullptr) : Json(record.plan.size);
     json["seed"] = record.plan.seed ? Json(*record.plan.seed) : Json(nullptr);
     json["half_side"] = optional(g.halfSide);
-    json["particle_limit"] = optional(record.particleLimit);
-    json["kill_factor"] = optional(record.killFactor);
+    json["particle_limit"] = optional(record.settings.particles);
+    json["kill_factor"] = optional(killFactorOf(record));
     json["particles"] = g.particles;
-    json["sites"] = record.sites;
+    json["sites"] = record.result.sites;
     json["walkers_killed"] = g.walkersKilled;
     json["walkers_at_edge"] = g.walkersAtEdge;
     json["launch_radius"] = g.launchRadius;
     json["steps"] = g.steps;
     json["jumps"] = g.jumps;
-    json["hash"] = record.hash ? Json(hexHash(*record.hash)) : Json(nullptr);
-    json["lattice_bytes"] = optional(record.latticeBytes);
-    json["estimate_size"] = record.estimate ? Json(record.measuredSize) : Json(nullptr);
-    json["radius_of_gyration"] = number(record.radiusOfGyration);
-    json["dimension"] = record.estimate ? number(record.estimate->dimension) : Json(nullptr);
-    json["history_dimension"] = number(record.historyDimension);
+    json["hash"] = record.result.hash ? Json(hexHash(*record.result.hash)) : Json(nullptr);
+    json["lattice_bytes"] = optional(record.result.latticeBytes);
+    json["estimate_size"] = record.result.estimate ? Json(record.result.measuredSize) : Json(nullptr);
+    json["radius_of_gyration"] = number(record.result.radiusOfGyration);
+    json["dimension"] = record.result.estimate ? number(record.result.estimate->dimension) : Json(nullptr);
+    json["history_dimension"] = number(record.result.historyDimension);
     json["anisotropy"] = nullptr;
-    if (const auto& a = record.anisotropy)
+    if (const auto& a = record.result.anisotropy)
         json["anisotropy"] = {{"cos4", number(a->harmonic)},
                               {"cone_ratio", number(a->coneRatio)},
                               {"sites", a->sites}};
     json["fit"] = nullptr;
-    if (record.estimate && record.fit) {
+    if (record.result.estimate && record.result.fit) {
         Json points = Json::array();
-        for (const FitPoint& p : record.estimate->points) {
+        for (const FitPoint& p : record.result.estimate->points) {
             points.push_back({{"side", p.side},
                               {"mean_mass", number(p.meanMass)},
                               {"ln_l_over_l0", number(p.x)},
                               {"ln_m_over_m0", number(p.y)}});
         }
         json["fit"] = {{"points", std::move(points)},
-                       {"slope", number(record.fit->slope)},
-                       {"slope_standard_error", number(record.fit->slopeStandardError)},
-                       {"intercept", number(record.fit->intercept)},
-                       {"r_squared", number(record.fit->rSquared)},
-                       {"draws", record.estimate->draws}};
+                       {"slope", number(record.result.fit->slope)},
+                       {"slope_standard_error", number(record.result.fit->slopeStandardError)},
+                       {"intercept", number(record.result.fit->intercept)},
+                       {"r_squared", number(record.result.fit->rSquared)},
+                       {"draws", record.result.estimate->draws}};
     }
-    json["grow_seconds"] = number(record.growSeconds);
-    json["estimate_seconds"] = number(record.estimateSeconds);
+    json["grow_seconds"] = number(record.result.growSeconds);
+    json["estimate_seconds"] = number(record.result.estimateSeconds);
     return json.dump();
 }
 
 
 std::string runLine(const RunRecord& record, std::int64_t totalRuns) {
-    const RunCounts& g = record.growth;
+    const RunCounts& g = record.result.counts;
     std::string line =
         "run " + std::to_string(record.plan.index + 1) + "/" + std::to_string(totalRuns) +
         "  N=" + (record.plan.size == kNoSize ? std::string("-") : std::to_string(record.plan.size)) +
         "  seed=" + (record.plan.seed ? std::to_string(*record.plan.seed) : std::string("clock")) +
-        "  particles=" + std::to_string(g.particles) + "  sites=" + std::to_string(record.sites) +
+        "  particles=" + std::to_string(g.particles) + "  sites=" + std::to_string(record.result.sites) +
         "  R=" + std::to_string(g.launchRadius) + "  killed=" + std::to_string(g.walkersKilled) +
         "  steps=" + std::to_string(g.steps) + "  jumps=" + std::to_string(g.jumps) +
-        "  Rg=" + fixed(record.radiusOfGyration, 2);
-    if (record.killFactor && *record.killFactor != kWindowKillFactor)
-        line += "  K=" + formatDouble(*record.killFactor);
-    if (record.hash) line += "  hash=" + hexHash(*record.hash);
-    if (record.estimate) {
-        line += "  D=" + fixed(record.estimate->dimension, 4);
-        if (record.fit && record.fit->slopeStandardError)
-            line += " ± " + fixed(*record.fit->slopeStandardError, 4);
-        if (record.fit && record.fit->rSquared) line += "  R²=" + fixed(*record.fit->rSquared, 4);
+        "  Rg=" + fixed(record.result.radiusOfGyration, 2);
+    if (record.settings.walker == Walker::Jump && record.settings.killFactor != kWindowKillFactor)
+        line += "  K=" + formatDouble(record.settings.killFactor);
+    if (record.result.hash) line += "  hash=" + hexHash(*record.result.hash);
+    if (record.result.estimate) {
+        line += "  D=" + fixed(record.result.estimate->dimension, 4);
+        if (record.result.fit && record.result.fit->slopeStandardError)
+            line += " ± " + fixed(*record.result.fit->slopeStandardError, 4);
+        if (record.result.fit && record.result.fit->rSquared) line += "  R²=" + fixed(*record.result.fit->rSquared, 4);
     } else {
         line += "  D=- (" + noEstimateReason(record) + ")";
     }
-    line += "  Dh=" + fixed(record.historyDimension, 4) + "  cos4=" +
-            fixed(record.anisotropy ? std::optional(record.anisotropy->harmonic) : std::nullopt, 4);
-    line += "  grow " + fixed(record.growSeconds, 3) + " s  estimate " +
-            fixed(record.estimateSeconds, 3) + " s";
+    line += "  Dh=" + fixed(record.result.historyDimension, 4) + "  cos4=" +
+            fixed(record.result.anisotropy ? std::optional(record.result.anisotropy->harmonic) : std::nullopt, 4);
+    line += "  grow " + fixed(record.result.growSeconds, 3) + " s  estimate " +
+            fixed(record.result.estimateSeconds, 3) + " s";
     return line;
 }
 
@@ -232,19 +238,19 @@ std::string fitCsvHeader() {
 }
 
 std::string fitCsvRows(const RunRecord& record) {
-    if (!record.estimate || !record.fit) return {};
+    if (!record.result.estimate || !record.result.fit) return {};
     const auto optional = [](const std::optional<double>& v) {
         return v ? formatDouble(*v) : std::string();
     };
     std::string tail(1, ',');
-    tail += formatDouble(record.fit->slope) + "," + optional(record.fit->slopeStandardError) + "," +
-            optional(record.fit->rSquared) + "\n";
+    tail += formatDouble(record.result.fit->slope) + "," + optional(record.result.fit->slopeStandardError) + "," +
+            optional(record.result.fit->rSquared) + "\n";
     const std::string head =
         std::to_string(record.plan.index + 1) + "," +
         (record.plan.seed ? std::to_string(*record.plan.seed) : std::string()) + "," +
         std::to_string(record.plan.size) + ",";
     std::string rows;
-    for (const FitPoint& p : record.estimate->points) {
+    for (const FitPoint& p : record.result.estimate->points) {
         rows += head + std::to_string(p.side) + "," + formatDouble(p.meanMass) + "," +
                 formatDouble(p.x) + "," + formatDouble(p.y) + tail;
     }

@@ -18,7 +18,7 @@ TEST(Options, AcceptedCommandLinesMeanWhatTheySay) {
                                     "--threads=1", "--threads", "2", "-q", "--json"});
     EXPECT_EQ(o.sizes, (std::vector<std::int32_t>{50, 7}));
     EXPECT_EQ(o.totalRuns(), 40);
-    EXPECT_EQ(o.walk, Walk::Literal);
+    EXPECT_EQ(o.walk, Walker::Literal);
     EXPECT_EQ(o.threads, 2);
     EXPECT_TRUE(o.quiet && o.json);
     EXPECT_EQ(parseOptions({"--seed", "18446744073709551615"}).seed, 18446744073709551615u);

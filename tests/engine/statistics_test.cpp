@@ -5,14 +5,19 @@
 
 #include <cmath>
 
-#include "summary.h"
+#include "base/growth_law.h"
+#include "measure/ensemble.h"
 
-namespace dla::cli {
+namespace dla {
 namespace {
 
-std::vector<FitPoint> points(const std::vector<double>& xs, const std::vector<double>& ys) {
-    std::vector<FitPoint> result;
-    for (std::size_t i = 0; i < xs.size(); ++i) result.push_back({0, 0.0, xs[i], ys[i]});
+struct Point {
+    double x, y;
+};
+
+std::vector<Point> points(const std::vector<double>& xs, const std::vector<double>& ys) {
+    std::vector<Point> result;
+    for (std::size_t i = 0; i < xs.size(); ++i) result.push_back({xs[i], ys[i]});
     return result;
 }
 
@@ -47,25 +52,15 @@ TEST(Statistics, RadiusOfGyrationAboutTheCentreOfMass) {
                      std::sqrt(0.8));
 }
 
-RunRecord record(std::int32_t size, double rg, double sites, double dimension) {
-    RunRecord r;
-    r.plan.size = size;
-    r.sites = std::llround(sites);
-    r.growth.particles = r.sites - 1;
-    r.radiusOfGyration = rg;
-    r.estimate = DimensionEstimate{};
-    r.estimate->dimension = dimension;
-    return r;
-}
-
 TEST(Statistics, SummaryPerSizeAndMassRadiusSlope) {
     // Sites 3 Rg^1.7: the slope of ln sites on ln Rg is 1.7 up to the rounding of the counts.
-    SummaryBuilder builder;
+    Ensemble ensemble;
     for (const auto& [size, rg, dimension] : std::vector<std::tuple<std::int32_t, double, double>>{
              {100, 20, 1.6}, {100, 24, 1.7}, {200, 50, 1.65}, {400, 100, 1.75}}) {
-        builder.add(record(size, rg, 3.0 * std::pow(rg, 1.7), dimension));
+        const double sites = std::round(3.0 * std::pow(rg, 1.7));
+        ensemble.add({size, sites - 1, rg, sites, dimension});
     }
-    const Summary s = builder.build();
+    const EnsembleSummary s = ensemble.summarise();
     ASSERT_EQ(s.bySize.size(), 3u);
     EXPECT_EQ(s.bySize[0].runs, 2);
     EXPECT_DOUBLE_EQ(*s.bySize[0].radiusOfGyration.mean, 22.0);
@@ -76,4 +71,4 @@ TEST(Statistics, SummaryPerSizeAndMassRadiusSlope) {
 }
 
 }  // namespace
-}  // namespace dla::cli
+}  // namespace dla
