@@ -152,7 +152,8 @@ void growHere(const Options& options, const RunPlan& plan, const BatchSettings& 
                 lastDraw_ = now;
             }
             if (!options_.checkpointPath.empty() &&
-                std::chrono::duration<double>(now - lastSave_).count() >= options_.checkpointEvery) {
+                std::chrono::duration<double>(now - lastSave_).count() >=
+                    options_.checkpointEvery) {
                 saveCheckpoint(options_.checkpointPath, run);
                 lastSave_ = std::chrono::steady_clock::now();
             }
@@ -187,9 +188,9 @@ void growHere(const Options& options, const RunPlan& plan, const BatchSettings& 
     observer.record(recordOf(plan, *run, batch));
 }
 
-void sendSummary(const Summary& summary, bool json, const std::string& plan, const Shard& shard,
+void sendSummary(const Summary& summary, bool json, const Json& plan, const Shard& shard,
                  std::ostream& out, std::ostream& err) {
-    if (json) send(out, "standard output", summaryJson(summary, plan, shard) + '\n');
+    if (json) send(out, "standard output", summaryToJson(summary, plan, shard).dump() + '\n');
     send(err, "standard error", summaryTable(summary));
 }
 
@@ -267,7 +268,7 @@ void runBatch(const Options& given, std::ostream& out, std::ostream& err, bool e
     observer.record = [&](RunRecord&& record) {
         progress.finish();
         send(out, "standard output",
-             (options.json ? runJson(record, total) : runLine(record, total)) + '\n');
+             (options.json ? runToJson(record, total).dump() : runLine(record, total)) + '\n');
         if (record.picture) {
             savePng(*record.picture, numberedPath(options.imagePath, record.plan.index, total));
         } else if (!options.imagePath.empty()) {
@@ -301,7 +302,7 @@ void runBatch(const Options& given, std::ostream& out, std::ostream& err, bool e
     progress.finish();
 
     if (fit) fit->commit();
-    sendSummary(summary.build(), options.json, planJson(options), options.shard, out, err);
+    sendSummary(summary.build(), options.json, planToJson(options), options.shard, out, err);
 }
 
 void runMerge(const MergeOptions& options, std::ostream& out, std::ostream& err) {

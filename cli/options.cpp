@@ -319,8 +319,9 @@ void checkTogether(const Options& options) {
     // One file holds the fits of the whole plan, which no part has: parts started side by side
     // would each replace it with theirs. The merge of their --json outputs writes it.
     if (!options.shard.whole() && !options.fitPath.empty())
-        refuse("--shard takes no --fit, the file of the whole plan; 'dla-cli merge --fit F' "
-               "writes it from the parts' --json outputs");
+        refuse(
+            "--shard takes no --fit, the file of the whole plan; 'dla-cli merge --fit F' "
+            "writes it from the parts' --json outputs");
     const std::int32_t largest = *std::max_element(options.sizes.begin(), options.sizes.end());
     const std::int32_t smallest = *std::min_element(options.sizes.begin(), options.sizes.end());
     const bool literal = options.walk == Walker::Literal;
@@ -337,8 +338,8 @@ void checkTogether(const Options& options) {
                " takes one run only, not " + std::to_string(options.totalRuns()));
     if (options.checkpointEveryGiven && options.checkpointPath.empty())
         refuse("--checkpoint-every needs --checkpoint");
-    if (!options.resumePath.empty() && (options.sizesGiven || options.particles || options.seed ||
-                                        options.killFactor || literal))
+    if (!options.resumePath.empty() &&
+        (options.sizesGiven || options.particles || options.seed || options.killFactor || literal))
         refuse("--resume takes the size, particles, seed, kill factor and walker from its file");
     if (options.imageSize > 0 && options.imagePath.empty()) refuse("--image-size needs --image");
     if (options.imageSize > 0 && options.scale != 1)
@@ -350,8 +351,7 @@ void checkTogether(const Options& options) {
                " with --image needs --image-size");
     const bool small = !options.particles && smallest < kSmallestMeasurableSize;
     if (small && !options.fitPath.empty()) refuse("--fit needs every size to be at least 100");
-    if (small && !options.plotPath.empty())
-        refuse("--plot needs every size to be at least 100");
+    if (small && !options.plotPath.empty()) refuse("--plot needs every size to be at least 100");
     if (!options.imagePath.empty() && options.imageSize == 0 &&
         imageBytes(largest, options.scale) > kLargestImageBytes) {
         refuse("--image at --scale " + std::to_string(options.scale) + " for --size " +

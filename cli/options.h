@@ -25,8 +25,8 @@ inline constexpr int kLargestImageSize = 8000;
 inline constexpr std::int32_t kNoSize = 0;
 
 struct Options {
-    // Every member that changes what the runs grow also goes into planJson (merge.h), so that
-    // merge refuses to join parts that differ in it.
+    // Every member that changes what the runs grow also goes into planToJson (json_schema.h), so
+    // that merge refuses to join parts that differ in it.
     /// System sizes N, each 1..kLargestJumpSize (1..1000 for the literal walker), no two equal;
     /// every size gets `runs` runs. {kNoSize} with --particles.
     std::vector<std::int32_t> sizes{200};

@@ -168,7 +168,8 @@ Image renderAggregate(const std::vector<Site>& arrivals, int scale) {
 Image renderDownsampled(const std::deque<Site>& arrivals, int longest) {
     std::int64_t extent = 0;
     for (const Site& s : arrivals)
-        extent = std::max<std::int64_t>({extent, std::abs(std::int64_t{s.x}), std::abs(std::int64_t{s.y})});
+        extent = std::max<std::int64_t>(
+            {extent, std::abs(std::int64_t{s.x}), std::abs(std::int64_t{s.y})});
     const std::int64_t sites = 2 * extent + 1;
     const std::int64_t block = (sites + longest - 1) / longest;
     const std::int64_t side = (sites + block - 1) / block;

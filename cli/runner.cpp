@@ -114,7 +114,8 @@ void runAll(const std::vector<RunPlan>& plans, const BatchSettings& batch, int t
                 if (stop) return;
             }
             try {
-                if (batch.walk == Walker::Literal && !lattice) lattice = std::make_unique<Lattice>();
+                if (batch.walk == Walker::Literal && !lattice)
+                    lattice = std::make_unique<Lattice>();
                 Run run(runSettings(plans[i], batch), lattice.get());
                 ParticleCount count(particles);
                 run.grow(&count, &stop);

@@ -16,8 +16,8 @@ namespace dla::cli {
 
 /// Which run to make.
 struct RunPlan {
-    std::int64_t index = 0;  ///< 0-based over all sizes, in the order of --size
-    std::int32_t size = 200;  ///< kNoSize for a run that ends at a number of particles
+    std::int64_t index = 0;             ///< 0-based over all sizes, in the order of --size
+    std::int32_t size = 200;            ///< kNoSize for a run that ends at a number of particles
     std::optional<std::uint64_t> seed;  ///< empty: seeded from the clock
 };
 
