@@ -23,6 +23,7 @@
 #include "progress.h"
 #include "report.h"
 #include "runner.h"
+#include "signals.h"
 #include "summary.h"
 #include "svg_plot.h"
 

@@ -93,25 +93,6 @@ bool wholeCrc(std::istream& in, std::uint32_t& computed, std::uint32_t& stored) 
     return true;
 }
 
-// The state shared with the signal handler: lock-free atomics and what sigaction saved.
-std::atomic<bool> interruptRequested{false};
-std::atomic<int> interruptSignal{0};
-constexpr std::array<int, 2> kInterrupts{SIGINT, SIGTERM};
-std::array<struct sigaction, 2> previousActions{};
-std::array<bool, 2> installed{};
-
-extern "C" void requestInterrupt(int signal) {
-    const std::size_t k = signal == SIGINT ? 0 : 1;
-    if (interruptRequested.load()) {
-        // The second one: as before, once this handler returns.
-        ::sigaction(signal, &previousActions[k], nullptr);
-        ::raise(signal);
-        return;
-    }
-    interruptSignal.store(signal);
-    interruptRequested.store(true);
-}
-
 }  // namespace
 
 void saveCheckpoint(const std::string& path, const Run& run) {
@@ -187,35 +168,6 @@ std::unique_ptr<Run> readCheckpoint(std::istream& in, const std::string& name) {
     } catch (const std::runtime_error& e) {
         throw std::runtime_error("cannot resume from '" + name + "': " + e.what());
     }
-}
-
-InterruptRequest::InterruptRequest() {
-    interruptRequested = false;
-    interruptSignal = 0;
-    for (std::size_t k = 0; k < kInterrupts.size(); ++k) {
-        installed[k] = false;
-        if (::sigaction(kInterrupts[k], nullptr, &previousActions[k]) != 0 ||
-            previousActions[k].sa_handler == SIG_IGN)
-            continue;
-        struct sigaction action {};
-        action.sa_handler = requestInterrupt;
-        sigemptyset(&action.sa_mask);
-        installed[k] = ::sigaction(kInterrupts[k], &action, nullptr) == 0;
-    }
-}
-
-InterruptRequest::~InterruptRequest() {
-    for (std::size_t k = 0; k < kInterrupts.size(); ++k) {
-        if (installed[k]) ::sigaction(kInterrupts[k], &previousActions[k], nullptr);
-    }
-}
-
-const std::atomic<bool>& InterruptRequest::requested() const {
-    return interruptRequested;
-}
-
-int InterruptRequest::signal() const {
-    return interruptSignal.load();
 }
 
 }  // namespace dla::cli

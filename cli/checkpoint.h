@@ -10,8 +10,7 @@
 
 #include "run.h"
 
-/// Saving a jump walker's run so that another process can finish it, and the signals that ask
-/// for a save.
+/// Saving a jump walker's run so that another process can finish it.
 namespace dla::cli {
 
 /// A checkpoint file: a first line of its own ("dla-cli checkpoint 2"), the seconds grown so
@@ -28,20 +27,5 @@ std::unique_ptr<Run> loadCheckpoint(const std::string& path);
 /// only if it holds, to restore the run, each field checked (LargeGrowth::restore). `name` is
 /// the file's name for the message.
 std::unique_ptr<Run> readCheckpoint(std::istream& in, const std::string& name);
-
-/// While one exists, SIGINT and SIGTERM set requested() instead of ending the process, so that
-/// the run can stop between two particles and be saved; a second signal ends the process as the
-/// handlers from before would. A signal that was ignored stays ignored. One at a time.
-class InterruptRequest {
-  public:
-    InterruptRequest();
-    ~InterruptRequest();
-    InterruptRequest(const InterruptRequest&) = delete;
-    InterruptRequest& operator=(const InterruptRequest&) = delete;
-
-    const std::atomic<bool>& requested() const;
-    /// The signal that set requested(), or 0.
-    int signal() const;
-};
 
 }  // namespace dla::cli

@@ -134,21 +134,8 @@ struct Row {
 
 Row rowOf(const RunLine& line, std::int64_t number, std::int64_t offset, std::size_t file) {
     const RunRecord& record = line.record;
-    const RunResult& r = record.result;
-    Row row{record.plan.index,
-            number,
-            offset,
-            file,
-            line.runs,
-            record.plan.seed,
-            {record.plan.size, static_cast<double>(r.counts.particles), r.radiusOfGyration,
-             static_cast<double>(r.sites)},
-            record.settings,
-            line.hashed};
-    if (r.estimate) row.run.dimension = r.estimate->dimension;
-    row.run.historyDimension = r.historyDimension;
-    if (r.anisotropy) row.run.anisotropy = r.anisotropy->harmonic;
-    return row;
+    return {record.plan.index,     number,          offset,     file, line.runs, record.plan.seed,
+            ensembleRunOf(record), record.settings, line.hashed};
 }
 
 // One file's runs, its plan and its part.
@@ -321,7 +308,8 @@ Merged mergeOutputs(const std::vector<std::string>& files, const std::string& fi
 
     Ensemble ensemble;
     for (const Row& row : rows) ensemble.add(row.run);
-    Summary summary{ensemble.summarise()};
+    Summary summary;
+    summary.EnsembleSummary::operator=(ensemble.summarise());
     const bool jump = plan.walk == Walker::Jump;
     if (jump) summary.killFactor = plan.killFactor.value_or(kWindowKillFactor);
     summary.particleLimit = plan.particles;

@@ -2,21 +2,29 @@
 
 namespace dla::cli {
 
-void SummaryBuilder::add(const RunRecord& record) {
+EnsembleRun ensembleRunOf(const RunRecord& record) {
     const RunResult& r = record.result;
-    EnsembleRun run{record.plan.size, static_cast<double>(r.counts.particles), r.radiusOfGyration,
-                    static_cast<double>(r.sites)};
+    EnsembleRun run;
+    run.size = record.plan.size;
+    run.particles = static_cast<double>(r.counts.particles);
+    run.radiusOfGyration = r.radiusOfGyration;
+    run.sites = static_cast<double>(r.sites);
     if (r.estimate) run.dimension = r.estimate->dimension;
     run.historyDimension = r.historyDimension;
     if (r.anisotropy) run.anisotropy = r.anisotropy->harmonic;
-    ensemble_.add(run);
+    return run;
+}
+
+void SummaryBuilder::add(const RunRecord& record) {
+    ensemble_.add(ensembleRunOf(record));
     const bool jump = record.settings.walker == Walker::Jump;
     killFactor_ = jump ? std::optional(record.settings.killFactor) : std::nullopt;
     particleLimit_ = record.settings.particles;
 }
 
 Summary SummaryBuilder::build() const {
-    Summary summary{ensemble_.summarise()};
+    Summary summary;
+    summary.EnsembleSummary::operator=(ensemble_.summarise());
     summary.killFactor = killFactor_;
     summary.particleLimit = particleLimit_;
     return summary;

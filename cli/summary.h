@@ -16,6 +16,9 @@ struct Summary : EnsembleSummary {
     std::optional<std::int64_t> particleLimit;
 };
 
+/// What the ensemble takes of a run.
+EnsembleRun ensembleRunOf(const RunRecord& record);
+
 /// Collects what the summary needs from each run (not the runs themselves).
 class SummaryBuilder {
   public:
