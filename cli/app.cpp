@@ -318,30 +318,21 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     const auto report = [&err](const std::string& message) {
         err << "dla-cli: " << oneLine(message) << '\n' << std::flush;
     };
-    Options options;
-    std::optional<MergeOptions> merge;
+    Command command;
     try {
-        if (!args.empty() && args.front() == "merge") {
-            merge = parseMergeOptions({args.begin() + 1, args.end()});
-        } else {
-            options = parseOptions(args, defaultThreads);
-            if (!options.help) checkDistinctOutputs(options);
-        }
+        command = parseCommand(args, defaultThreads);
     } catch (const UsageError& e) {
         report(e.what());
         return kExitUsage;
     }
+    const Options& options = command.options;
     try {
-        if (merge) {
-            if (merge->help) {
-                send(out, "standard output", mergeHelpText());
-            } else {
-                runMerge(*merge, out, err);
-            }
+        if (command.help) {
+            send(out, "standard output", *command.help);
             return kExitOk;
         }
-        if (options.help) {
-            send(out, "standard output", helpText());
+        if (command.merging) {
+            runMerge(command.merge, out, err);
             return kExitOk;
         }
         checkOutputs(options);
@@ -355,7 +346,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     } catch (const std::bad_alloc&) {
         // The words need no more memory than they take; a batch of one run at a time has no
         // fewer threads to suggest.
-        const bool several = merge == std::nullopt && !options.help && concurrentRuns(options) > 1;
+        const bool several = !command.merging && concurrentRuns(options) > 1;
         err << (several ? "dla-cli: out of memory (the system refused more; fewer --threads need "
                           "less)\n"
                         : "dla-cli: out of memory (the system refused more)\n")

@@ -12,19 +12,6 @@
 /// process making the whole plan prints.
 namespace dla::cli {
 
-struct MergeOptions {
-    std::vector<std::string> files;  ///< at least one
-    bool json = false;
-    std::string fitPath;  ///< empty: no fit file
-    bool help = false;
-};
-
-/// Reads the arguments after "merge"; throws UsageError.
-MergeOptions parseMergeOptions(const std::vector<std::string>& args);
-
-/// The text that `dla-cli merge --help` prints.
-std::string mergeHelpText();
-
 /// Outputs that cannot be joined: a file that cannot be read, a line that is not what dla-cli
 /// writes, plans that differ, a run missing or repeated. what() is one line naming the file.
 class MergeError : public std::runtime_error {

@@ -18,8 +18,9 @@ namespace dla::cli {
 inline constexpr std::int64_t kMostRuns = 1'000'000;
 inline constexpr int kMostThreads = 256;
 inline constexpr int kLargestScale = 64;
-/// Largest --image-size. (--size, --particles and --kill-factor take the ranges of the jump
-/// walker's runs, large_growth.h; the literal walker stops at kLargestSystemSize.)
+/// Smallest and largest --image-size. (--size, --particles and --kill-factor take the ranges of the
+/// jump walker's runs, large_growth.h; the literal walker stops at kLargestSystemSize.)
+inline constexpr int kSmallestImageSize = 16;
 inline constexpr int kLargestImageSize = 8000;
 /// The size of a run that has none: one that ends at a number of particles (--particles).
 inline constexpr std::int32_t kNoSize = 0;
@@ -43,7 +44,6 @@ struct Options {
     int threads = 1;  ///< runs grown at the same time, >= 1
     bool json = false;
     bool quiet = false;
-    bool help = false;
     std::string imagePath;  ///< empty: no image
     int scale = 1;          ///< image pixels per lattice site along each axis, 1..kLargestScale
     /// The longest side of a downsampled picture, in pixels, each pixel a block of sites; 0: one
@@ -58,8 +58,7 @@ struct Options {
     Shard shard;
     std::string checkpointPath;     ///< empty: no checkpoint
     double checkpointEvery = 60.0;  ///< seconds between two checkpoints
-    bool checkpointEveryGiven = false;
-    std::string resumePath;  ///< empty: a new run
+    std::string resumePath;         ///< empty: a new run
 
     /// Runs over all sizes.
     std::int64_t totalRuns() const { return runs * static_cast<std::int64_t>(sizes.size()); }
@@ -71,16 +70,29 @@ class UsageError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+/// The command line of `dla-cli merge`.
+struct MergeOptions {
+    std::vector<std::string> files;  ///< at least one
+    bool json = false;
+    std::string fitPath;  ///< empty: no fit file
+};
+
+/// What a command line asks for: a batch of runs, or (with "merge" first) a merge, or the help of
+/// either.
+struct Command {
+    Options options;
+    bool merging = false;
+    MergeOptions merge;
+    std::optional<std::string> help;  ///< the text --help asked for
+};
+
 /// Parses the arguments after the program name. `defaultThreads` is taken when --threads is not
-/// given. Throws UsageError on anything it cannot take, including a value that starts with "--"
-/// and an image larger than kLargestImageBytes. Touches no file.
-Options parseOptions(const std::vector<std::string>& args, int defaultThreads = 1);
+/// given. Throws UsageError on anything it cannot take, including a value that starts with "--",
+/// two outputs that name one file and an image larger than kLargestImageBytes. Touches no file.
+Command parseCommand(const std::vector<std::string>& args, int defaultThreads = 1);
 
 /// Throws UsageError when options that each hold a valid value cannot go together (the rules
 /// that parseOptions applies after reading them; merge applies them to the plans it reads).
 void checkTogether(const Options& options);
-
-/// The text that --help prints; made from the same table as the parser.
-std::string helpText();
 
 }  // namespace dla::cli
