@@ -203,21 +203,20 @@ std::int64_t concurrentRuns(const Options& options) {
 
 // A batch that is expected to need a gigabyte of memory or more says so before it starts.
 void noteCost(const Options& options, std::ostream& err) {
-    if (options.walk != Walker::Jump) return;
+    if (options.growth.walker != Walker::Jump) return;
+    const std::optional<std::int64_t>& limit = options.growth.particles;
     const std::int32_t largest = *std::max_element(options.sizes.begin(), options.sizes.end());
-    const double particles =
-        options.particles ? static_cast<double>(*options.particles) : expectedParticles(largest);
+    const double particles = limit ? static_cast<double>(*limit) : expectedParticles(largest);
     const std::int64_t atOnce = concurrentRuns(options);
     const double bytes = expectedPeakBytes(particles) * static_cast<double>(atOnce);
     if (bytes < 1e9) return;
     char count[32];
     std::snprintf(count, sizeof count, particles < 1e9 ? "%.0f million" : "%.1f billion",
                   particles < 1e9 ? particles / 1e6 : particles / 1e9);
-    std::string line = options.particles
-                           ? "runs of " + std::to_string(*options.particles) + " particles"
-                           : "--size " + std::to_string(largest) + " grows about " + count +
-                                 " particles a run, which";
-    line += (options.particles ? " are expected to need about " : " is expected to need about ") +
+    std::string line = limit ? "runs of " + std::to_string(*limit) + " particles"
+                             : "--size " + std::to_string(largest) + " grows about " + count +
+                                   " particles a run, which";
+    line += (limit ? " are expected to need about " : " is expected to need about ") +
             formatBytes(static_cast<std::uint64_t>(bytes)) + " of memory";
     if (atOnce > 1) line += " (" + std::to_string(atOnce) + " runs at a time)";
     const long pages = ::sysconf(_SC_PHYS_PAGES), pageSize = ::sysconf(_SC_PAGESIZE);
@@ -235,11 +234,9 @@ void noteCost(const Options& options, std::ostream& err) {
 Options resumedOptions(Options options, const Run& saved) {
     const RunSettings& grown = saved.settings();
     options.sizes = {grown.size.value_or(kNoSize)};
-    options.particles = grown.particles;
-    options.killFactor = grown.killFactor;
+    options.growth = grown;
     options.seed = grown.seed;
     options.runs = 1;
-    options.walk = Walker::Jump;
     return options;
 }
 
@@ -261,7 +258,7 @@ void runBatch(const Options& given, std::ostream& out, std::ostream& err, bool e
         fit->write(fitCsvHeader());
     }
     std::optional<std::int64_t> target;
-    if (batch.particleLimit) target = *batch.particleLimit * mine;
+    if (batch.growth.particles) target = *batch.growth.particles * mine;
     ProgressBar progress(err, errIsTerminal && !options.quiet, mine, target,
                          resumed ? resumed->particles() : 0);
 

@@ -227,9 +227,9 @@ Json planToJson(const Options& options) {
     json["sizes"] = options.sizes;
     json["runs"] = options.runs;
     json["seed"] = optional(options.seed);
-    json["walk"] = options.walk == Walker::Jump ? "jump" : "literal";
-    json["particles"] = optional(options.particles);
-    json["kill_factor"] = options.killFactor.value_or(kWindowKillFactor);
+    json["walk"] = options.growth.walker == Walker::Jump ? "jump" : "literal";
+    json["particles"] = optional(options.growth.particles);
+    json["kill_factor"] = options.growth.killFactor;
     return json;
 }
 
@@ -274,27 +274,28 @@ SummaryLine summaryFromJson(const Json& json, const std::string& where) {
     const Json& walk = planned.member("walk");
     if (walk != "jump" && walk != "literal")
         planned.fail("\"walk\" must be \"jump\" or \"literal\"");
-    options.walk = walk == "jump" ? Walker::Jump : Walker::Literal;
-    options.particles = planned.wholeOrNull("particles", 1, kMostParticles);
+    options.growth.walker = walk == "jump" ? Walker::Jump : Walker::Literal;
+    options.growth.particles = planned.wholeOrNull("particles", 1, kMostParticles);
+    const bool particles = options.growth.particles.has_value();
     const Json& sizes = planned.member("sizes");
     if (!sizes.is_array() || sizes.empty()) planned.fail("\"sizes\" must be a list of sizes");
     options.sizes.clear();
     for (const Json& size : sizes) {
-        const auto n = static_cast<std::int32_t>(
-            planned.wholeValue(size, "sizes", options.particles ? kNoSize : 1,
-                               options.particles ? kNoSize : kLargestJumpSize));
+        const auto n = static_cast<std::int32_t>(planned.wholeValue(
+            size, "sizes", particles ? kNoSize : 1, particles ? kNoSize : kLargestJumpSize));
         if (std::find(options.sizes.begin(), options.sizes.end(), n) != options.sizes.end())
             planned.fail("\"sizes\" lists " + std::to_string(n) + " twice");
         options.sizes.push_back(n);
     }
-    options.sizesGiven = !options.particles;
+    options.sizesGiven = !particles;
     options.runs = planned.whole("runs", 1, kMostRuns);
     options.seed = planned.seed();
     const double kill = *planned.real("kill_factor", false);
     if (!(kill >= kWindowKillFactor && kill <= kLargestKillFactor))
         planned.fail("\"kill_factor\" must be from 2 to 16");
     // 2 is also what a plan without --kill-factor writes.
-    if (kill != kWindowKillFactor) options.killFactor = kill;
+    options.growth.killFactor = kill;
+    options.killFactorGiven = kill != kWindowKillFactor;
     try {
         checkTogether(options);
     } catch (const UsageError& e) {

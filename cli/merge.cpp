@@ -195,16 +195,16 @@ void checkRuns(const Output& output) {
         const auto seed =
             o.seed ? std::optional(*o.seed + static_cast<std::uint64_t>(row.index)) : std::nullopt;
         if (row.seed != seed) throw MergeError(where + " has a seed its plan does not give it");
-        const bool jump = o.walk == Walker::Jump;
+        const bool jump = o.growth.walker == Walker::Jump;
         if (row.hashed != jump)
             throw MergeError(where + " is not a run of the " + (jump ? "jump" : "literal") +
                              " walker of its plan");
         const auto kill = row.settings.walker == Walker::Jump
                               ? std::optional(row.settings.killFactor)
                               : std::nullopt;
-        if (kill != (jump ? std::optional(o.killFactor.value_or(kWindowKillFactor)) : std::nullopt))
+        if (kill != (jump ? std::optional(o.growth.killFactor) : std::nullopt))
             throw MergeError(where + " has a kill factor its plan does not give it");
-        if (row.settings.particles != o.particles)
+        if (row.settings.particles != o.growth.particles)
             throw MergeError(where + " has a particle limit its plan does not give it");
     }
 }
@@ -310,9 +310,8 @@ Merged mergeOutputs(const std::vector<std::string>& files, const std::string& fi
     for (const Row& row : rows) ensemble.add(row.run);
     Summary summary;
     summary.EnsembleSummary::operator=(ensemble.summarise());
-    const bool jump = plan.walk == Walker::Jump;
-    if (jump) summary.killFactor = plan.killFactor.value_or(kWindowKillFactor);
-    summary.particleLimit = plan.particles;
+    if (plan.growth.walker == Walker::Jump) summary.killFactor = plan.growth.killFactor;
+    summary.particleLimit = plan.growth.particles;
     Merged merged{summary, outputs.front().summary.planJson};
     if (!fitPath.empty()) {
         // The file only for a plan that one process could have written it for.

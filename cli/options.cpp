@@ -42,7 +42,8 @@ std::string wholeProblem(std::string& text, std::uint64_t least, std::uint64_t m
     const auto read = std::from_chars(text.data(), text.data() + text.size(), value);
     if (read.ec == std::errc::result_out_of_range || value > most)
         return "must be at most " + std::to_string(most) + ", got " + inQuotes(text);
-    if (value < least) return "must be at least " + std::to_string(least) + ", got " + inQuotes(text);
+    if (value < least)
+        return "must be at least " + std::to_string(least) + ", got " + inQuotes(text);
     text = std::to_string(value);
     return {};
 }
@@ -249,7 +250,8 @@ std::unique_ptr<CLI::App> makeParser(Command& command) {
               "as for the size N = 2e, e the largest |x| or |y| of its sites, when that N\n"
               "is " +
               std::to_string(kSmallestMeasurableSize) + " or more.",
-          whole(1, kMostParticles), [&o](const std::string& v) { o.particles = std::stoll(v); })
+          whole(1, kMostParticles),
+          [&o](const std::string& v) { o.growth.particles = std::stoll(v); })
         ->excludes(size);
     char killRange[64];
     std::snprintf(killRange, sizeof killRange, "K from %g (default, the window's rule) to %g",
@@ -262,8 +264,10 @@ std::unique_ptr<CLI::App> makeParser(Command& command) {
               "only. Killing a walker drops the chance that it would have come back and\n"
               "stuck somewhere else, which biases the aggregate slightly; a larger K\n"
               "shrinks that bias, at the cost of longer walks.",
-          decimal(kWindowKillFactor, kLargestKillFactor),
-          [&o](const std::string& v) { o.killFactor = decimalOf(v); });
+          decimal(kWindowKillFactor, kLargestKillFactor), [&o](const std::string& v) {
+              o.growth.killFactor = decimalOf(v);
+              o.killFactorGiven = true;
+          });
     value(*app, "--runs", "K", "runs per size (default 1).", whole(1, kMostRuns),
           [&o](const std::string& v) { o.runs = std::stoll(v); });
     value(*app, "--seed", "S",
@@ -281,8 +285,9 @@ std::unique_ptr<CLI::App> makeParser(Command& command) {
               std::to_string(kLargestSystemSize) +
               ", to a number of\n"
               "particles, with another kill factor or with checkpoints.",
-          oneOf("literal", "jump"),
-          [&o](const std::string& v) { o.walk = v == "jump" ? Walker::Jump : Walker::Literal; });
+          oneOf("literal", "jump"), [&o](const std::string& v) {
+              o.growth.walker = v == "jump" ? Walker::Jump : Walker::Literal;
+          });
     value(*app, "--threads", "T",
           "runs grown in parallel (default: the number of processor cores). The\n"
           "results do not depend on it.",
@@ -401,28 +406,29 @@ void checkTogether(const Options& options) {
             "writes it from the parts' --json outputs");
     const std::int32_t largest = *std::max_element(options.sizes.begin(), options.sizes.end());
     const std::int32_t smallest = *std::min_element(options.sizes.begin(), options.sizes.end());
-    const bool literal = options.walk == Walker::Literal;
+    const bool literal = options.growth.walker == Walker::Literal;
+    const bool particles = options.growth.particles.has_value();
     const bool oneRun = options.totalRuns() == 1;
     if (literal && largest > kLargestSystemSize)
         refuse("--walk literal grows sizes up to " + std::to_string(kLargestSystemSize) +
                " only, got --size " + std::to_string(largest));
-    if (literal && options.particles) refuse("--particles needs --walk jump");
-    if (literal && options.killFactor) refuse("--kill-factor needs --walk jump");
+    if (literal && particles) refuse("--particles needs --walk jump");
+    if (literal && options.killFactorGiven) refuse("--kill-factor needs --walk jump");
     if (literal && !options.checkpointPath.empty()) refuse("--checkpoint needs --walk jump");
     if (!oneRun && (!options.checkpointPath.empty() || !options.resumePath.empty()))
         refuse(std::string(options.resumePath.empty() ? "--checkpoint" : "--resume") +
                " takes one run only, not " + std::to_string(options.totalRuns()));
     if (!options.resumePath.empty() &&
-        (options.sizesGiven || options.particles || options.seed || options.killFactor || literal))
+        (options.sizesGiven || particles || options.seed || options.killFactorGiven || literal))
         refuse("--resume takes the size, particles, seed, kill factor and walker from its file");
     if (options.imageSize > 0 && options.scale != 1)
         refuse("--image-size and --scale are two kinds of picture; give one of them");
     // The size of a picture without --image-size is known before the run only from its size.
     if (!options.imagePath.empty() && options.imageSize == 0 &&
-        (options.particles || !options.resumePath.empty()))
-        refuse(std::string(options.particles ? "--particles" : "--resume") +
+        (particles || !options.resumePath.empty()))
+        refuse(std::string(particles ? "--particles" : "--resume") +
                " with --image needs --image-size");
-    const bool small = !options.particles && smallest < kSmallestMeasurableSize;
+    const bool small = !particles && smallest < kSmallestMeasurableSize;
     const std::string measured =
         " needs every size to be at least " + std::to_string(kSmallestMeasurableSize);
     if (small && !options.fitPath.empty()) refuse("--fit" + measured);
@@ -470,7 +476,7 @@ Command parseCommand(const std::vector<std::string>& args, int defaultThreads) {
         return command;
     }
     Options& options = command.options;
-    if (options.particles) options.sizes = {kNoSize};
+    if (options.growth.particles) options.sizes = {kNoSize};
     try {
         checkTogether(options);
         checkDistinctOutputs(options);

@@ -32,11 +32,10 @@ struct Options {
     /// every size gets `runs` runs. {kNoSize} with --particles.
     std::vector<std::int32_t> sizes{200};
     bool sizesGiven = false;
-    /// Runs end once this many particles have stuck, whatever their size; then sizes is
-    /// {kNoSize}.
-    std::optional<std::int64_t> particles;
-    /// Walkers are killed beyond K R; empty: the window's K = 2.
-    std::optional<double> killFactor;
+    /// How every run grows: the walker, the particles that end a run whatever its size (then
+    /// sizes is {kNoSize}), the kill factor. Each run's size and seed come from its plan.
+    RunSettings growth;
+    bool killFactorGiven = false;
     std::int64_t runs = 1;  ///< runs per size, >= 1
     /// First seed: the run numbered i (0-based across all sizes) uses seed + i. Empty: every
     /// run is seeded from the clock and cannot be repeated.
@@ -51,9 +50,6 @@ struct Options {
     int imageSize = 0;
     std::string fitPath;   ///< empty: no CSV
     std::string plotPath;  ///< empty: no SVG
-    /// How walkers move (--walk): the jump walker unless the literal one is asked for; both
-    /// grow aggregates with the same law.
-    Walker walk = Walker::Jump;
     /// The part of the runs this process makes (--shard); needs a seed unless it is the whole.
     Shard shard;
     std::string checkpointPath;     ///< empty: no checkpoint

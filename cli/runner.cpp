@@ -48,22 +48,15 @@ std::vector<RunPlan> planRuns(const Options& options) {
 
 BatchSettings batchSettings(const Options& options) {
     BatchSettings batch;
-    batch.walk = options.walk;
-    batch.particleLimit = options.particles;
-    batch.killFactor = options.killFactor.value_or(kWindowKillFactor);
+    batch.growth = options.growth;
     batch.keepArrivals = !options.imagePath.empty() && options.imageSize == 0;
     batch.imageSize = options.imagePath.empty() ? 0 : options.imageSize;
     return batch;
 }
 
 RunSettings runSettings(const RunPlan& plan, const BatchSettings& batch) {
-    RunSettings settings;
-    settings.walker = batch.walk;
-    if (plan.size != kNoSize) settings.size = plan.size;
-    if (batch.walk == Walker::Jump) {
-        settings.particles = batch.particleLimit;
-        settings.killFactor = batch.killFactor;
-    }
+    RunSettings settings = batch.growth;
+    settings.size = plan.size == kNoSize ? std::nullopt : std::optional(plan.size);
     settings.seed = plan.seed;
     return settings;
 }
@@ -114,7 +107,7 @@ void runAll(const std::vector<RunPlan>& plans, const BatchSettings& batch, int t
                 if (stop) return;
             }
             try {
-                if (batch.walk == Walker::Literal && !lattice)
+                if (batch.growth.walker == Walker::Literal && !lattice)
                     lattice = std::make_unique<Lattice>();
                 Run run(runSettings(plans[i], batch), lattice.get());
                 ParticleCount count(particles);

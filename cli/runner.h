@@ -23,9 +23,7 @@ struct RunPlan {
 
 /// How every run of a batch grows and what it keeps.
 struct BatchSettings {
-    Walker walk = Walker::Jump;
-    std::optional<std::int64_t> particleLimit;  ///< jump walker only
-    double killFactor = kWindowKillFactor;      ///< jump walker only
+    RunSettings growth;        ///< every run's, but for the size and seed of its plan
     bool keepArrivals = true;  ///< without: records come without arrivals (only pictures need them)
     int imageSize = 0;         ///< > 0: each record carries its renderDownsampled picture
 };

@@ -19,7 +19,7 @@ TEST(Options, AcceptedCommandLinesMeanWhatTheySay) {
                           .options;
     EXPECT_EQ(o.sizes, (std::vector<std::int32_t>{50, 7}));
     EXPECT_EQ(o.totalRuns(), 40);
-    EXPECT_EQ(o.walk, Walker::Literal);
+    EXPECT_EQ(o.growth.walker, Walker::Literal);
     EXPECT_EQ(o.threads, 2);
     EXPECT_TRUE(o.quiet && o.json);
     EXPECT_EQ(parseCommand({"--seed", "18446744073709551615"}).options.seed, 18446744073709551615u);
