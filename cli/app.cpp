@@ -14,7 +14,6 @@
 #include <optional>
 
 #include "checkpoint.h"
-#include "large/large_growth.h"
 #include "merge.h"
 #include "options.h"
 #include "output_file.h"

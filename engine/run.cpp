@@ -1,6 +1,7 @@
 #include "run.h"
 
 #include <chrono>
+#include <cmath>
 #include <stdexcept>
 #include <unordered_set>
 
@@ -66,6 +67,14 @@ LargeGrowth::Observer told(const Run& run, RunObserver* observer) {
 }
 
 }  // namespace
+
+double expectedParticles(std::int32_t systemSize) {
+    return 0.66 * std::pow(static_cast<double>(systemSize), 1.634);
+}
+
+double expectedPeakBytes(double particles) {
+    return 8e6 + 34.0 * particles;
+}
 
 Run::Run(const RunSettings& settings, Lattice* workspace) : settings_(settings) {
     if (settings.walker == Walker::Literal) {

@@ -21,14 +21,6 @@ std::int64_t killSquare(double killFactor, std::int32_t radius) {
     return s;
 }
 
-double expectedParticles(std::int32_t systemSize) {
-    return 0.66 * std::pow(static_cast<double>(systemSize), 1.634);
-}
-
-double expectedPeakBytes(double particles) {
-    return 8e6 + 34.0 * particles;
-}
-
 LargeGrowth::LargeGrowth(Restoring, const LargeGrowthOptions& options, FastGenerator generator)
     : options_(options), random_(std::move(generator), toolkit_) {
     const double k = options.killFactor;

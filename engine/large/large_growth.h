@@ -46,14 +46,6 @@ inline constexpr double kLargestKillRadius = 1 << 25;
 /// exactly D > K R for D = sqrt(x^2 + y^2) in double precision. K R in 0..kLargestKillRadius.
 std::int64_t killSquare(double killFactor, std::int32_t radius);
 
-/// What a run is expected to take, to be said before a long one starts. The particles a run of
-/// system size N grows, fitted to measured runs with K = 2 (about 0.66 N^1.634: 1.3 10^5 at
-/// N = 2000, 3.1 10^6 at N = 12 000, 10^7 at N = 24 804), and the peak memory of growing and
-/// measuring M particles (about 34 bytes a particle and 8 MB besides). Within a few tens of
-/// percent.
-double expectedParticles(std::int32_t systemSize);
-double expectedPeakBytes(double particles);
-
 /// Counts of a large run. Each stays below kMostCounted, which no run reaches (2^62 moves take
 /// over a century), so that a restored count cannot overflow.
 inline constexpr std::int64_t kMostCounted = std::int64_t{1} << 62;
