@@ -57,8 +57,13 @@ TEST(Statistics, SummaryPerSizeAndMassRadiusSlope) {
     Ensemble ensemble;
     for (const auto& [size, rg, dimension] : std::vector<std::tuple<std::int32_t, double, double>>{
              {100, 20, 1.6}, {100, 24, 1.7}, {200, 50, 1.65}, {400, 100, 1.75}}) {
-        const double sites = std::round(3.0 * std::pow(rg, 1.7));
-        ensemble.add({size, sites - 1, rg, sites, dimension});
+        EnsembleRun run;
+        run.size = size;
+        run.sites = std::round(3.0 * std::pow(rg, 1.7));
+        run.particles = run.sites - 1;
+        run.radiusOfGyration = rg;
+        run.dimension = dimension;
+        ensemble.add(run);
     }
     const EnsembleSummary s = ensemble.summarise();
     ASSERT_EQ(s.bySize.size(), 3u);
