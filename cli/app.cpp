@@ -14,7 +14,6 @@
 #include <optional>
 
 #include "checkpoint.h"
-#include "large_growth.h"
 #include "merge.h"
 #include "options.h"
 #include "output_file.h"
@@ -23,6 +22,7 @@
 #include "progress.h"
 #include "report.h"
 #include "runner.h"
+#include "signals.h"
 #include "summary.h"
 #include "svg_plot.h"
 
@@ -67,18 +67,18 @@ void send(std::ostream& stream, const char* name, std::string_view text) {
 }
 
 PlotText plotText(const RunRecord& record) {
+    const RunResult& r = record.result;
     char buffer[160];
     const std::string seed =
         record.plan.seed ? "seed " + std::to_string(*record.plan.seed) : "seeded from the clock";
     std::snprintf(buffer, sizeof buffer, "N = %d, %s, %zu box sides",
-                  static_cast<int>(record.measuredSize), seed.c_str(),
-                  record.estimate->points.size());
+                  static_cast<int>(r.measuredSize), seed.c_str(), r.estimate->points.size());
     std::string subtitle = buffer;
-    if (record.fit->rSquared) {
-        std::snprintf(buffer, sizeof buffer, ", R² = %.4f", *record.fit->rSquared);
+    if (r.fit->rSquared) {
+        std::snprintf(buffer, sizeof buffer, ", R² = %.4f", *r.fit->rSquared);
         subtitle += buffer;
     }
-    return {dimensionTitle(*record.fit), subtitle};
+    return {dimensionTitle(*r.fit), subtitle};
 }
 
 Image drawRun(const RunRecord& record, int scale) {
@@ -131,59 +131,66 @@ void checkOutputs(const Options& options) {
 // The one run of --checkpoint or --resume, grown on this thread so that it can be saved
 // between two particles: every --checkpoint-every seconds, at its end, and when SIGINT or
 // SIGTERM asks for it, after which the program ends with status 1.
-void growHere(const Options& options, const RunPlan& plan, const RunSettings& settings,
-              std::optional<Checkpoint> resumed, ProgressBar& progress,
-              const RunObserver& observer) {
-    const std::unique_ptr<LargeGrowth> growth =
-        resumed ? std::move(resumed->growth)
-                : std::make_unique<LargeGrowth>(
-                      largeOptions(plan, settings),
-                      plan.seed ? FastGenerator::seeded(*plan.seed) : FastGenerator::clockSeeded());
-    const double before = resumed ? resumed->growSeconds : 0.0;
-    const auto start = std::chrono::steady_clock::now();
-    const auto grown = [&] { return before + secondsSince(start); };
+void growHere(const Options& options, const RunPlan& plan, const BatchSettings& batch,
+              std::unique_ptr<Run> resumed, ProgressBar& progress, const BatchObserver& observer) {
+    const std::unique_ptr<Run> run =
+        resumed ? std::move(resumed) : std::make_unique<Run>(runSettings(plan, batch));
     const std::string& path = options.checkpointPath;
-    auto lastSave = start, lastDraw = start;
-    std::int64_t unchecked = 0;
-    const auto look = [&](const LargeGrowth& g, const StuckParticle&) {
-        if (++unchecked < 64) return;  // the clock is read every 64 particles
-        unchecked = 0;
-        const auto now = std::chrono::steady_clock::now();
-        if (now - lastDraw >= std::chrono::milliseconds(200)) {
-            progress.update(0, g.counters().particles);
-            lastDraw = now;
-        }
-        if (!path.empty() &&
-            std::chrono::duration<double>(now - lastSave).count() >= options.checkpointEvery) {
-            saveCheckpoint(path, g, grown());
-            lastSave = std::chrono::steady_clock::now();
-        }
-    };
 
-    progress.update(0, growth->counters().particles);
+    // The clock is read every 64 particles: the bar is redrawn five times a second, and the run
+    // saved every --checkpoint-every seconds.
+    class Watch final : public dla::RunObserver {
+      public:
+        Watch(const Options& options, ProgressBar& progress)
+            : options_(options), progress_(progress) {}
+        void stuck(const Run& run) override {
+            if (++unchecked_ < 64) return;
+            unchecked_ = 0;
+            const auto now = std::chrono::steady_clock::now();
+            if (now - lastDraw_ >= std::chrono::milliseconds(200)) {
+                progress_.update(0, run.particles());
+                lastDraw_ = now;
+            }
+            if (!options_.checkpointPath.empty() &&
+                std::chrono::duration<double>(now - lastSave_).count() >=
+                    options_.checkpointEvery) {
+                saveCheckpoint(options_.checkpointPath, run);
+                lastSave_ = std::chrono::steady_clock::now();
+            }
+        }
+
+      private:
+        const Options& options_;
+        ProgressBar& progress_;
+        std::int64_t unchecked_ = 0;
+        std::chrono::steady_clock::time_point lastSave_ = std::chrono::steady_clock::now(),
+                                              lastDraw_ = lastSave_;
+    } watch(options, progress);
+
+    progress.update(0, run->particles());
     bool finished = false;
     int signal = 0;
     {
         // Without a checkpoint to write, a signal ends the program as it always does.
         std::optional<InterruptRequest> interrupt;
         if (!path.empty()) interrupt.emplace();
-        finished = growth->grow(look, interrupt ? &interrupt->requested() : nullptr);
+        finished = run->grow(&watch, interrupt ? &interrupt->requested() : nullptr);
         if (interrupt) signal = interrupt->signal();
     }
-    if (!path.empty()) saveCheckpoint(path, *growth, grown());
+    if (!path.empty()) saveCheckpoint(path, *run);
     progress.finish();
     if (!finished) {
-        throw std::runtime_error(
-            std::string("interrupted by ") + (signal == SIGINT ? "SIGINT" : "SIGTERM") + "; '" +
-            path + "' holds the run at " + std::to_string(growth->counters().particles) +
-            " particles, to be continued with --resume");
+        throw std::runtime_error(std::string("interrupted by ") +
+                                 (signal == SIGINT ? "SIGINT" : "SIGTERM") + "; '" + path +
+                                 "' holds the run at " + std::to_string(run->particles()) +
+                                 " particles, to be continued with --resume");
     }
-    observer.record(recordOf(plan, *growth, settings, grown()));
+    observer.record(recordOf(plan, *run, batch));
 }
 
-void sendSummary(const Summary& summary, bool json, const std::string& plan, const Shard& shard,
+void sendSummary(const Summary& summary, bool json, const Json& plan, const Shard& shard,
                  std::ostream& out, std::ostream& err) {
-    if (json) send(out, "standard output", summaryJson(summary, plan, shard) + '\n');
+    if (json) send(out, "standard output", summaryToJson(summary, plan, shard).dump() + '\n');
     send(err, "standard error", summaryTable(summary));
 }
 
@@ -195,21 +202,20 @@ std::int64_t concurrentRuns(const Options& options) {
 
 // A batch that is expected to need a gigabyte of memory or more says so before it starts.
 void noteCost(const Options& options, std::ostream& err) {
-    if (options.walk != Walk::Jump) return;
+    if (options.growth.walker != Walker::Jump) return;
+    const std::optional<std::int64_t>& limit = options.growth.particles;
     const std::int32_t largest = *std::max_element(options.sizes.begin(), options.sizes.end());
-    const double particles =
-        options.particles ? static_cast<double>(*options.particles) : expectedParticles(largest);
+    const double particles = limit ? static_cast<double>(*limit) : expectedParticles(largest);
     const std::int64_t atOnce = concurrentRuns(options);
     const double bytes = expectedPeakBytes(particles) * static_cast<double>(atOnce);
     if (bytes < 1e9) return;
     char count[32];
     std::snprintf(count, sizeof count, particles < 1e9 ? "%.0f million" : "%.1f billion",
                   particles < 1e9 ? particles / 1e6 : particles / 1e9);
-    std::string line = options.particles
-                           ? "runs of " + std::to_string(*options.particles) + " particles"
-                           : "--size " + std::to_string(largest) + " grows about " + count +
-                                 " particles a run, which";
-    line += (options.particles ? " are expected to need about " : " is expected to need about ") +
+    std::string line = limit ? "runs of " + std::to_string(*limit) + " particles"
+                             : "--size " + std::to_string(largest) + " grows about " + count +
+                                   " particles a run, which";
+    line += (limit ? " are expected to need about " : " is expected to need about ") +
             formatBytes(static_cast<std::uint64_t>(bytes)) + " of memory";
     if (atOnce > 1) line += " (" + std::to_string(atOnce) + " runs at a time)";
     const long pages = ::sysconf(_SC_PHYS_PAGES), pageSize = ::sysconf(_SC_PAGESIZE);
@@ -224,23 +230,21 @@ void noteCost(const Options& options, std::ostream& err) {
 
 // The command line with the run that a checkpoint holds in place of what it leaves out (size,
 // particles, kill factor, seed): the plan of a resumed run is the one it was started with.
-Options resumedOptions(Options options, const LargeGrowth& saved) {
-    const LargeGrowthOptions& grown = saved.options();
-    options.sizes = {grown.systemSize.value_or(kNoSize)};
-    options.particles = grown.particleLimit;
-    options.killFactor = grown.killFactor;
-    options.seed = saved.random().generator().state().seed;
+Options resumedOptions(Options options, const Run& saved) {
+    const RunSettings& grown = saved.settings();
+    options.sizes = {grown.size.value_or(kNoSize)};
+    options.growth = grown;
+    options.seed = grown.seed;
     options.runs = 1;
-    options.walk = Walk::Jump;
     return options;
 }
 
 void runBatch(const Options& given, std::ostream& out, std::ostream& err, bool errIsTerminal) {
-    std::optional<Checkpoint> resumed;
+    std::unique_ptr<Run> resumed;
     if (!given.resumePath.empty()) resumed = loadCheckpoint(given.resumePath);
-    const Options options = resumed ? resumedOptions(given, *resumed->growth) : given;
+    const Options options = resumed ? resumedOptions(given, *resumed) : given;
     const std::vector<RunPlan> plans = planRuns(options);
-    const RunSettings settings = runSettings(options);
+    const BatchSettings batch = batchSettings(options);
     noteCost(options, err);
     // A part numbers its runs and files as the whole plan does.
     const std::int64_t total = options.totalRuns();
@@ -253,24 +257,24 @@ void runBatch(const Options& given, std::ostream& out, std::ostream& err, bool e
         fit->write(fitCsvHeader());
     }
     std::optional<std::int64_t> target;
-    if (settings.particleLimit) target = *settings.particleLimit * mine;
+    if (batch.growth.particles) target = *batch.growth.particles * mine;
     ProgressBar progress(err, errIsTerminal && !options.quiet, mine, target,
-                         resumed ? resumed->growth->counters().particles : 0);
+                         resumed ? resumed->particles() : 0);
 
-    RunObserver observer;
+    BatchObserver observer;
     observer.record = [&](RunRecord&& record) {
         progress.finish();
         send(out, "standard output",
-             (options.json ? runJson(record, total) : runLine(record, total)) + '\n');
+             (options.json ? runToJson(record, total).dump() : runLine(record, total)) + '\n');
         if (record.picture) {
             savePng(*record.picture, numberedPath(options.imagePath, record.plan.index, total));
         } else if (!options.imagePath.empty()) {
             savePng(drawRun(record, options.scale),
                     numberedPath(options.imagePath, record.plan.index, total));
         }
-        if (!options.plotPath.empty() && record.estimate && record.fit) {
+        if (!options.plotPath.empty() && record.result.estimate && record.result.fit) {
             savePlot(numberedPath(options.plotPath, record.plan.index, total),
-                     record.estimate->points, *record.fit, plotText(record));
+                     record.result.estimate->points, *record.result.fit, plotText(record));
         }
         if (fit) {
             fit->write(fitCsvRows(record));
@@ -284,9 +288,9 @@ void runBatch(const Options& given, std::ostream& out, std::ostream& err, bool e
 
     try {
         if (resumed || !options.checkpointPath.empty()) {
-            growHere(options, plans.front(), settings, std::move(resumed), progress, observer);
+            growHere(options, plans.front(), batch, std::move(resumed), progress, observer);
         } else {
-            runAll(plans, settings, options.threads, observer);
+            runAll(plans, batch, options.threads, observer);
         }
     } catch (...) {
         progress.finish();
@@ -295,7 +299,7 @@ void runBatch(const Options& given, std::ostream& out, std::ostream& err, bool e
     progress.finish();
 
     if (fit) fit->commit();
-    sendSummary(summary.build(), options.json, planJson(options), options.shard, out, err);
+    sendSummary(summary.build(), options.json, planToJson(options), options.shard, out, err);
 }
 
 void runMerge(const MergeOptions& options, std::ostream& out, std::ostream& err) {
@@ -310,30 +314,21 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     const auto report = [&err](const std::string& message) {
         err << "dla-cli: " << oneLine(message) << '\n' << std::flush;
     };
-    Options options;
-    std::optional<MergeOptions> merge;
+    Command command;
     try {
-        if (!args.empty() && args.front() == "merge") {
-            merge = parseMergeOptions({args.begin() + 1, args.end()});
-        } else {
-            options = parseOptions(args, defaultThreads);
-            if (!options.help) checkDistinctOutputs(options);
-        }
+        command = parseCommand(args, defaultThreads);
     } catch (const UsageError& e) {
         report(e.what());
         return kExitUsage;
     }
+    const Options& options = command.options;
     try {
-        if (merge) {
-            if (merge->help) {
-                send(out, "standard output", mergeHelpText());
-            } else {
-                runMerge(*merge, out, err);
-            }
+        if (command.help) {
+            send(out, "standard output", *command.help);
             return kExitOk;
         }
-        if (options.help) {
-            send(out, "standard output", helpText());
+        if (command.merging) {
+            runMerge(command.merge, out, err);
             return kExitOk;
         }
         checkOutputs(options);
@@ -347,7 +342,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     } catch (const std::bad_alloc&) {
         // The words need no more memory than they take; a batch of one run at a time has no
         // fewer threads to suggest.
-        const bool several = merge == std::nullopt && !options.help && concurrentRuns(options) > 1;
+        const bool several = !command.merging && concurrentRuns(options) > 1;
         err << (several ? "dla-cli: out of memory (the system refused more; fewer --threads need "
                           "less)\n"
                         : "dla-cli: out of memory (the system refused more)\n")

@@ -93,35 +93,16 @@ bool wholeCrc(std::istream& in, std::uint32_t& computed, std::uint32_t& stored) 
     return true;
 }
 
-// The state shared with the signal handler: lock-free atomics and what sigaction saved.
-std::atomic<bool> interruptRequested{false};
-std::atomic<int> interruptSignal{0};
-constexpr std::array<int, 2> kInterrupts{SIGINT, SIGTERM};
-std::array<struct sigaction, 2> previousActions{};
-std::array<bool, 2> installed{};
-
-extern "C" void requestInterrupt(int signal) {
-    const std::size_t k = signal == SIGINT ? 0 : 1;
-    if (interruptRequested.load()) {
-        // The second one: as before, once this handler returns.
-        ::sigaction(signal, &previousActions[k], nullptr);
-        ::raise(signal);
-        return;
-    }
-    interruptSignal.store(signal);
-    interruptRequested.store(true);
-}
-
 }  // namespace
 
-void saveCheckpoint(const std::string& path, const LargeGrowth& growth, double growSeconds) {
+void saveCheckpoint(const std::string& path, const Run& run) {
     OutputFile file(path);
     OutputFileBuffer buffer(file);
     std::ostream out(&buffer);
     out.write(kHeader.data(), static_cast<std::streamsize>(kHeader.size()));
-    put<double>(out, growSeconds);
+    put<double>(out, run.growSeconds());
     try {
-        growth.save(out);
+        run.save(out);
     } catch (const std::ios_base::failure&) {
         if (!buffer.failure()) throw FileError("cannot write '" + path + "'");
     }
@@ -131,7 +112,7 @@ void saveCheckpoint(const std::string& path, const LargeGrowth& growth, double g
     file.commit();
 }
 
-Checkpoint loadCheckpoint(const std::string& path) {
+std::unique_ptr<Run> loadCheckpoint(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         throw std::runtime_error("cannot read '" + path +
@@ -143,7 +124,7 @@ Checkpoint loadCheckpoint(const std::string& path) {
 namespace {
 
 // The checkpoint in a stream that can be read twice.
-Checkpoint parse(std::istream& in) {
+std::unique_ptr<Run> parse(std::istream& in) {
     // The whole first: nothing of a damaged file is restored, and a file that is not one
     // checkpoint (two joined, a header from another) does not pass as one.
     std::uint32_t computed = 0, stored = 0;
@@ -161,20 +142,19 @@ Checkpoint parse(std::istream& in) {
                                  std::string(kHeader.substr(kFormat.size(), 1)) + " only");
     }
     if (computed != stored) throw std::runtime_error("damaged (its CRC-32 does not match)");
-    Checkpoint checkpoint;
-    checkpoint.growSeconds = get<double>(in);
-    if (!(checkpoint.growSeconds >= 0.0) || checkpoint.growSeconds > 1e12)
+    const auto grown = get<double>(in);
+    if (!(grown >= 0.0) || grown > 1e12)
         throw std::runtime_error("damaged (a time grown outside 0..10^12 s)");
-    checkpoint.growth = LargeGrowth::restore(in);
+    std::unique_ptr<Run> run = Run::restore(in, grown);
     (void)get<std::uint32_t>(in);
     if (in.peek() != std::char_traits<char>::eof())
         throw std::runtime_error("damaged (bytes after its end)");
-    return checkpoint;
+    return run;
 }
 
 }  // namespace
 
-Checkpoint readCheckpoint(std::istream& in, const std::string& name) {
+std::unique_ptr<Run> readCheckpoint(std::istream& in, const std::string& name) {
     try {
         if (in.tellg() >= 0) return parse(in);
         // A pipe is read once, into memory, and checked from there.
@@ -188,35 +168,6 @@ Checkpoint readCheckpoint(std::istream& in, const std::string& name) {
     } catch (const std::runtime_error& e) {
         throw std::runtime_error("cannot resume from '" + name + "': " + e.what());
     }
-}
-
-InterruptRequest::InterruptRequest() {
-    interruptRequested = false;
-    interruptSignal = 0;
-    for (std::size_t k = 0; k < kInterrupts.size(); ++k) {
-        installed[k] = false;
-        if (::sigaction(kInterrupts[k], nullptr, &previousActions[k]) != 0 ||
-            previousActions[k].sa_handler == SIG_IGN)
-            continue;
-        struct sigaction action {};
-        action.sa_handler = requestInterrupt;
-        sigemptyset(&action.sa_mask);
-        installed[k] = ::sigaction(kInterrupts[k], &action, nullptr) == 0;
-    }
-}
-
-InterruptRequest::~InterruptRequest() {
-    for (std::size_t k = 0; k < kInterrupts.size(); ++k) {
-        if (installed[k]) ::sigaction(kInterrupts[k], &previousActions[k], nullptr);
-    }
-}
-
-const std::atomic<bool>& InterruptRequest::requested() const {
-    return interruptRequested;
-}
-
-int InterruptRequest::signal() const {
-    return interruptSignal.load();
 }
 
 }  // namespace dla::cli

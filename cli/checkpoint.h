@@ -8,44 +8,24 @@
 #include <stdexcept>
 #include <string>
 
-#include "large_growth.h"
+#include "run.h"
 
-/// Saving a jump walker's run so that another process can finish it, and the signals that ask
-/// for a save.
+/// Saving a jump walker's run so that another process can finish it.
 namespace dla::cli {
 
 /// A checkpoint file: a first line of its own ("dla-cli checkpoint 2"), the seconds grown so
-/// far, LargeGrowth's state, and a CRC-32 of every byte before it. The run's seed is the one its
-/// generator carries.
-struct Checkpoint {
-    std::unique_ptr<LargeGrowth> growth;
-    double growSeconds = 0.0;
-};
+/// far, the run's saved state (Run::save), and a CRC-32 of every byte before it.
 
-/// Writes the checkpoint to `path` whole or not at all (OutputFile); throws FileError.
-void saveCheckpoint(const std::string& path, const LargeGrowth& growth, double growSeconds);
+/// Writes the checkpoint of `run`, a jump walker's, to `path` whole or not at all
+/// (OutputFile); throws FileError.
+void saveCheckpoint(const std::string& path, const Run& run);
 
 /// Reads a checkpoint; throws std::runtime_error with one line naming `path` when the file
 /// cannot be read or is not a whole, intact checkpoint.
-Checkpoint loadCheckpoint(const std::string& path);
+std::unique_ptr<Run> loadCheckpoint(const std::string& path);
 /// The same from a stream that can be read twice: once to check the CRC of the whole, then,
 /// only if it holds, to restore the run, each field checked (LargeGrowth::restore). `name` is
 /// the file's name for the message.
-Checkpoint readCheckpoint(std::istream& in, const std::string& name);
-
-/// While one exists, SIGINT and SIGTERM set requested() instead of ending the process, so that
-/// the run can stop between two particles and be saved; a second signal ends the process as the
-/// handlers from before would. A signal that was ignored stays ignored. One at a time.
-class InterruptRequest {
-  public:
-    InterruptRequest();
-    ~InterruptRequest();
-    InterruptRequest(const InterruptRequest&) = delete;
-    InterruptRequest& operator=(const InterruptRequest&) = delete;
-
-    const std::atomic<bool>& requested() const;
-    /// The signal that set requested(), or 0.
-    int signal() const;
-};
+std::unique_ptr<Run> readCheckpoint(std::istream& in, const std::string& name);
 
 }  // namespace dla::cli

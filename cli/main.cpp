@@ -10,6 +10,7 @@
 
 #include "app.h"
 #include "output_file.h"
+#include "signals.h"
 
 int main(int argc, char** argv) {
     // A reader that goes away makes writes fail with EPIPE, reported like any failed write,
@@ -18,7 +19,7 @@ int main(int argc, char** argv) {
     // A file-size limit makes writes beyond it fail with EFBIG, reported like a full disk,
     // instead of ending the process without a word.
     std::signal(SIGXFSZ, SIG_IGN);
-    dla::cli::installSignalCleanup();
+    dla::cli::installSignalHandling();
     // A closed standard descriptor would go to the first file opened, and stdout's lines into
     // it; /dev/null opened read-only holds the place and fails every write as the closed one.
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {

@@ -11,7 +11,7 @@
 #include <optional>
 #include <set>
 
-#include "fractal_dimension.h"
+#include "json_schema.h"
 #include "output_file.h"
 #include "output_paths.h"
 #include "report.h"
@@ -19,9 +19,6 @@
 namespace dla::cli {
 
 namespace {
-
-// Members keep the order they were read in, so that the plan is written back as it was.
-using Json = nlohmann::ordered_json;
 
 // Nothing dla-cli writes nests deeper than this.
 constexpr int kDeepest = 8;
@@ -128,204 +125,55 @@ struct Row {
     std::int64_t line;
     std::int64_t offset;  // of the line in its file
     std::size_t file;
-    std::int32_t size;
-    std::int64_t planRuns;  // the runs of the whole plan, as the line gives them
+    std::int64_t planRuns;  // the runs of the whole plan, as the line gives it
     std::optional<std::uint64_t> seed;
-    std::int64_t particles;
-    std::int64_t sites;
-    double radiusOfGyration;
-    std::optional<double> dimension;
-    std::optional<std::int64_t> particleLimit;
-    std::optional<double> killFactor;
-    std::optional<double> historyDimension;
-    std::optional<double> anisotropy;  // its fourfold harmonic
-    bool hashed;                       // the jump walker's runs carry a hash, the literal's none
+    EnsembleRun run;
+    RunSettings settings;
+    bool hashed;  // the jump walker's runs carry a hash, the literal's none
 };
 
-// The members of one line, each checked before it is taken.
-class Fields {
-  public:
-    Fields(const Json& object, std::string where) : object_(object), where_(std::move(where)) {}
-    const std::string& where() const { return where_; }
-
-    [[noreturn]] void fail(const std::string& message) const {
-        throw MergeError(where_ + ": " + message);
-    }
-
-    const Json& member(const char* key) const {
-        const auto found = object_.find(key);
-        if (found == object_.end()) fail(std::string("has no \"") + key + "\"");
-        return *found;
-    }
-
-    std::int64_t whole(const char* key, std::int64_t least, std::int64_t most) const {
-        return wholeValue(member(key), key, least, most);
-    }
-
-    std::int64_t wholeValue(const Json& value, const std::string& name, std::int64_t least,
-                            std::int64_t most) const {
-        bool fits = false;
-        if (value.is_number_unsigned()) {
-            fits = value.get<std::uint64_t>() <= static_cast<std::uint64_t>(most) &&
-                   value.get<std::int64_t>() >= least;
-        } else if (value.is_number_integer()) {
-            fits = value.get<std::int64_t>() >= least && value.get<std::int64_t>() <= most;
-        }
-        if (!fits)
-            fail("\"" + name + "\" must be a whole number from " + std::to_string(least) + " to " +
-                 std::to_string(most));
-        return value.get<std::int64_t>();
-    }
-
-    std::optional<std::int64_t> wholeOrNull(const char* key, std::int64_t least,
-                                            std::int64_t most) const {
-        const Json& value = member(key);
-        if (value.is_null()) return std::nullopt;
-        return wholeValue(value, key, least, most);
-    }
-
-    std::optional<std::uint64_t> seed() const {
-        const Json& value = member("seed");
-        if (value.is_null()) return std::nullopt;
-        if (!value.is_number_integer() ||
-            (!value.is_number_unsigned() && value.get<std::int64_t>() < 0))
-            fail("\"seed\" must be null or a whole number from 0 to 2^64 - 1");
-        return value.get<std::uint64_t>();
-    }
-
-    std::optional<double> real(const char* key, bool nullable) const {
-        const Json& value = member(key);
-        if (nullable && value.is_null()) return std::nullopt;
-        if (!value.is_number() || !std::isfinite(value.get<double>()))
-            fail(std::string("\"") + key + "\" must be a number" + (nullable ? " or null" : ""));
-        return value.get<double>();
-    }
-
-  private:
-    const Json& object_;
-    std::string where_;
-};
-
-// The plan of a file: the options that made its runs, checked by the command line's own rules.
-struct Plan {
-    Json json;
-    Options options;
-    std::int64_t total() const { return options.totalRuns(); }
-};
-
-Plan readPlan(const Json& json, const std::string& where) {
-    if (!json.is_object()) throw MergeError(where + ": \"plan\" must be an object");
-    const Fields fields(json, where + ": its plan");
-    Plan plan;
-    plan.json = json;
-    Options& options = plan.options;
-    const Json& walk = fields.member("walk");
-    if (walk != "jump" && walk != "literal")
-        fields.fail("\"walk\" must be \"jump\" or \"literal\"");
-    options.walk = walk == "jump" ? Walk::Jump : Walk::Literal;
-    options.particles = fields.wholeOrNull("particles", 1, kMostParticles);
-    const Json& sizes = fields.member("sizes");
-    if (!sizes.is_array() || sizes.empty()) fields.fail("\"sizes\" must be a list of sizes");
-    options.sizes.clear();
-    for (const Json& size : sizes) {
-        const auto n = static_cast<std::int32_t>(
-            fields.wholeValue(size, "sizes", options.particles ? kNoSize : 1,
-                              options.particles ? kNoSize : kLargestJumpSize));
-        if (std::find(options.sizes.begin(), options.sizes.end(), n) != options.sizes.end())
-            fields.fail("\"sizes\" lists " + std::to_string(n) + " twice");
-        options.sizes.push_back(n);
-    }
-    options.sizesGiven = !options.particles;
-    options.runs = fields.whole("runs", 1, kMostRuns);
-    options.seed = fields.seed();
-    const double kill = *fields.real("kill_factor", false);
-    if (!(kill >= 2.0 && kill <= kLargestKillFactor))
-        fields.fail("\"kill_factor\" must be from 2 to 16");
-    // 2 is also what a plan without --kill-factor writes.
-    if (kill != 2.0) options.killFactor = kill;
-    try {
-        checkTogether(options);
-    } catch (const UsageError& e) {
-        fields.fail(std::string("cannot be run: ") + e.what());
-    }
-    if (planJson(options) != json.dump()) fields.fail("is not one that dla-cli writes");
-    return plan;
+Row rowOf(const RunLine& line, std::int64_t number, std::int64_t offset, std::size_t file) {
+    const RunRecord& record = line.record;
+    return {record.plan.index,     number,          offset,     file, line.runs, record.plan.seed,
+            ensembleRunOf(record), record.settings, line.hashed};
 }
 
 // One file's runs, its plan and its part.
 struct Output {
     std::string path;
-    Plan plan;
-    Shard shard;
+    SummaryLine summary;
     std::vector<Row> rows;
 };
-
-Row readRun(const Fields& fields, std::int64_t line, std::int64_t offset, std::size_t file) {
-    Row row{};
-    row.index = fields.whole("run", 1, std::numeric_limits<std::int64_t>::max()) - 1;
-    row.line = line;
-    row.offset = offset;
-    row.file = file;
-    row.size = static_cast<std::int32_t>(
-        fields.wholeOrNull("size", 1, kLargestJumpSize).value_or(kNoSize));
-    row.planRuns = fields.whole("runs", 1, std::numeric_limits<std::int64_t>::max());
-    row.seed = fields.seed();
-    row.particles = fields.whole("particles", 0, std::numeric_limits<std::int64_t>::max());
-    row.sites = fields.whole("sites", 1, std::numeric_limits<std::int64_t>::max());
-    row.radiusOfGyration = *fields.real("radius_of_gyration", false);
-    row.dimension = fields.real("dimension", true);
-    row.particleLimit =
-        fields.wholeOrNull("particle_limit", 1, std::numeric_limits<std::int64_t>::max());
-    row.killFactor = fields.real("kill_factor", true);
-    row.historyDimension = fields.real("history_dimension", true);
-    const Json& anisotropy = fields.member("anisotropy");
-    if (!anisotropy.is_null()) {
-        if (!anisotropy.is_object()) fields.fail("\"anisotropy\" must be an object or null");
-        row.anisotropy =
-            Fields(anisotropy, fields.where() + ": its anisotropy").real("cos4", false);
-    }
-    const Json& hash = fields.member("hash");
-    if (!hash.is_null() && !hash.is_string()) fields.fail("\"hash\" must be a string or null");
-    row.hashed = hash.is_string();
-    return row;
-}
 
 Output readOutput(const std::string& path, std::size_t file) {
     Output output;
     output.path = path;
     LineReader reader(path);
     std::string text;
-    std::optional<std::int64_t> summaryRuns;
+    bool summarised = false;
     while (reader.next(text)) {
         if (text.empty()) continue;
         const std::string where = path + ": line " + std::to_string(reader.number());
-        if (summaryRuns) throw MergeError(where + ": follows the summary (one output per file)");
+        if (summarised) throw MergeError(where + ": follows the summary (one output per file)");
         std::string problem;
         const Json json = parseLine(text, problem);
         if (!problem.empty()) throw MergeError(where + ": " + problem);
         if (!json.is_object() || !json.contains("type") || !json["type"].is_string())
             throw MergeError(where + ": is not an object with a \"type\"");
-        const Fields fields(json, where);
         const auto& type = json["type"].get_ref<const std::string&>();
         if (type == "run") {
-            output.rows.push_back(readRun(fields, reader.number(), reader.lineStart(), file));
+            output.rows.push_back(
+                rowOf(runFromJson(json, where), reader.number(), reader.lineStart(), file));
         } else if (type == "summary") {
-            summaryRuns = fields.whole("runs", 0, std::numeric_limits<std::int64_t>::max());
-            output.plan = readPlan(fields.member("plan"), where);
-            if (json.contains("shard")) {
-                const Json& part = json["shard"];
-                if (!part.is_object()) fields.fail("\"shard\" must be an object");
-                const Fields shard(part, where + ": its shard");
-                output.shard.count = shard.whole("count", 1, kMostShards);
-                output.shard.index = shard.whole("index", 1, output.shard.count);
-            }
+            output.summary = summaryFromJson(json, where);
+            summarised = true;
         } else {
-            fields.fail("has the unknown type " + json["type"].dump());
+            throw MergeError(where + ": has the unknown type " + json["type"].dump());
         }
     }
-    if (!summaryRuns) throw MergeError(path + ": has no summary line (did its process finish?)");
-    if (*summaryRuns != static_cast<std::int64_t>(output.rows.size())) {
-        throw MergeError(path + ": its summary counts " + std::to_string(*summaryRuns) +
+    if (!summarised) throw MergeError(path + ": has no summary line (did its process finish?)");
+    if (output.summary.runs != static_cast<std::int64_t>(output.rows.size())) {
+        throw MergeError(path + ": its summary counts " + std::to_string(output.summary.runs) +
                          " runs but it holds " + std::to_string(output.rows.size()));
     }
     return output;
@@ -333,29 +181,30 @@ Output readOutput(const std::string& path, std::size_t file) {
 
 // Every run of a file as its plan makes it.
 void checkRuns(const Output& output) {
-    const std::string& path = output.path;
-    const Plan& plan = output.plan;
+    const Options& o = output.summary.plan;
+    const Shard& shard = output.summary.shard;
     for (const Row& row : output.rows) {
-        const std::string where =
-            path + ": line " + std::to_string(row.line) + ": run " + std::to_string(row.index + 1);
-        if (row.index >= plan.total() || row.planRuns != plan.total())
-            throw MergeError(where + " is not one of the " + std::to_string(plan.total()) +
+        const std::string where = output.path + ": line " + std::to_string(row.line) + ": run " +
+                                  std::to_string(row.index + 1);
+        if (row.index >= o.totalRuns() || row.planRuns != o.totalRuns())
+            throw MergeError(where + " is not one of the " + std::to_string(o.totalRuns()) +
                              " runs of its plan");
-        if (!output.shard.holds(row.index))
-            throw MergeError(where + " is not in " + describe(output.shard));
-        const Options& o = plan.options;
-        if (row.size != o.sizes[static_cast<std::size_t>(row.index / o.runs)])
+        if (!shard.holds(row.index)) throw MergeError(where + " is not in " + describe(shard));
+        if (row.run.size != o.sizes[static_cast<std::size_t>(row.index / o.runs)])
             throw MergeError(where + " has a size its plan gives another run");
         const auto seed =
             o.seed ? std::optional(*o.seed + static_cast<std::uint64_t>(row.index)) : std::nullopt;
         if (row.seed != seed) throw MergeError(where + " has a seed its plan does not give it");
-        const bool jump = o.walk == Walk::Jump;
+        const bool jump = o.growth.walker == Walker::Jump;
         if (row.hashed != jump)
             throw MergeError(where + " is not a run of the " + (jump ? "jump" : "literal") +
                              " walker of its plan");
-        if (row.killFactor != (jump ? std::optional(o.killFactor.value_or(2.0)) : std::nullopt))
+        const auto kill = row.settings.walker == Walker::Jump
+                              ? std::optional(row.settings.killFactor)
+                              : std::nullopt;
+        if (kill != (jump ? std::optional(o.growth.killFactor) : std::nullopt))
             throw MergeError(where + " has a kill factor its plan does not give it");
-        if (row.particleLimit != o.particles)
+        if (row.settings.particles != o.growth.particles)
             throw MergeError(where + " has a particle limit its plan does not give it");
     }
 }
@@ -369,52 +218,6 @@ std::string difference(const Json& a, const Json& b) {
         if (!a.contains(key)) return "\"" + key + "\"";
     }
     return "the order of their members";
-}
-
-}  // namespace
-
-std::string planJson(const Options& options) {
-    Json json;
-    json["sizes"] = options.sizes;
-    json["runs"] = options.runs;
-    json["seed"] = options.seed ? Json(*options.seed) : Json(nullptr);
-    json["walk"] = options.walk == Walk::Jump ? "jump" : "literal";
-    json["particles"] = options.particles ? Json(*options.particles) : Json(nullptr);
-    json["kill_factor"] = options.killFactor.value_or(2.0);
-    return json.dump();
-}
-
-namespace {
-
-// A run's fit, read back from its line as the single process had it when it wrote its fit file.
-RunRecord fitOf(const Json& run, const std::string& where) {
-    const Fields fields(run, where);
-    RunRecord record;
-    record.plan.index = fields.whole("run", 1, std::numeric_limits<std::int64_t>::max()) - 1;
-    record.plan.size = static_cast<std::int32_t>(
-        fields.wholeOrNull("size", 1, kLargestJumpSize).value_or(kNoSize));
-    record.plan.seed = fields.seed();
-    const Json& fit = fields.member("fit");
-    if (fit.is_null()) return record;
-    if (!fit.is_object()) fields.fail("\"fit\" must be an object or null");
-    const Fields line(fit, where + ": its fit");
-    DimensionEstimate estimate;
-    LineFit result;
-    result.slope = *line.real("slope", false);
-    result.slopeStandardError = line.real("slope_standard_error", true);
-    result.rSquared = line.real("r_squared", true);
-    const Json& points = line.member("points");
-    if (!points.is_array()) line.fail("\"points\" must be a list");
-    for (const Json& point : points) {
-        if (!point.is_object()) line.fail("\"points\" must hold objects");
-        const Fields p(point, where + ": a point of its fit");
-        estimate.points.push_back({static_cast<std::int32_t>(p.whole("side", 1, kLargestJumpSize)),
-                                   *p.real("mean_mass", false), *p.real("ln_l_over_l0", false),
-                                   *p.real("ln_m_over_m0", false)});
-    }
-    record.estimate = std::move(estimate);
-    record.fit = result;
-    return record;
 }
 
 // The fit file one process making the whole plan writes, from the runs' lines read a second
@@ -435,7 +238,7 @@ void writeFits(const std::string& path, const std::vector<std::string>& files,
         if (!problem.empty() || !json.is_object() || !json.contains("run") ||
             json["run"] != row.index + 1)
             throw MergeError(where + ": changed while it was merged");
-        out.write(fitCsvRows(fitOf(json, where)));
+        out.write(fitCsvRows(runFromJson(json, where, true).record));
     }
     out.commit();
 }
@@ -445,37 +248,43 @@ void writeFits(const std::string& path, const std::vector<std::string>& files,
 Merged mergeOutputs(const std::vector<std::string>& files, const std::string& fitPath) {
     std::vector<Output> outputs;
     std::vector<Row> rows;
-    for (std::size_t f = 0; f < files.size(); ++f) {
-        Output output = readOutput(files[f], f);
-        if (!outputs.empty()) {
-            const Output& first = outputs.front();
-            if (output.plan.json != first.plan.json) {
-                throw MergeError(output.path + " and " + first.path +
-                                 " come from different plans: their " +
-                                 difference(output.plan.json, first.plan.json) + " differs");
+    try {
+        for (std::size_t f = 0; f < files.size(); ++f) {
+            Output output = readOutput(files[f], f);
+            if (!outputs.empty()) {
+                const Output& first = outputs.front();
+                const Json &mine = output.summary.planJson, &theirs = first.summary.planJson;
+                if (mine != theirs) {
+                    throw MergeError(output.path + " and " + first.path +
+                                     " come from different plans: their " +
+                                     difference(mine, theirs) + " differs");
+                }
+                const Shard &part = output.summary.shard, &firstPart = first.summary.shard;
+                if (part.count != firstPart.count) {
+                    throw MergeError(output.path + " is " + describe(part) + " but " + first.path +
+                                     " is " + describe(firstPart));
+                }
+                for (const Output& other : outputs) {
+                    if (other.summary.shard == part)
+                        throw MergeError(output.path + " and " + other.path + " are both " +
+                                         describe(part));
+                }
             }
-            if (output.shard.count != first.shard.count) {
-                throw MergeError(output.path + " is " + describe(output.shard) + " but " +
-                                 first.path + " is " + describe(first.shard));
-            }
-            for (const Output& other : outputs) {
-                if (other.shard == output.shard)
-                    throw MergeError(output.path + " and " + other.path + " are both " +
-                                     describe(output.shard));
-            }
+            checkRuns(output);
+            rows.insert(rows.end(), output.rows.begin(), output.rows.end());
+            std::vector<Row>().swap(output.rows);
+            outputs.push_back(std::move(output));
         }
-        checkRuns(output);
-        rows.insert(rows.end(), output.rows.begin(), output.rows.end());
-        std::vector<Row>().swap(output.rows);
-        outputs.push_back(std::move(output));
+    } catch (const SchemaError& e) {
+        throw MergeError(e.what());
     }
     if (outputs.empty()) throw MergeError("no file to merge");
 
     std::sort(rows.begin(), rows.end(),
               [](const Row& a, const Row& b) { return a.index < b.index; });
-    const Plan& plan = outputs.front().plan;
-    const Shard parts{1, outputs.front().shard.count};
-    for (std::int64_t expected = 0; expected < plan.total(); ++expected) {
+    const Options& plan = outputs.front().summary.plan;
+    const std::int64_t parts = outputs.front().summary.shard.count;
+    for (std::int64_t expected = 0; expected < plan.totalRuns(); ++expected) {
         const auto at = static_cast<std::size_t>(expected);
         if (at < rows.size() && rows[at].index == expected) {
             if (at + 1 < rows.size() && rows[at + 1].index == expected) {
@@ -485,9 +294,10 @@ Merged mergeOutputs(const std::vector<std::string>& files, const std::string& fi
             }
             continue;
         }
-        const Shard missing{expected % parts.count + 1, parts.count};
-        const auto holder = std::find_if(outputs.begin(), outputs.end(),
-                                         [&](const Output& o) { return o.shard == missing; });
+        const Shard missing{expected % parts + 1, parts};
+        const auto holder = std::find_if(outputs.begin(), outputs.end(), [&](const Output& o) {
+            return o.summary.shard == missing;
+        });
         if (holder == outputs.end()) {
             throw MergeError("no file holds " + describe(missing) + " (run " +
                              std::to_string(expected + 1) + " among others)");
@@ -496,87 +306,27 @@ Merged mergeOutputs(const std::vector<std::string>& files, const std::string& fi
                          describe(missing));
     }
 
-    SummaryBuilder builder;
-    RunRecord record;
-    for (const Row& row : rows) {
-        record.plan = {row.index, row.size, row.seed};
-        record.growth.particles = row.particles;
-        record.sites = row.sites;
-        record.radiusOfGyration = row.radiusOfGyration;
-        record.estimate.reset();
-        if (row.dimension) record.estimate = DimensionEstimate{*row.dimension, {}, 0};
-        record.particleLimit = row.particleLimit;
-        record.killFactor = row.killFactor;
-        record.historyDimension = row.historyDimension;
-        record.anisotropy.reset();
-        if (row.anisotropy) record.anisotropy = Anisotropy{*row.anisotropy, {}, 0};
-        builder.add(record);
-    }
-    Merged merged{builder.build(), plan.json.dump()};
+    Ensemble ensemble;
+    for (const Row& row : rows) ensemble.add(row.run);
+    Summary summary;
+    summary.EnsembleSummary::operator=(ensemble.summarise());
+    if (plan.growth.walker == Walker::Jump) summary.killFactor = plan.growth.killFactor;
+    summary.particleLimit = plan.growth.particles;
+    Merged merged{summary, outputs.front().summary.planJson};
     if (!fitPath.empty()) {
         // The file only for a plan that one process could have written it for.
-        Options fitted = plan.options;
+        Options fitted = plan;
         fitted.fitPath = fitPath;
         try {
             checkTogether(fitted);
+            writeFits(fitPath, files, rows);
         } catch (const UsageError& e) {
             throw MergeError(e.what());
+        } catch (const SchemaError& e) {
+            throw MergeError(e.what());
         }
-        writeFits(fitPath, files, rows);
     }
     return merged;
-}
-
-MergeOptions parseMergeOptions(const std::vector<std::string>& args) {
-    MergeOptions options;
-    bool named = false;  // after "--" every argument is a file
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (!named && arg == "--") {
-            named = true;
-        } else if (!named && arg == "--json") {
-            options.json = true;
-        } else if (!named && arg == "--fit") {
-            if (i + 1 == args.size() || args[i + 1].empty() || args[i + 1].starts_with("--"))
-                throw UsageError("merge: --fit needs a file name (see dla-cli merge --help)");
-            options.fitPath = args[++i];
-        } else if (!named && (arg == "-h" || arg == "--help")) {
-            options.help = true;
-        } else if (!named && arg.starts_with("-") && arg != "-") {
-            throw UsageError("merge: unknown option '" + arg + "' (see dla-cli merge --help)");
-        } else {
-            options.files.push_back(arg);
-        }
-    }
-    if (options.files.empty() && !options.help)
-        throw UsageError("merge needs the files to join (see dla-cli merge --help)");
-    // An input is never also an output.
-    for (const std::string& file : options.files) {
-        if (!options.fitPath.empty() && namesOneFile(options.fitPath, file))
-            throw UsageError("merge: --fit would write '" + file +
-                             "', one of the files it joins (see dla-cli merge --help)");
-    }
-    return options;
-}
-
-std::string mergeHelpText() {
-    return "Usage: dla-cli merge [--json] [--fit F.csv] FILE...\n"
-           "Joins the --json outputs of 'dla-cli --shard I/K' processes (or of a whole run) and\n"
-           "prints the summary that one process making the whole plan prints: the table on\n"
-           "stderr and, with --json, the summary object on stdout. --fit writes the box-mass\n"
-           "fits of every run to F.csv, the file that --fit gives one process (a part takes no\n"
-           "--fit of its own).\n"
-           "\n"
-           "The files must come from one plan (sizes, runs, seed, walk, particles, kill factor)\n"
-           "and hold each of its runs once, as the plan makes it, every part from one K. Exit\n"
-           "status: 0 on success, 1 when a file cannot be read, is not dla-cli --json output,\n"
-           "or does not fit the others (the one line on stderr names the file and the\n"
-           "problem), 2 on a bad command line.\n"
-           "\n"
-           "Example:\n"
-           "  for i in 1 2 3; do dla-cli --size 200 --runs 30 --seed 7 --shard $i/3 --json \\\n"
-           "      > shard-$i.json; done\n"
-           "  dla-cli merge --json --fit fit.csv shard-*.json\n";
 }
 
 }  // namespace dla::cli

@@ -4,30 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "json_schema.h"
 #include "options.h"
 #include "summary.h"
 
 /// Joining the --json outputs of the parts of one plan (see --shard) into the summary that one
 /// process making the whole plan prints.
 namespace dla::cli {
-
-/// What fixes the runs of a plan and their results (sizes, runs per size, first seed, the
-/// growth options), as the text of a JSON object. Outputs whose plans differ in any member are
-/// not joined, so a new option that changes results belongs here.
-std::string planJson(const Options& options);
-
-struct MergeOptions {
-    std::vector<std::string> files;  ///< at least one
-    bool json = false;
-    std::string fitPath;  ///< empty: no fit file
-    bool help = false;
-};
-
-/// Reads the arguments after "merge"; throws UsageError.
-MergeOptions parseMergeOptions(const std::vector<std::string>& args);
-
-/// The text that `dla-cli merge --help` prints.
-std::string mergeHelpText();
 
 /// Outputs that cannot be joined: a file that cannot be read, a line that is not what dla-cli
 /// writes, plans that differ, a run missing or repeated. what() is one line naming the file.
@@ -38,7 +21,7 @@ class MergeError : public std::runtime_error {
 
 struct Merged {
     Summary summary;
-    std::string plan;  ///< as planJson wrote it
+    Json plan;  ///< as planToJson wrote it
 };
 
 /// Reads `files`, each the whole standard output of one `dla-cli --json` process (a part made

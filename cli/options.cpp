@@ -7,211 +7,140 @@
 #include <limits>
 #include <string_view>
 
-#include "fractal_dimension.h"
+#include "estimate/dimension_estimate.h"
+#include "output_paths.h"
 #include "png_image.h"
+#include "window/growth.h"
 
 namespace dla::cli {
 
 namespace {
 
-// Messages of the value readers leave out the option's name: the parser puts it in front.
 [[noreturn]] void refuse(const std::string& message) {
     throw UsageError(message);
 }
 
-// Only plain decimal digits are numbers here: no sign, blanks, base prefix, fraction or exponent,
-// so that a mistyped value is refused rather than read as something else (CLI11's own reading
-// takes "-1" as 2^64 - 1 and "0050" as octal).
-std::uint64_t readUnsigned(std::string_view text, std::uint64_t largest) {
-    const auto digits = [](std::string_view s) {
-        return !s.empty() &&
-               std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-    };
-    const std::string quoted = "'" + std::string(text) + "'";
-    if (text.size() > 1 && text.front() == '-' && digits(text.substr(1)))
-        refuse("must not be negative, got " + quoted);
-    if (!digits(text)) refuse("needs a whole number, got " + quoted);
-    std::uint64_t value = 0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (result.ec == std::errc::result_out_of_range || value > largest)
-        refuse("must be at most " + std::to_string(largest) + ", got " + quoted);
-    return value;
+std::string inQuotes(std::string_view text) {
+    return "'" + std::string(text) + "'";
 }
 
-std::int64_t readRange(std::string_view text, std::int64_t smallest, std::int64_t largest) {
-    const auto value =
-        static_cast<std::int64_t>(readUnsigned(text, static_cast<std::uint64_t>(largest)));
-    if (value < smallest)
-        refuse("must be at least " + std::to_string(smallest) + ", got '" + std::string(text) +
-               "'");
-    return value;
+bool digits(std::string_view s) {
+    return !s.empty() &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The checks of one value, as CLI11 validators. Each says what is wrong in this tool's words,
+// which the parser puts after the option's name. Only plain decimal digits are whole numbers
+// here, no sign, blanks, base prefix, fraction or exponent, so that a mistyped value is refused
+// rather than read as something else; a whole number is left without leading zeros, since
+// CLI11 reads "0050" as octal.
+std::string wholeProblem(std::string& text, std::uint64_t least, std::uint64_t most) {
+    if (text.size() > 1 && text.front() == '-' && digits(std::string_view(text).substr(1)))
+        return "must not be negative, got " + inQuotes(text);
+    if (!digits(text)) return "needs a whole number, got " + inQuotes(text);
+    std::uint64_t value = 0;
+    const auto read = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (read.ec == std::errc::result_out_of_range || value > most)
+        return "must be at most " + std::to_string(most) + ", got " + inQuotes(text);
+    if (value < least)
+        return "must be at least " + std::to_string(least) + ", got " + inQuotes(text);
+    text = std::to_string(value);
+    return {};
+}
+
+CLI::Validator whole(std::uint64_t least, std::uint64_t most) {
+    return {[=](std::string& text) { return wholeProblem(text, least, most); }, ""};
 }
 
 // A plain decimal number, "2", "2.5" or ".5": digits with at most one point, nothing else.
-double readDecimal(std::string_view text, double smallest, double largest) {
-    const std::string quoted = "'" + std::string(text) + "'";
-    const std::size_t point = text.find('.');
-    const bool plain =
-        text.find_first_not_of("0123456789.") == std::string_view::npos &&
-        text.find_first_of("0123456789") != std::string_view::npos &&
-        (point == std::string_view::npos || text.find('.', point + 1) == std::string_view::npos);
-    if (!plain) refuse("needs a number such as 2 or 2.5, got " + quoted);
+CLI::Validator decimal(double least, double most) {
+    return {[=](std::string& text) -> std::string {
+                const std::size_t point = text.find('.');
+                const bool plain =
+                    text.find_first_not_of("0123456789.") == std::string::npos &&
+                    text.find_first_of("0123456789") != std::string::npos &&
+                    (point == std::string::npos || text.find('.', point + 1) == std::string::npos);
+                if (!plain) return "needs a number such as 2 or 2.5, got " + inQuotes(text);
+                double value = 0.0;
+                std::from_chars(text.data(), text.data() + text.size(), value,
+                                std::chars_format::fixed);
+                if (value >= least && value <= most) return {};
+                char range[64];
+                std::snprintf(range, sizeof range, "must be from %g to %g, got ", least, most);
+                return range + inQuotes(text);
+            },
+            ""};
+}
+
+// N[,N...]: sizes 1..kLargestJumpSize, none twice.
+CLI::Validator sizeList() {
+    return {[](std::string& text) -> std::string {
+                std::vector<std::string> seen;
+                for (std::size_t start = 0;;) {
+                    const std::size_t comma = std::min(text.find(',', start), text.size());
+                    std::string size = text.substr(start, comma - start);
+                    if (std::string problem = wholeProblem(size, 1, kLargestJumpSize);
+                        !problem.empty())
+                        return problem;
+                    if (std::find(seen.begin(), seen.end(), size) != seen.end())
+                        return "lists " + size + " twice";
+                    seen.push_back(size);
+                    if (comma == text.size()) break;
+                    start = comma + 1;
+                }
+                text.clear();
+                for (const std::string& size : seen) text += (text.empty() ? "" : ",") + size;
+                return {};
+            },
+            ""};
+}
+
+CLI::Validator oneOf(std::string a, std::string b) {
+    return {[=](std::string& text) -> std::string {
+                if (text == a || text == b) return {};
+                return "must be " + a + " or " + b + ", got " + inQuotes(text);
+            },
+            ""};
+}
+
+CLI::Validator part() {
+    return {[](std::string& text) -> std::string {
+                try {
+                    (void)parseShard(text);
+                } catch (const UsageError& e) {
+                    return e.what();
+                }
+                return {};
+            },
+            ""};
+}
+
+const CLI::Validator kFileName(
+    [](std::string& text) { return text.empty() ? std::string("needs a file name") : ""; }, "");
+
+// A value that starts with "--" is an option whose value was forgotten, never a value.
+const CLI::Validator kNotAnOption(
+    [](std::string& text) {
+        return text.starts_with("--") ? "needs a value, got the option '" + text + "'" : "";
+    },
+    "");
+
+double decimalOf(const std::string& text) {
     double value = 0.0;
     std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
-    if (value < smallest || value > largest) {
-        char range[64];
-        std::snprintf(range, sizeof range, "must be from %g to %g, got ", smallest, largest);
-        refuse(range + quoted);
-    }
     return value;
 }
 
-std::vector<std::int32_t> readSizes(std::string_view text) {
-    std::vector<std::int32_t> sizes;
-    for (std::size_t start = 0;;) {
-        const std::size_t comma = std::min(text.find(',', start), text.size());
-        const auto size = static_cast<std::int32_t>(
-            readRange(text.substr(start, comma - start), 1, kLargestJumpSize));
-        if (std::find(sizes.begin(), sizes.end(), size) != sizes.end())
-            refuse("lists " + std::to_string(size) + " twice");
-        sizes.push_back(size);
-        if (comma == text.size()) return sizes;
-        start = comma + 1;
-    }
+// Ranges in the help, from the constants the validators check.
+std::string range(std::int64_t least, std::int64_t most) {
+    return std::to_string(least) + ".." + std::to_string(most);
 }
 
-std::string readPath(std::string_view text) {
-    if (text.empty()) refuse("needs a file name");
-    return std::string(text);
+std::string powerOfTen(std::int64_t value) {
+    int exponent = 0;
+    for (; value >= 10 && value % 10 == 0; value /= 10) ++exponent;
+    return value == 1 ? "10^" + std::to_string(exponent) : std::to_string(value);
 }
-
-// One row per option: the parser and the help are both made from this table.
-struct OptionRow {
-    const char* names;
-    const char* valueName;  // nullptr for a flag
-    const char* help;
-    void (*take)(Options&, std::string_view);  // reads and stores a value; throws UsageError
-    bool Options::*flag;
-};
-
-const OptionRow kOptionTable[] = {
-    {"--size", "N[,N...]",
-     "system size N, 1..1000000 (1..1000 with --walk literal; default 200): a run\n"
-     "ends when a particle sticks outside the square of half-side N/2 around the\n"
-     "seed. Several sizes, each grown --runs times, add a mass-radius estimate\n"
-     "of the dimension to the summary. The box-mass dimension is measured from\n"
-     "N = 100 on; smaller sizes are grown but not measured.",
-     [](Options& o, std::string_view v) {
-         o.sizes = readSizes(v);
-         o.sizesGiven = true;
-     },
-     nullptr},
-    {"--particles", "M",
-     "grow each run until M particles have stuck (1..10^10), instead of to a\n"
-     "size; jump walker only. Such a run has no size: its dimension is measured\n"
-     "as for the size N = 2e, e the largest |x| or |y| of its sites, when that N\n"
-     "is 100 or more.",
-     [](Options& o, std::string_view v) { o.particles = readRange(v, 1, kMostParticles); },
-     nullptr},
-    {"--kill-factor", "K",
-     "walkers are killed once they are farther than K R from the seed, R the\n"
-     "launch radius; K from 2 (default, the window's rule) to 16; jump walker\n"
-     "only. Killing a walker drops the chance that it would have come back and\n"
-     "stuck somewhere else, which biases the aggregate slightly; a larger K\n"
-     "shrinks that bias, at the cost of longer walks.",
-     [](Options& o, std::string_view v) {
-         o.killFactor = readDecimal(v, 2.0, kLargestKillFactor);
-     },
-     nullptr},
-    {"--runs", "K", "runs per size (default 1).",
-     [](Options& o, std::string_view v) { o.runs = readRange(v, 1, kMostRuns); }, nullptr},
-    {"--seed", "S",
-     "seed of the first run; run i (counting from 0 over all sizes) uses S + i\n"
-     "and prints it, so '--size N --seed S+i --runs 1' repeats that run alone.\n"
-     "Without --seed every run is seeded from the clock (seed printed as null).",
-     [](Options& o, std::string_view v) {
-         o.seed = readUnsigned(v, std::numeric_limits<std::uint64_t>::max());
-     },
-     nullptr},
-    {"--walk", "W",
-     "how walkers move: 'jump' (default) crosses squares free of the aggregate\n"
-     "and inside the kill circle in one exact first-passage jump, on a lattice\n"
-     "without an edge, and grows aggregates with the same law as 'literal', one\n"
-     "lattice step per random number as the window does, over a hundred times\n"
-     "faster at N = 1000. Only 'jump' grows beyond N = 1000, to a number of\n"
-     "particles, with another kill factor or with checkpoints.",
-     [](Options& o, std::string_view v) {
-         if (v != "literal" && v != "jump")
-             refuse("must be literal or jump, got '" + std::string(v) + "'");
-         o.walk = v == "jump" ? Walk::Jump : Walk::Literal;
-     },
-     nullptr},
-    {"--threads", "T",
-     "runs grown in parallel (default: the number of processor cores). The\n"
-     "results do not depend on it.",
-     [](Options& o, std::string_view v) {
-         o.threads = static_cast<int>(readRange(v, 1, kMostThreads));
-     },
-     nullptr},
-    {"--shard", "I/K",
-     "make only part I of K (1 <= I <= K) of the runs: run i (counting from 0)\n"
-     "belongs to part (i mod K) + 1 and keeps the seed and number it has in the\n"
-     "whole. Needs --seed. K such processes, started by any scheduler, cover the\n"
-     "runs once; 'dla-cli merge' joins their --json outputs into the summary one\n"
-     "process would print.",
-     [](Options& o, std::string_view v) { o.shard = parseShard(v); }, nullptr},
-    {"--json", nullptr, "one JSON object per run on stdout, then one summary object.", nullptr,
-     &Options::json},
-    {"-q,--quiet", nullptr, "no progress bar (it is only drawn when stderr is a terminal).",
-     nullptr, &Options::quiet},
-    {"--image", "F.png",
-     "the aggregate as a PNG: black background, sites coloured by arrival order\n"
-     "(viridis, dark = early), the seed in red. With several runs the run number\n"
-     "goes before the extension: F-01.png, F-02.png, ... A picture whose pixels\n"
-     "would take more than 1 GB of memory is refused before any run.",
-     [](Options& o, std::string_view v) { o.imagePath = readPath(v); }, nullptr},
-    {"--scale", "P", "pixels per site in the image, 1..64 (default 1).",
-     [](Options& o, std::string_view v) {
-         o.scale = static_cast<int>(readRange(v, 1, kLargestScale));
-     },
-     nullptr},
-    {"--image-size", "PX",
-     "a picture at most PX pixels a side (16..8000) instead of one square a\n"
-     "site, for aggregates larger than that: each pixel stands for a square\n"
-     "block of sites, coloured by their mean arrival order and dimmed where the\n"
-     "block is sparsely filled. Needed with --particles.",
-     [](Options& o, std::string_view v) {
-         o.imageSize = static_cast<int>(readRange(v, 16, kLargestImageSize));
-     },
-     nullptr},
-    {"--fit", "F.csv",
-     "the box-mass fit of every run: for each box side L the mean mass M(L),\n"
-     "ln(L/L0), ln(M/M0), and the slope, its standard error and R^2. Not for a\n"
-     "part (--shard): 'dla-cli merge --fit F' writes it from the parts.",
-     [](Options& o, std::string_view v) { o.fitPath = readPath(v); }, nullptr},
-    {"--plot", "F.svg",
-     "the log-log plot of M(L) against L with the fitted line, titled with the\n"
-     "dimension and its standard error; numbered like --image.",
-     [](Options& o, std::string_view v) { o.plotPath = readPath(v); }, nullptr},
-    {"--checkpoint", "F",
-     "one run only, jump walker: writes its whole state to F every\n"
-     "--checkpoint-every seconds, when it ends, and on SIGINT or SIGTERM, which\n"
-     "then end the program with status 1 (a second signal ends it at once). F\n"
-     "is replaced at every save: a regular file, not the one stdout goes to.",
-     [](Options& o, std::string_view v) { o.checkpointPath = readPath(v); }, nullptr},
-    {"--checkpoint-every", "SECONDS", "seconds between two checkpoints (default 60).",
-     [](Options& o, std::string_view v) {
-         o.checkpointEvery = readDecimal(v, 0.001, 1e7);
-         o.checkpointEveryGiven = true;
-     },
-     nullptr},
-    {"--resume", "F",
-     "continues the run saved in the checkpoint F to the very aggregate the run\n"
-     "would have grown without a break. Its size, particles, kill factor and\n"
-     "seed come from F; outputs and --checkpoint may be given anew (no output\n"
-     "but --checkpoint may name F). A damaged or forged F is refused whole.",
-     [](Options& o, std::string_view v) { o.resumePath = readPath(v); }, nullptr},
-};
 
 constexpr const char* kDescription =
     "Grows diffusion-limited aggregates on the square lattice without a window, estimates the\n"
@@ -245,6 +174,23 @@ constexpr const char* kFooter =
     "  dla-cli --size 200 --runs 30 --seed 7 --shard 2/3 --json > part-2.json\n"
     "  dla-cli merge --json part-1.json part-2.json part-3.json";
 
+constexpr const char* kMergeDescription =
+    "joins the --json outputs of 'dla-cli --shard I/K' processes (or of a whole\n"
+    "run) and prints the summary that one process making the whole plan prints:\n"
+    "the table on stderr and, with --json, the summary object on stdout.";
+
+constexpr const char* kMergeFooter =
+    "The files must come from one plan (sizes, runs, seed, walk, particles, kill factor)\n"
+    "and hold each of its runs once, as the plan makes it, every part from one K. Exit\n"
+    "status: 0 on success, 1 when a file cannot be read, is not dla-cli --json output,\n"
+    "or does not fit the others (the one line on stderr names the file and the\n"
+    "problem), 2 on a bad command line.\n"
+    "\n"
+    "Example:\n"
+    "  for i in 1 2 3; do dla-cli --size 200 --runs 30 --seed 7 --shard $i/3 --json \\\n"
+    "      > shard-$i.json; done\n"
+    "  dla-cli merge --json --fit fit.csv shard-*.json";
+
 // CLI11 puts the description above the usage line; ours reads usage first.
 class HelpLayout : public CLI::Formatter {
   public:
@@ -254,9 +200,22 @@ class HelpLayout : public CLI::Formatter {
     }
 };
 
-// The parser for `options`: every row of the table becomes an option whose values are checked
-// (each of them, also those a later repetition overrides) and then stored.
-std::unique_ptr<CLI::App> makeParser(Options& options) {
+// An option with a value: every value given is checked (also those a later repetition
+// overrides), and the last one is kept by `keep`.
+CLI::Option* value(CLI::App& app, const char* names, const char* type, const std::string& help,
+                   const CLI::Validator& check, std::function<void(const std::string&)> keep) {
+    // The help shows the value's name alone, as the option's own words say what it needs.
+    return app.add_option_function<std::string>(names, std::move(keep), help)
+        ->option_text(type)
+        ->check(kNotAnOption)
+        ->check(check);
+}
+
+// Every option of a batch and of the merge, declared once with its range and help, and the
+// rules that tie it to another where they depend on presence alone (the others, which depend
+// on values, are checkTogether's).
+std::unique_ptr<CLI::App> makeParser(Command& command) {
+    Options& o = command.options;
     auto app = std::make_unique<CLI::App>(kDescription, "dla-cli");
     auto layout = std::make_shared<HelpLayout>();
     layout->column_width(19);
@@ -264,40 +223,163 @@ std::unique_ptr<CLI::App> makeParser(Options& options) {
     app->footer(kFooter);
     app->set_help_flag("-h,--help", "this text.");
     app->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    for (const OptionRow& row : kOptionTable) {
-        if (row.flag != nullptr) {
-            app->add_flag(row.names, options.*row.flag, row.help)->disable_flag_override();
-            continue;
-        }
-        const auto take = row.take;
-        app->add_option_function<std::string>(
-               row.names, [&options, take](const std::string& v) { take(options, v); }, row.help)
-            ->type_name(row.valueName)
-            ->check(CLI::Validator(
-                [take](std::string& value) -> std::string {
-                    if (value.rfind("--", 0) == 0)
-                        return "needs a value, got the option '" + value + "'";
-                    try {
-                        Options scratch;
-                        take(scratch, value);
-                    } catch (const UsageError& e) {
-                        return e.what();
-                    }
-                    return {};
-                },
-                ""));
-    }
+
+    CLI::Option* size =
+        value(*app, "--size", "N[,N...]",
+              "system size N, " + range(1, kLargestJumpSize) + " (" + range(1, kLargestSystemSize) +
+                  " with --walk literal; default 200): a run\n"
+                  "ends when a particle sticks outside the square of half-side N/2 around the\n"
+                  "seed. Several sizes, each grown --runs times, add a mass-radius estimate\n"
+                  "of the dimension to the summary. The box-mass dimension is measured from\n"
+                  "N = " +
+                  std::to_string(kSmallestMeasurableSize) +
+                  " on; smaller sizes are grown but not measured.",
+              sizeList(), [&o](const std::string& v) {
+                  o.sizes.clear();
+                  for (std::size_t start = 0; start < v.size();) {
+                      const std::size_t comma = std::min(v.find(',', start), v.size());
+                      o.sizes.push_back(std::stoi(v.substr(start, comma - start)));
+                      start = comma + 1;
+                  }
+                  o.sizesGiven = true;
+              });
+    value(*app, "--particles", "M",
+          "grow each run until M particles have stuck (1.." + powerOfTen(kMostParticles) +
+              "), instead of to a\n"
+              "size; jump walker only. Such a run has no size: its dimension is measured\n"
+              "as for the size N = 2e, e the largest |x| or |y| of its sites, when that N\n"
+              "is " +
+              std::to_string(kSmallestMeasurableSize) + " or more.",
+          whole(1, kMostParticles),
+          [&o](const std::string& v) { o.growth.particles = std::stoll(v); })
+        ->excludes(size);
+    char killRange[64];
+    std::snprintf(killRange, sizeof killRange, "K from %g (default, the window's rule) to %g",
+                  kWindowKillFactor, kLargestKillFactor);
+    value(*app, "--kill-factor", "K",
+          "walkers are killed once they are farther than K R from the seed, R the\n"
+          "launch radius; " +
+              std::string(killRange) +
+              "; jump walker\n"
+              "only. Killing a walker drops the chance that it would have come back and\n"
+              "stuck somewhere else, which biases the aggregate slightly; a larger K\n"
+              "shrinks that bias, at the cost of longer walks.",
+          decimal(kWindowKillFactor, kLargestKillFactor), [&o](const std::string& v) {
+              o.growth.killFactor = decimalOf(v);
+              o.killFactorGiven = true;
+          });
+    value(*app, "--runs", "K", "runs per size (default 1).", whole(1, kMostRuns),
+          [&o](const std::string& v) { o.runs = std::stoll(v); });
+    value(*app, "--seed", "S",
+          "seed of the first run; run i (counting from 0 over all sizes) uses S + i\n"
+          "and prints it, so '--size N --seed S+i --runs 1' repeats that run alone.\n"
+          "Without --seed every run is seeded from the clock (seed printed as null).",
+          whole(0, std::numeric_limits<std::uint64_t>::max()),
+          [&o](const std::string& v) { o.seed = std::stoull(v); });
+    value(*app, "--walk", "W",
+          "how walkers move: 'jump' (default) crosses squares free of the aggregate\n"
+          "and inside the kill circle in one exact first-passage jump, on a lattice\n"
+          "without an edge, and grows aggregates with the same law as 'literal', one\n"
+          "lattice step per random number as the window does, over a hundred times\n"
+          "faster at N = 1000. Only 'jump' grows beyond N = " +
+              std::to_string(kLargestSystemSize) +
+              ", to a number of\n"
+              "particles, with another kill factor or with checkpoints.",
+          oneOf("literal", "jump"), [&o](const std::string& v) {
+              o.growth.walker = v == "jump" ? Walker::Jump : Walker::Literal;
+          });
+    value(*app, "--threads", "T",
+          "runs grown in parallel (default: the number of processor cores). The\n"
+          "results do not depend on it.",
+          whole(1, kMostThreads), [&o](const std::string& v) { o.threads = std::stoi(v); });
+    value(*app, "--shard", "I/K",
+          "make only part I of K (1 <= I <= K) of the runs: run i (counting from 0)\n"
+          "belongs to part (i mod K) + 1 and keeps the seed and number it has in the\n"
+          "whole. Needs --seed. K such processes, started by any scheduler, cover the\n"
+          "runs once; 'dla-cli merge' joins their --json outputs into the summary one\n"
+          "process would print.",
+          part(), [&o](const std::string& v) { o.shard = parseShard(v); });
+    app->add_flag("--json", o.json, "one JSON object per run on stdout, then one summary object.")
+        ->disable_flag_override();
+    app->add_flag("-q,--quiet", o.quiet,
+                  "no progress bar (it is only drawn when stderr is a terminal).")
+        ->disable_flag_override();
+    CLI::Option* image =
+        value(*app, "--image", "F.png",
+              "the aggregate as a PNG: black background, sites coloured by arrival order\n"
+              "(viridis, dark = early), the seed in red. With several runs the run number\n"
+              "goes before the extension: F-01.png, F-02.png, ... A picture whose pixels\n"
+              "would take more than " +
+                  formatBytes(kLargestImageBytes) + " of memory is refused before any run.",
+              kFileName, [&o](const std::string& v) { o.imagePath = v; });
+    value(*app, "--scale", "P",
+          "pixels per site in the image, " + range(1, kLargestScale) + " (default 1).",
+          whole(1, kLargestScale), [&o](const std::string& v) { o.scale = std::stoi(v); });
+    value(*app, "--image-size", "PX",
+          "a picture at most PX pixels a side (" + range(kSmallestImageSize, kLargestImageSize) +
+              ") instead of one square a\n"
+              "site, for aggregates larger than that: each pixel stands for a square\n"
+              "block of sites, coloured by their mean arrival order and dimmed where the\n"
+              "block is sparsely filled. Needed with --particles.",
+          whole(kSmallestImageSize, kLargestImageSize),
+          [&o](const std::string& v) { o.imageSize = std::stoi(v); })
+        ->needs(image);
+    value(*app, "--fit", "F.csv",
+          "the box-mass fit of every run: for each box side L the mean mass M(L),\n"
+          "ln(L/L0), ln(M/M0), and the slope, its standard error and R^2. Not for a\n"
+          "part (--shard): 'dla-cli merge --fit F' writes it from the parts.",
+          kFileName, [&o](const std::string& v) { o.fitPath = v; });
+    value(*app, "--plot", "F.svg",
+          "the log-log plot of M(L) against L with the fitted line, titled with the\n"
+          "dimension and its standard error; numbered like --image.",
+          kFileName, [&o](const std::string& v) { o.plotPath = v; });
+    CLI::Option* checkpoint =
+        value(*app, "--checkpoint", "F",
+              "one run only, jump walker: writes its whole state to F every\n"
+              "--checkpoint-every seconds, when it ends, and on SIGINT or SIGTERM, which\n"
+              "then end the program with status 1 (a second signal ends it at once). F\n"
+              "is replaced at every save: a regular file, not the one stdout goes to.",
+              kFileName, [&o](const std::string& v) { o.checkpointPath = v; });
+    value(*app, "--checkpoint-every", "SECONDS", "seconds between two checkpoints (default 60).",
+          decimal(0.001, 1e7), [&o](const std::string& v) { o.checkpointEvery = decimalOf(v); })
+        ->needs(checkpoint);
+    value(*app, "--resume", "F",
+          "continues the run saved in the checkpoint F to the very aggregate the run\n"
+          "would have grown without a break. Its size, particles, kill factor and\n"
+          "seed come from F; outputs and --checkpoint may be given anew (no output\n"
+          "but --checkpoint may name F). A damaged or forged F is refused whole.",
+          kFileName, [&o](const std::string& v) { o.resumePath = v; });
+
+    CLI::App* merge = app->add_subcommand("merge", kMergeDescription);
+    merge->formatter(layout);
+    merge->footer(kMergeFooter);
+    merge->set_help_flag("-h,--help", "this text.");
+    MergeOptions& m = command.merge;
+    merge->add_flag("--json", m.json, "the summary object on stdout as well.")
+        ->disable_flag_override();
+    value(*merge, "--fit", "F.csv",
+          "the box-mass fit of every run, the file that --fit gives one process.", kFileName,
+          [&m](const std::string& v) { m.fitPath = v; });
+    merge->add_option("FILE", m.files, "the --json outputs to join.")
+        ->required()
+        ->option_text("...");
     return app;
 }
 
 // CLI11's words for the commonest slips, put as the other messages put things.
 std::string explain(const CLI::ParseError& e, const CLI::App& parser) {
     const std::string text = e.what();
-    if (dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr && !parser.remaining().empty()) {
-        const std::string first = parser.remaining().front();
+    const CLI::App* merge = parser.get_subcommand("merge");
+    const CLI::App& last = merge->parsed() ? *merge : parser;
+    if (dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr && !last.remaining().empty()) {
+        const std::string first = last.remaining().front();
         return (first.starts_with("-") ? "unknown option '" : "unexpected argument '") + first +
                "'";
     }
+    if (dynamic_cast<const CLI::RequiresError*>(&e) != nullptr)
+        return text.substr(0, text.find(' ')) + " needs" + text.substr(text.find(" requires") + 9);
+    if (dynamic_cast<const CLI::ExcludesError*>(&e) != nullptr)
+        return "give --size or --particles, not both";
     if (dynamic_cast<const CLI::ArgumentMismatch*>(&e) == nullptr) return text;
     if (text.ends_with(" missing")) return text.substr(0, text.find(':')) + ": needs a value";
     if (text.ends_with(" flag override"))
@@ -319,39 +401,38 @@ void checkTogether(const Options& options) {
     // One file holds the fits of the whole plan, which no part has: parts started side by side
     // would each replace it with theirs. The merge of their --json outputs writes it.
     if (!options.shard.whole() && !options.fitPath.empty())
-        refuse("--shard takes no --fit, the file of the whole plan; 'dla-cli merge --fit F' "
-               "writes it from the parts' --json outputs");
+        refuse(
+            "--shard takes no --fit, the file of the whole plan; 'dla-cli merge --fit F' "
+            "writes it from the parts' --json outputs");
     const std::int32_t largest = *std::max_element(options.sizes.begin(), options.sizes.end());
     const std::int32_t smallest = *std::min_element(options.sizes.begin(), options.sizes.end());
-    const bool literal = options.walk == Walk::Literal;
+    const bool literal = options.growth.walker == Walker::Literal;
+    const bool particles = options.growth.particles.has_value();
     const bool oneRun = options.totalRuns() == 1;
     if (literal && largest > kLargestSystemSize)
-        refuse("--walk literal grows sizes up to 1000 only, got --size " + std::to_string(largest));
-    // A run of a number of particles has no size that could end it as well.
-    if (options.particles && options.sizesGiven) refuse("give --size or --particles, not both");
-    if (literal && options.particles) refuse("--particles needs --walk jump");
-    if (literal && options.killFactor) refuse("--kill-factor needs --walk jump");
+        refuse("--walk literal grows sizes up to " + std::to_string(kLargestSystemSize) +
+               " only, got --size " + std::to_string(largest));
+    if (literal && particles) refuse("--particles needs --walk jump");
+    if (literal && options.killFactorGiven) refuse("--kill-factor needs --walk jump");
     if (literal && !options.checkpointPath.empty()) refuse("--checkpoint needs --walk jump");
     if (!oneRun && (!options.checkpointPath.empty() || !options.resumePath.empty()))
         refuse(std::string(options.resumePath.empty() ? "--checkpoint" : "--resume") +
                " takes one run only, not " + std::to_string(options.totalRuns()));
-    if (options.checkpointEveryGiven && options.checkpointPath.empty())
-        refuse("--checkpoint-every needs --checkpoint");
-    if (!options.resumePath.empty() && (options.sizesGiven || options.particles || options.seed ||
-                                        options.killFactor || literal))
+    if (!options.resumePath.empty() &&
+        (options.sizesGiven || particles || options.seed || options.killFactorGiven || literal))
         refuse("--resume takes the size, particles, seed, kill factor and walker from its file");
-    if (options.imageSize > 0 && options.imagePath.empty()) refuse("--image-size needs --image");
     if (options.imageSize > 0 && options.scale != 1)
         refuse("--image-size and --scale are two kinds of picture; give one of them");
     // The size of a picture without --image-size is known before the run only from its size.
     if (!options.imagePath.empty() && options.imageSize == 0 &&
-        (options.particles || !options.resumePath.empty()))
-        refuse(std::string(options.particles ? "--particles" : "--resume") +
+        (particles || !options.resumePath.empty()))
+        refuse(std::string(particles ? "--particles" : "--resume") +
                " with --image needs --image-size");
-    const bool small = !options.particles && smallest < kSmallestMeasurableSize;
-    if (small && !options.fitPath.empty()) refuse("--fit needs every size to be at least 100");
-    if (small && !options.plotPath.empty())
-        refuse("--plot needs every size to be at least 100");
+    const bool small = !particles && smallest < kSmallestMeasurableSize;
+    const std::string measured =
+        " needs every size to be at least " + std::to_string(kSmallestMeasurableSize);
+    if (small && !options.fitPath.empty()) refuse("--fit" + measured);
+    if (small && !options.plotPath.empty()) refuse("--plot" + measured);
     if (!options.imagePath.empty() && options.imageSize == 0 &&
         imageBytes(largest, options.scale) > kLargestImageBytes) {
         refuse("--image at --scale " + std::to_string(options.scale) + " for --size " +
@@ -362,32 +443,48 @@ void checkTogether(const Options& options) {
     }
 }
 
-Options parseOptions(const std::vector<std::string>& args, int defaultThreads) {
-    Options options;
-    options.threads = std::clamp(defaultThreads, 1, kMostThreads);
-    const std::unique_ptr<CLI::App> parser = makeParser(options);
+Command parseCommand(const std::vector<std::string>& args, int defaultThreads) {
+    Command command;
+    command.options.threads = std::clamp(defaultThreads, 1, kMostThreads);
+    const std::unique_ptr<CLI::App> parser = makeParser(command);
+    const CLI::App* merge = parser->get_subcommand("merge");
     try {
         // CLI11 takes the arguments last first.
         std::vector<std::string> reversed(args.rbegin(), args.rend());
         parser->parse(reversed);
     } catch (const CLI::CallForHelp&) {
-        options.help = true;
-        return options;
+        command.help = merge->parsed() ? merge->help("dla-cli") : parser->help();
+        return command;
     } catch (const CLI::ParseError& e) {
-        throw UsageError(explain(e, *parser) + " (see --help)");
+        if (!merge->parsed()) throw UsageError(explain(e, *parser) + " (see --help)");
+        if (dynamic_cast<const CLI::RequiredError*>(&e) != nullptr)
+            throw UsageError("merge needs the files to join (see dla-cli merge --help)");
+        throw UsageError("merge: " + explain(e, *parser) + " (see dla-cli merge --help)");
     }
-    if (options.particles) options.sizes = {kNoSize};
+    if (merge->parsed()) {
+        command.merging = true;
+        for (const CLI::Option* option : parser->get_options()) {
+            if (option->count() > 0)
+                throw UsageError("merge takes no options of a run (see dla-cli merge --help)");
+        }
+        // An input is never also an output.
+        for (const std::string& file : command.merge.files) {
+            if (!command.merge.fitPath.empty() && namesOneFile(command.merge.fitPath, file))
+                throw UsageError("merge: --fit would write '" + file +
+                                 "', one of the files it joins (see dla-cli merge --help)");
+        }
+        return command;
+    }
+    Options& options = command.options;
+    if (options.growth.particles) options.sizes = {kNoSize};
     try {
         checkTogether(options);
+        checkDistinctOutputs(options);
     } catch (const UsageError& e) {
-        throw UsageError(std::string(e.what()) + " (see --help)");
+        const std::string message = e.what();
+        throw UsageError(message.ends_with("(see --help)") ? message : message + " (see --help)");
     }
-    return options;
-}
-
-std::string helpText() {
-    Options options;
-    return makeParser(options)->help();
+    return command;
 }
 
 }  // namespace dla::cli

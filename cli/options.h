@@ -6,41 +6,36 @@
 #include <string>
 #include <vector>
 
-#include "growth.h"
-#include "large_growth.h"
+#include "large/large_growth.h"
+#include "run.h"
 #include "shard.h"
+#include "window/growth.h"
 
 /// The command line of dla-cli: what to grow, how often, and what to write.
 namespace dla::cli {
-
-/// How walkers move between release and sticking.
-enum class Walk {
-    Literal,  ///< one lattice step per deviate, on the window's Lattice (N up to 1000)
-    Jump,     ///< the same law in first-passage jumps across free squares (LargeGrowth)
-};
 
 /// Largest --runs, --threads and --scale that the tool takes.
 inline constexpr std::int64_t kMostRuns = 1'000'000;
 inline constexpr int kMostThreads = 256;
 inline constexpr int kLargestScale = 64;
-/// Largest --image-size. (--size, --particles and --kill-factor take the ranges of the jump
-/// walker's runs, large_growth.h; the literal walker stops at kLargestSystemSize.)
+/// Smallest and largest --image-size. (--size, --particles and --kill-factor take the ranges of the
+/// jump walker's runs, large_growth.h; the literal walker stops at kLargestSystemSize.)
+inline constexpr int kSmallestImageSize = 16;
 inline constexpr int kLargestImageSize = 8000;
 /// The size of a run that has none: one that ends at a number of particles (--particles).
 inline constexpr std::int32_t kNoSize = 0;
 
 struct Options {
-    // Every member that changes what the runs grow also goes into planJson (merge.h), so that
-    // merge refuses to join parts that differ in it.
+    // Every member that changes what the runs grow also goes into planToJson (json_schema.h), so
+    // that merge refuses to join parts that differ in it.
     /// System sizes N, each 1..kLargestJumpSize (1..1000 for the literal walker), no two equal;
     /// every size gets `runs` runs. {kNoSize} with --particles.
     std::vector<std::int32_t> sizes{200};
     bool sizesGiven = false;
-    /// Runs end once this many particles have stuck, whatever their size; then sizes is
-    /// {kNoSize}.
-    std::optional<std::int64_t> particles;
-    /// Walkers are killed beyond K R; empty: the window's K = 2.
-    std::optional<double> killFactor;
+    /// How every run grows: the walker, the particles that end a run whatever its size (then
+    /// sizes is {kNoSize}), the kill factor. Each run's size and seed come from its plan.
+    RunSettings growth;
+    bool killFactorGiven = false;
     std::int64_t runs = 1;  ///< runs per size, >= 1
     /// First seed: the run numbered i (0-based across all sizes) uses seed + i. Empty: every
     /// run is seeded from the clock and cannot be repeated.
@@ -48,7 +43,6 @@ struct Options {
     int threads = 1;  ///< runs grown at the same time, >= 1
     bool json = false;
     bool quiet = false;
-    bool help = false;
     std::string imagePath;  ///< empty: no image
     int scale = 1;          ///< image pixels per lattice site along each axis, 1..kLargestScale
     /// The longest side of a downsampled picture, in pixels, each pixel a block of sites; 0: one
@@ -56,15 +50,11 @@ struct Options {
     int imageSize = 0;
     std::string fitPath;   ///< empty: no CSV
     std::string plotPath;  ///< empty: no SVG
-    /// How walkers move (--walk): the jump walker unless the literal one is asked for; both
-    /// grow aggregates with the same law.
-    Walk walk = Walk::Jump;
     /// The part of the runs this process makes (--shard); needs a seed unless it is the whole.
     Shard shard;
     std::string checkpointPath;     ///< empty: no checkpoint
     double checkpointEvery = 60.0;  ///< seconds between two checkpoints
-    bool checkpointEveryGiven = false;
-    std::string resumePath;  ///< empty: a new run
+    std::string resumePath;         ///< empty: a new run
 
     /// Runs over all sizes.
     std::int64_t totalRuns() const { return runs * static_cast<std::int64_t>(sizes.size()); }
@@ -76,16 +66,29 @@ class UsageError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+/// The command line of `dla-cli merge`.
+struct MergeOptions {
+    std::vector<std::string> files;  ///< at least one
+    bool json = false;
+    std::string fitPath;  ///< empty: no fit file
+};
+
+/// What a command line asks for: a batch of runs, or (with "merge" first) a merge, or the help of
+/// either.
+struct Command {
+    Options options;
+    bool merging = false;
+    MergeOptions merge;
+    std::optional<std::string> help;  ///< the text --help asked for
+};
+
 /// Parses the arguments after the program name. `defaultThreads` is taken when --threads is not
-/// given. Throws UsageError on anything it cannot take, including a value that starts with "--"
-/// and an image larger than kLargestImageBytes. Touches no file.
-Options parseOptions(const std::vector<std::string>& args, int defaultThreads = 1);
+/// given. Throws UsageError on anything it cannot take, including a value that starts with "--",
+/// two outputs that name one file and an image larger than kLargestImageBytes. Touches no file.
+Command parseCommand(const std::vector<std::string>& args, int defaultThreads = 1);
 
 /// Throws UsageError when options that each hold a valid value cannot go together (the rules
 /// that parseOptions applies after reading them; merge applies them to the plans it reads).
 void checkTogether(const Options& options);
-
-/// The text that --help prints; made from the same table as the parser.
-std::string helpText();
 
 }  // namespace dla::cli

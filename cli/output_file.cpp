@@ -4,47 +4,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
 #include <atomic>
 #include <cerrno>
 #include <climits>
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <utility>
 
+#include "signals.h"
+
 namespace dla::cli {
 
 namespace {
-
-// Hidden names that exist right now, for the signal handlers: a handler may only read
-// lock-free atomics and fixed buffers, and call unlink, signal and raise.
-struct HiddenName {
-    std::atomic<int> state{0};  // 0 free, 1 taken, 2 ready to be removed
-    char name[PATH_MAX];
-};
-std::array<HiddenName, 8> hiddenNames;
-
-int rememberHiddenName(const std::string& name) {
-    if (name.size() >= PATH_MAX) return -1;
-    for (std::size_t i = 0; i < hiddenNames.size(); ++i) {
-        int expected = 0;
-        if (hiddenNames[i].state.compare_exchange_strong(expected, 1)) {
-            std::memcpy(hiddenNames[i].name, name.c_str(), name.size() + 1);
-            hiddenNames[i].state.store(2, std::memory_order_release);
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
-}
-
-extern "C" void removeHiddenFilesAndDie(int signal) {
-    for (HiddenName& hidden : hiddenNames) {
-        if (hidden.state.load(std::memory_order_acquire) == 2) ::unlink(hidden.name);
-    }
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-}
 
 [[noreturn]] void failOn(const std::string& path, int error) {
     throw FileError("cannot write '" + path + "': " + std::strerror(error));
@@ -131,7 +102,7 @@ OutputFile::OutputFile(const std::string& path) : path_(path), target_(path) {
         if (fd_ >= 0) ::close(fd_);
         kind_ = Kind::Hidden;
         hidden_ = newHiddenName(folder);
-        slot_ = rememberHiddenName(hidden_);
+        slot_ = rememberHiddenFile(hidden_);
         fd_ = ::open(hidden_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ < 0) {
             const int error = errno;
@@ -166,7 +137,7 @@ void OutputFile::fail(int error) const {
 }
 
 void OutputFile::forgetHiddenName() {
-    if (slot_ >= 0) hiddenNames[static_cast<std::size_t>(slot_)].state.store(0);
+    forgetHiddenFile(slot_);
     slot_ = -1;
     hidden_.clear();
 }
@@ -198,7 +169,7 @@ void OutputFile::commit() {
         if (errno != EEXIST) fail(errno);
         // A link cannot replace a file; a rename can. The hidden name lives only between the two.
         hidden_ = newHiddenName(folderOf(target_));
-        slot_ = rememberHiddenName(hidden_);
+        slot_ = rememberHiddenFile(hidden_);
         if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, hidden_.c_str(), AT_SYMLINK_FOLLOW) != 0) {
             const int error = errno;
             forgetHiddenName();
@@ -260,17 +231,6 @@ void checkWritable(const std::string& path) {
         return;
     }
     OutputFile probe(path);
-}
-
-void installSignalCleanup() {
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        struct sigaction action {};
-        if (::sigaction(signal, nullptr, &action) != 0 || action.sa_handler == SIG_IGN) continue;
-        action = {};
-        action.sa_handler = removeHiddenFilesAndDie;
-        sigemptyset(&action.sa_mask);
-        ::sigaction(signal, &action, nullptr);
-    }
 }
 
 }  // namespace dla::cli

@@ -10,8 +10,8 @@
 /// A regular file (new, or replacing one) is written to an unnamed file in the target's folder
 /// (O_TMPFILE) that is linked under the target's name only by commit(), so that nothing partial
 /// ever has a name, not even after SIGKILL. Where the file system has no unnamed files, a
-/// hidden file ".dla-cli-<pid>-<n>.tmp" stands in; the handlers of installSignalCleanup()
-/// remove it on SIGINT, SIGTERM and SIGHUP. A replaced file keeps its permission bits (and its
+/// hidden file ".dla-cli-<pid>-<n>.tmp" stands in, which the signal handling (signals.h) removes
+/// on SIGINT, SIGTERM and SIGHUP. A replaced file keeps its permission bits (and its
 /// owner where allowed). A symbolic link is followed, not replaced. Devices, pipes and sockets,
 /// and the file that is already the process's stdout or stderr, are written in place, since
 /// they cannot be replaced.
@@ -81,9 +81,5 @@ void writeWholeFile(const std::string& path, std::string_view contents);
 /// Throws FileError when `path` could not be written as OutputFile writes it, so that a batch
 /// fails before its work rather than after it. Leaves nothing behind; opens no device or pipe.
 void checkWritable(const std::string& path);
-
-/// Installs the handlers that remove hidden files on SIGINT, SIGTERM and SIGHUP before the
-/// process ends by the signal; a signal that is ignored stays ignored.
-void installSignalCleanup();
 
 }  // namespace dla::cli

@@ -12,8 +12,8 @@
 #include <iterator>
 #include <string>
 
-#include "growth.h"
 #include "output_file.h"
+#include "window/growth.h"
 
 namespace dla::cli {
 
@@ -168,7 +168,8 @@ Image renderAggregate(const std::vector<Site>& arrivals, int scale) {
 Image renderDownsampled(const std::deque<Site>& arrivals, int longest) {
     std::int64_t extent = 0;
     for (const Site& s : arrivals)
-        extent = std::max<std::int64_t>({extent, std::abs(std::int64_t{s.x}), std::abs(std::int64_t{s.y})});
+        extent = std::max<std::int64_t>(
+            {extent, std::abs(std::int64_t{s.x}), std::abs(std::int64_t{s.y})});
     const std::int64_t sites = 2 * extent + 1;
     const std::int64_t block = (sites + longest - 1) / longest;
     const std::int64_t side = (sites + block - 1) / block;
@@ -215,9 +216,7 @@ Image renderDownsampled(const std::deque<Site>& arrivals, int longest) {
 }
 
 std::uint64_t imageBytes(std::int32_t systemSize, int scale) {
-    // h = round(N / 2), ties to even, in a width that holds every size.
-    const auto n = static_cast<std::uint64_t>(systemSize);
-    const std::uint64_t h = n / 2 + (n % 2 == 1 && (n / 2) % 2 == 1 ? 1 : 0);
+    const auto h = static_cast<std::uint64_t>(halfSideOf(systemSize));
     const std::uint64_t side = (2 * h + 3) * static_cast<std::uint64_t>(scale);
     return side * side * 3;
 }

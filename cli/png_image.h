@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "toolkit.h"
-#include "walk.h"
+#include "base/toolkit.h"
+#include "window/walk.h"
 
 /// The aggregate as a picture: one square of `scale` pixels per site, coloured by arrival order,
 /// written as PNG through libpng.

@@ -11,60 +11,29 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
-#include <unordered_set>
 
-#include "large_measure.h"
-#include "toolkit.h"
+#include "window/lattice.h"
 
 namespace dla::cli {
 
 namespace {
 
-// Headless toolkit: nothing is shown; every plotted site is remembered, since the growth plots
-// the seed and then each particle as it sticks.
-class ArrivalToolkit final : public Toolkit {
+// Counts each particle for the progress display of runs on other threads.
+class ParticleCount final : public dla::RunObserver {
   public:
-    ArrivalToolkit(std::atomic<std::int64_t>* particles, const std::atomic<bool>* stop)
-        : particles_(particles), stop_(stop) {}
-
-    void setStatusText(std::string_view) override {}
-    bool yield() override { return stop_ == nullptr || !stop_->load(std::memory_order_relaxed); }
-    void retangulo(std::int16_t a, std::int16_t b, Rgb) override {
-        if (!plotted_.empty() && particles_ != nullptr)
-            particles_->fetch_add(1, std::memory_order_relaxed);
-        plotted_.push_back({a, b});
-    }
-    void messageBox(std::string_view, MessageStyle) override {}
-
-    /// The plotted sites without repeats: a walker released onto an occupied cell is plotted
-    /// again there, but the cell keeps the place of its first arrival.
-    std::vector<Site> distinctArrivals() const {
-        std::vector<Site> sites;
-        sites.reserve(plotted_.size());
-        std::unordered_set<std::int64_t> seen;
-        seen.reserve(plotted_.size() * 2);
-        for (const Site& s : plotted_) {
-            if (seen.insert(static_cast<std::int64_t>(s.x) * 4096 + s.y).second) sites.push_back(s);
-        }
-        return sites;
-    }
+    explicit ParticleCount(std::atomic<std::int64_t>& particles) : particles_(particles) {}
+    void stuck(const Run&) override { particles_.fetch_add(1, std::memory_order_relaxed); }
 
   private:
-    std::atomic<std::int64_t>* particles_;
-    const std::atomic<bool>* stop_;
-    std::vector<Site> plotted_;
+    std::atomic<std::int64_t>& particles_;
 };
 
 }  // namespace
 
-double secondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 std::vector<RunPlan> planRuns(const Options& options) {
     std::vector<RunPlan> plans;
     const Shard& shard = options.shard;
-    plans.reserve(static_cast<std::size_t>((options.totalRuns() + shard.count - 1) / shard.count));
+    plans.reserve(static_cast<std::size_t>(shard.runsOf(options.totalRuns())));
     std::int64_t index = 0;
     for (const std::int32_t size : options.sizes) {
         for (std::int64_t k = 0; k < options.runs; ++k, ++index) {
@@ -77,93 +46,31 @@ std::vector<RunPlan> planRuns(const Options& options) {
     return plans;
 }
 
-RunSettings runSettings(const Options& options) {
-    RunSettings settings;
-    settings.walk = options.walk;
-    settings.particleLimit = options.particles;
-    settings.killFactor = options.killFactor.value_or(2.0);
-    settings.keepArrivals = !options.imagePath.empty() && options.imageSize == 0;
-    settings.imageSize = options.imagePath.empty() ? 0 : options.imageSize;
+BatchSettings batchSettings(const Options& options) {
+    BatchSettings batch;
+    batch.growth = options.growth;
+    batch.keepArrivals = !options.imagePath.empty() && options.imageSize == 0;
+    batch.imageSize = options.imagePath.empty() ? 0 : options.imageSize;
+    return batch;
+}
+
+RunSettings runSettings(const RunPlan& plan, const BatchSettings& batch) {
+    RunSettings settings = batch.growth;
+    settings.size = plan.size == kNoSize ? std::nullopt : std::optional(plan.size);
+    settings.seed = plan.seed;
     return settings;
 }
 
-LargeGrowthOptions largeOptions(const RunPlan& plan, const RunSettings& settings) {
-    LargeGrowthOptions options;
-    if (plan.size != kNoSize) options.systemSize = plan.size;
-    options.particleLimit = settings.particleLimit;
-    options.killFactor = settings.killFactor;
-    return options;
-}
-
-RunRecord recordOf(const RunPlan& plan, const LargeGrowth& growth, const RunSettings& settings,
-                   double growSeconds) {
-    RunRecord record;
-    record.plan = plan;
-    const LargeGrowthCounters& counts = growth.counters();
-    record.growth = {
-        growth.halfSide(), growth.launchRadius(), counts.particles, counts.walkersKilled, 0,
-        counts.steps,      counts.jumps,          growth.finished()};
-    record.killFactor = growth.options().killFactor;
-    record.particleLimit = growth.options().particleLimit;
-    record.hash = growth.lattice().hash();
-    record.latticeBytes = growth.lattice().memoryBytes();
-    record.growSeconds = growSeconds;
-    const std::deque<Site>& arrivals = growth.lattice().arrivals();
-    record.sites = growth.lattice().occupiedCount();
-    record.radiusOfGyration = radiusOfGyrationOf(arrivals);
-    if (settings.keepArrivals) record.arrivals.assign(arrivals.begin(), arrivals.end());
-    if (settings.imageSize > 0) record.picture = renderDownsampled(arrivals, settings.imageSize);
-
-    if (growth.finished()) measureLarge(growth, record);
+RunRecord recordOf(const RunPlan& plan, Run& run, const BatchSettings& batch) {
+    RunRecord record{plan, run.settings(), run.result(), {}, {}};
+    const std::deque<Site>& arrivals = run.arrivals();
+    if (batch.keepArrivals) record.arrivals.assign(arrivals.begin(), arrivals.end());
+    if (batch.imageSize > 0) record.picture = renderDownsampled(arrivals, batch.imageSize);
     return record;
 }
 
-RunRecord runOne(const RunPlan& plan, const RunSettings& settings, Lattice* lattice,
-                 std::atomic<std::int64_t>* particles, const std::atomic<bool>* stop) {
-    if (settings.walk == Walk::Jump) {
-        const auto start = std::chrono::steady_clock::now();
-        LargeGrowth growth(largeOptions(plan, settings), plan.seed
-                                                             ? FastGenerator::seeded(*plan.seed)
-                                                             : FastGenerator::clockSeeded());
-        LargeGrowth::Observer count;
-        if (particles != nullptr) {
-            count = [particles](const LargeGrowth&, const StuckParticle&) {
-                particles->fetch_add(1, std::memory_order_relaxed);
-            };
-        }
-        growth.grow(count, stop);
-        return recordOf(plan, growth, settings, secondsSince(start));
-    }
-
-    ArrivalToolkit toolkit(particles, stop);
-    RandomSource<FastGenerator> random(
-        plan.seed ? FastGenerator::seeded(*plan.seed) : FastGenerator::clockSeeded(), toolkit);
-    RunRecord record;
-    record.plan = plan;
-    record.measuredSize = plan.size;
-
-    auto start = std::chrono::steady_clock::now();
-    const GrowthResult g = Gerar_DLA(plan.size, *lattice, random, toolkit);
-    record.growSeconds = secondsSince(start);
-    record.growth = {g.halfSide,      g.launchRadius, g.particles, g.walkersKilled,
-                     g.walkersAtEdge, g.steps,        0,           g.finished};
-
-    record.sites = lattice->occupiedCount();
-    record.arrivals = toolkit.distinctArrivals();
-    record.radiusOfGyration = radiusOfGyration(record.arrivals);
-    measureShape(record.arrivals, record);
-    if (!settings.keepArrivals) std::vector<Site>().swap(record.arrivals);
-    if (!record.growth.finished) return record;
-
-    start = std::chrono::steady_clock::now();
-    record.estimate = Dimensão_Fractal(plan.size, *lattice, random, toolkit);
-    record.estimateSeconds = secondsSince(start);
-    if (record.estimate) record.fit = fitLine(record.estimate->points);
-    return record;
-}
-
-void runAll(const std::vector<RunPlan>& plans, const RunSettings& settings, int threads,
-            const RunObserver& observer) {
+void runAll(const std::vector<RunPlan>& plans, const BatchSettings& batch, int threads,
+            const BatchObserver& observer) {
     const auto workers = static_cast<std::size_t>(
         std::max(1, std::min<int>(threads, static_cast<int>(plans.size()))));
     // Run i starts only once run i - window has been handed on, so that the runs finished
@@ -200,9 +107,12 @@ void runAll(const std::vector<RunPlan>& plans, const RunSettings& settings, int 
                 if (stop) return;
             }
             try {
-                if (settings.walk == Walk::Literal && !lattice)
+                if (batch.growth.walker == Walker::Literal && !lattice)
                     lattice = std::make_unique<Lattice>();
-                RunRecord record = runOne(plans[i], settings, lattice.get(), &particles, &stop);
+                Run run(runSettings(plans[i], batch), lattice.get());
+                ParticleCount count(particles);
+                run.grow(&count, &stop);
+                RunRecord record = recordOf(plans[i], run, batch);
                 const std::lock_guard lock(mutex);
                 finished.emplace(static_cast<std::int64_t>(i), std::move(record));
             } catch (...) {

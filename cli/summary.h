@@ -2,35 +2,22 @@
 
 #include <cstdint>
 #include <optional>
-#include <vector>
 
+#include "measure/ensemble.h"
 #include "runner.h"
-#include "statistics.h"
 
-/// The ensemble summary: statistics over the runs, for each size and, with several sizes, the
-/// dimension from the mass-radius relation.
+/// The ensemble summary of a batch: the engine's statistics over its runs and the growth options
+/// they shared.
 namespace dla::cli {
 
-struct GroupSummary {
-    std::int32_t size = 0;  ///< 0 for the group of all runs and for runs without a size
-    std::int64_t runs = 0;
-    Moments particles;
-    Moments radiusOfGyration;
-    Moments dimension;         ///< over the runs that were measured (N >= 100)
-    Moments historyDimension;  ///< over the runs that have one
-    Moments anisotropy;        ///< the fourfold harmonic <cos 4 theta>, over the runs that have one
-};
-
-struct Summary {
-    GroupSummary all;
-    std::vector<GroupSummary> bySize;  ///< in the order the sizes first appeared
-    /// Slope of ln(sites) against ln(radius of gyration), one point per run; only with two or
-    /// more sizes.
-    std::optional<LineFit> massRadius;
+struct Summary : EnsembleSummary {
     /// The batch's --kill-factor (jump walker) and --particles, as its runs had them.
     std::optional<double> killFactor;
     std::optional<std::int64_t> particleLimit;
 };
+
+/// What the ensemble takes of a run.
+EnsembleRun ensembleRunOf(const RunRecord& record);
 
 /// Collects what the summary needs from each run (not the runs themselves).
 class SummaryBuilder {
@@ -39,16 +26,7 @@ class SummaryBuilder {
     Summary build() const;
 
   private:
-    struct Row {
-        std::int32_t size;
-        double particles;
-        double radiusOfGyration;
-        double sites;
-        std::optional<double> dimension;
-        std::optional<double> historyDimension;
-        std::optional<double> anisotropy;
-    };
-    std::vector<Row> rows_;
+    Ensemble ensemble_;
     std::optional<double> killFactor_;
     std::optional<std::int64_t> particleLimit_;
 };

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "fractal_dimension.h"
-#include "statistics.h"
+#include "estimate/fractal_dimension.h"
+#include "measure/statistics.h"
 
 /// The log-log plot of the box masses, as SVG text.
 namespace dla::cli {

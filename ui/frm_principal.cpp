@@ -18,9 +18,9 @@
 #include <immintrin.h>
 #endif
 
-#include "fractal_dimension.h"
-#include "growth.h"
+#include "estimate/fractal_dimension.h"
 #include "system_size_text.h"
+#include "window/growth.h"
 #include "window_font.h"
 
 namespace dla {

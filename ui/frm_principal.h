@@ -4,12 +4,12 @@
 #include <QWidget>
 #include <cstdint>
 
+#include "base/toolkit.h"
 #include "canvas.h"
-#include "generators.h"
-#include "lattice.h"
 #include "qt_toolkit.h"
-#include "random_source.h"
-#include "toolkit.h"
+#include "random/generators.h"
+#include "random/random_source.h"
+#include "window/lattice.h"
 
 class QGroupBox;
 class QLabel;

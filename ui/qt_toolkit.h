@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "toolkit.h"
+#include "base/toolkit.h"
 
 namespace dla {
 

@@ -3,7 +3,7 @@
 #include <QString>
 #include <cstdint>
 
-#include "growth.h"
+#include "window/growth.h"
 
 namespace dla {
 

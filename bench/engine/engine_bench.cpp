@@ -4,10 +4,10 @@
 #include <memory>
 #include <random>
 
-#include "fractal_dimension.h"
-#include "growth.h"
-#include "large_growth.h"
-#include "random_source.h"
+#include "estimate/fractal_dimension.h"
+#include "large/large_growth.h"
+#include "random/random_source.h"
+#include "window/growth.h"
 
 namespace dla {
 namespace {

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "growth.h"
-#include "large_growth.h"
+#include "large/large_growth.h"
 #include "peak_memory.h"
+#include "window/growth.h"
 
 namespace dla {
 namespace {

@@ -5,10 +5,10 @@
 #include <map>
 #include <memory>
 
-#include "anisotropy.h"
-#include "growth_history.h"
-#include "large_estimate.h"
-#include "large_growth.h"
+#include "estimate/large_estimate.h"
+#include "large/large_growth.h"
+#include "measure/anisotropy.h"
+#include "measure/growth_history.h"
 #include "peak_memory.h"
 
 namespace dla {

@@ -2,8 +2,8 @@
 
 #include <map>
 
-#include "growth.h"
-#include "random_source.h"
+#include "random/random_source.h"
+#include "window/growth.h"
 
 namespace dla {
 namespace {

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "frm_principal.h"
-#include "growth.h"
+#include "window/growth.h"
 
 namespace {
 

@@ -13,16 +13,7 @@
 namespace dla::cli {
 namespace {
 
-struct Ran {
-    int status;
-    std::string out, err;
-};
-
-Ran run(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    const int status = runCli(args, out, err, false, 1);
-    return {status, out.str(), err.str()};
-}
+using test::run;
 
 std::string lastLine(const std::string& text) {
     return text.substr(text.rfind('\n', text.size() - 2) + 1);
@@ -51,7 +42,7 @@ TEST(Checkpoint, IsCheckedAsOneWhole) {
     for (const auto& [bytes, says] : cases) {
         const std::string path = folder.file("damaged");
         std::ofstream(path, std::ios::binary) << bytes;
-        const Ran r = run({"--resume", path});
+        const test::Ran r = run({"--resume", path});
         EXPECT_EQ(r.status, kExitFileError) << says;
         EXPECT_TRUE(r.err.starts_with("dla-cli: cannot resume from '" + path + "': ") &&
                     r.err.find(says) != std::string::npos && r.err.find('\n') == r.err.size() - 1)
@@ -68,13 +59,14 @@ TEST(Checkpoint, ResumedRunKeepsItsPlan) {
                                            "--kill-factor", "3",    "--json"};
     std::vector<std::string> saving = started;
     saving.insert(saving.end(), {"--checkpoint", c});
-    const Ran whole = run(started), saved = run(saving), resumed = run({"--resume", c, "--json"});
+    const test::Ran whole = run(started), saved = run(saving),
+                    resumed = run({"--resume", c, "--json"});
     ASSERT_EQ(resumed.status, 0) << resumed.err;
     EXPECT_EQ(lastLine(resumed.out), lastLine(whole.out));
     EXPECT_EQ(lastLine(saved.out), lastLine(whole.out));
     const std::string output = folder.file("resumed.json");
     std::ofstream(output) << resumed.out;
-    const Ran merged = run({"merge", "--json", output});
+    const test::Ran merged = run({"merge", "--json", output});
     EXPECT_EQ(merged.status, 0) << merged.err;
     EXPECT_EQ(merged.out, lastLine(whole.out));
 }

@@ -7,31 +7,22 @@
 #include <fstream>
 #include <sstream>
 
-#include "app.h"
 #include "runner.h"
+#include "app.h"
 #include "test_support.h"
 
 namespace dla::cli {
 namespace {
 
-struct Ran {
-    int status;
-    std::string out, err;
-};
-
-Ran run(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    const int status = runCli(args, out, err, false, 2);
-    return {status, out.str(), err.str()};
-}
+using test::run;
 
 class Merge : public ::testing::Test {
   protected:
     // Three parts of a plan with runs below and above the smallest measured size.
     void SetUp() override {
         for (int i = 1; i <= 3; ++i) {
-            const Ran r = run({"--size", "30,100", "--runs", "4", "--seed", "5", "--json",
-                               "--shard", std::to_string(i) + "/3"});
+            const test::Ran r = run({"--size", "30,100", "--runs", "4", "--seed", "5", "--json",
+                                     "--shard", std::to_string(i) + "/3"});
             std::istringstream in(r.out);
             parts_.emplace_back();
             for (std::string line; std::getline(in, line);) parts_.back().push_back(line);
@@ -69,8 +60,8 @@ class Merge : public ::testing::Test {
 };
 
 TEST_F(Merge, PartsGiveTheSummaryAndTheFitsOfTheWhole) {
-    const Ran whole = run({"--size", "30,100", "--runs", "4", "--seed", "5", "--json"});
-    const Ran merged = run({"merge", "--json", part(3), part(1), part(2)});
+    const test::Ran whole = run({"--size", "30,100", "--runs", "4", "--seed", "5", "--json"});
+    const test::Ran merged = run({"merge", "--json", part(3), part(1), part(2)});
     ASSERT_EQ(merged.status, kExitOk) << merged.err;
     EXPECT_EQ(merged.out, whole.out.substr(whole.out.rfind("\n{") + 1));
     EXPECT_EQ(merged.err, whole.err);
@@ -126,7 +117,7 @@ TEST_F(Merge, RefusesWithALineNamingTheProblem) {
     for (const auto& c : cases) {
         std::vector<std::string> args{"merge"};
         args.insert(args.end(), c.files.begin(), c.files.end());
-        const Ran r = run(args);
+        const test::Ran r = run(args);
         EXPECT_EQ(r.status, kExitFileError) << c.says;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
         EXPECT_EQ(r.err.find("std::"), std::string::npos) << r.err;

@@ -12,23 +12,24 @@ namespace dla::cli {
 namespace {
 
 TEST(Options, AcceptedCommandLinesMeanWhatTheySay) {
-    EXPECT_EQ(parseOptions({}, 3).threads, 3);
+    EXPECT_EQ(parseCommand({}, 3).options.threads, 3);
     // Leading zeros are decimal; the last of a repeated option counts.
-    const Options o = parseOptions({"--size=0050,7", "--runs", "20", "--walk", "literal",
-                                    "--threads=1", "--threads", "2", "-q", "--json"});
+    const Options o = parseCommand({"--size=0050,7", "--runs", "20", "--walk", "literal",
+                                    "--threads=1", "--threads", "2", "-q", "--json"})
+                          .options;
     EXPECT_EQ(o.sizes, (std::vector<std::int32_t>{50, 7}));
     EXPECT_EQ(o.totalRuns(), 40);
-    EXPECT_EQ(o.walk, Walk::Literal);
+    EXPECT_EQ(o.growth.walker, Walker::Literal);
     EXPECT_EQ(o.threads, 2);
     EXPECT_TRUE(o.quiet && o.json);
-    EXPECT_EQ(parseOptions({"--seed", "18446744073709551615"}).seed, 18446744073709551615u);
-    EXPECT_TRUE(parseOptions({"-h"}).help);
+    EXPECT_EQ(parseCommand({"--seed", "18446744073709551615"}).options.seed, 18446744073709551615u);
+    EXPECT_TRUE(parseCommand({"-h"}).help);
 
     // The largest picture under the limit; numbered names none of which is the fit's.
-    const Options files = parseOptions({"--image", "x.png", "--scale", "18", "--size", "1000",
-                                        "--plot", "x.svg", "--fit", "x-3.png", "--runs", "2"});
+    const Options files = parseCommand({"--image", "x.png", "--scale", "18", "--size", "1000",
+                                        "--plot", "x.svg", "--fit", "x-3.png", "--runs", "2"})
+                              .options;
     EXPECT_EQ(files.scale, 18);
-    EXPECT_NO_THROW(checkDistinctOutputs(files));
 }
 
 // Names are told apart as the file system sees them: a link that points nowhere yet names the
@@ -39,10 +40,9 @@ TEST(Options, OutputsAndTheResumedCheckpointAreFilesNotSpellings) {
     const std::string c = folder.file("c"), link = folder.file("link");
     std::filesystem::create_symlink("c", link);
     EXPECT_TRUE(namesOneFile(link, c));
-    EXPECT_THROW(checkDistinctOutputs(parseOptions({"--checkpoint", c, "--fit", link})),
-                 UsageError);
-    EXPECT_THROW(checkDistinctOutputs(parseOptions({"--resume", link, "--plot", c})), UsageError);
-    EXPECT_NO_THROW(checkDistinctOutputs(parseOptions({"--resume", c, "--checkpoint", link})));
+    EXPECT_THROW(parseCommand({"--checkpoint", c, "--fit", link}), UsageError);
+    EXPECT_THROW(parseCommand({"--resume", link, "--plot", c}), UsageError);
+    EXPECT_NO_THROW(parseCommand({"--resume", c, "--checkpoint", link}));
 }
 
 }  // namespace

@@ -40,7 +40,9 @@ TEST(Picture, DownsampledBlocksAverageArrivalOrderAndDimWithSparseness) {
     ASSERT_EQ(image.width, 3);
     ASSERT_EQ(image.height, 3);
     const auto dimmed = [](Rgb c, double b) {
-        const auto d = [b](std::uint8_t v) { return static_cast<std::uint8_t>(std::lround(v * b)); };
+        const auto d = [b](std::uint8_t v) {
+            return static_cast<std::uint8_t>(std::lround(v * b));
+        };
         return Rgb{d(c.red), d(c.green), d(c.blue)};
     };
     EXPECT_EQ(image.at(2, 2), dimmed(viridis(1.0 / 6), 0.25 + 0.75 * std::sqrt(2.0 / 9)));

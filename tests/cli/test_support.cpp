@@ -13,7 +13,10 @@
 #include <algorithm>
 #include <csignal>
 #include <cstddef>
+#include <sstream>
 #include <stdexcept>
+
+#include "app.h"
 
 namespace dla::cli::test {
 
@@ -97,6 +100,12 @@ Finished runProgram(const std::vector<std::string>& args, const std::function<vo
     finished.err = readAll(err);
     ::close(err);
     return finished;
+}
+
+Ran run(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    const int status = runCli(args, out, err, false, 2);
+    return {status, out.str(), err.str()};
 }
 
 void refuseUnnamedFiles() {

@@ -46,6 +46,14 @@ struct Finished {
 Finished runProgram(const std::vector<std::string>& args, const std::function<void()>& inChild = {},
                     const std::function<void(pid_t, int)>& whileRunning = {});
 
+/// What the tool, run in this process, gave back.
+struct Ran {
+    int status;
+    std::string out, err;
+};
+/// runCli on `args`: no terminal, two threads at most.
+Ran run(const std::vector<std::string>& args);
+
 /// From now on, in the calling process and the programs it starts, opening an unnamed file
 /// (O_TMPFILE) fails with EOPNOTSUPP, as on a file system that has none. For forked children:
 /// ends the process with status 126 if the filter cannot be installed.

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "generators.h"
-#include "large_growth.h"
-#include "large_lattice.h"
+#include "large/large_growth.h"
+#include "large/large_lattice.h"
+#include "random/generators.h"
 
 // The large lattice's distance bound against D, the Chebyshev distance to the nearest cell with
 // an occupied neighbour, found by brute force.

@@ -1,4 +1,4 @@
-#include "fractal_dimension.h"
+#include "estimate/fractal_dimension.h"
 
 #include <gtest/gtest.h>
 
@@ -6,11 +6,11 @@
 #include <cmath>
 #include <random>
 
-#include "box_counter.h"
-#include "box_mass.h"
-#include "growth.h"
+#include "base/trig_floor.h"
+#include "estimate/box_counter.h"
+#include "estimate/box_mass.h"
 #include "recording_toolkit.h"
-#include "trig_floor.h"
+#include "window/growth.h"
 
 namespace dla {
 namespace {
@@ -21,7 +21,7 @@ TEST(EstimateTest, SidesAndFormat) {
     const std::tuple<int, int, std::size_t> sides[] = {
         {100, 45, 9}, {102, 50, 10}, {112, 55, 11}, {999, 490, 10}, {1000, 450, 9}};
     for (const auto& [n, last, count] : sides)
-        EXPECT_EQ(std::pair(int{boxSides(n).back()}, boxSides(n).size()), std::pair(last, count));
+        EXPECT_EQ(std::pair(boxSidesFor(n).back(), boxSidesFor(n).size()), std::pair(last, count));
     const std::tuple<double, const char*, const char*> formats[] = {
         {1.71234, ".", "1.7123"},
         {-0.25, ".", "-0.2500"},
@@ -237,7 +237,7 @@ std::vector<std::vector<Box>> acceptedBoxes(const Lattice& lattice, std::int32_t
         q.at(static_cast<std::size_t>(std::floor(h * std::cos((i + 0.5) / (1 << 22) * 2 * pi)) -
                                       low)) += 0x1p-22;
     std::vector<std::vector<Box>> all;
-    for (const std::int16_t side : boxSides(n)) {
+    for (const std::int32_t side : boxSidesFor(n)) {
         std::vector<Box>& boxes = all.emplace_back();
         for (int x0 = low; x0 <= high; ++x0)
             for (int y0 = low; y0 <= high; ++y0) {

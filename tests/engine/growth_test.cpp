@@ -1,4 +1,4 @@
-#include "growth.h"
+#include "window/growth.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 
 #include "recording_toolkit.h"
 #include "reference_model.h"
-#include "walk.h"
+#include "window/walk.h"
 
 namespace dla {
 

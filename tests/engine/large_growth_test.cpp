@@ -1,4 +1,4 @@
-#include "large_growth.h"
+#include "large/large_growth.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +12,9 @@
 #include <tuple>
 #include <vector>
 
-#include "growth.h"
-#include "kill_disc.h"
-#include "lattice.h"
+#include "large/kill_disc.h"
+#include "window/growth.h"
+#include "window/lattice.h"
 
 namespace dla {
 namespace {

@@ -5,12 +5,12 @@
 #include <tuple>
 #include <vector>
 
-#include "anisotropy.h"
-#include "fractal_dimension.h"
-#include "growth.h"
-#include "growth_history.h"
-#include "large_estimate.h"
-#include "large_growth.h"
+#include "estimate/fractal_dimension.h"
+#include "estimate/large_estimate.h"
+#include "large/large_growth.h"
+#include "measure/anisotropy.h"
+#include "measure/growth_history.h"
+#include "window/growth.h"
 
 namespace dla {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "growth.h"
+#include "window/growth.h"
 
 /// A plain transcription of the growth: 16-bit cells, a square root per step, a branch on the
 /// direction. The engine must reproduce it exactly on the same draws.

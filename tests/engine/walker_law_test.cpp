@@ -8,10 +8,11 @@
 #include <numeric>
 #include <optional>
 
-#include "fractal_dimension.h"
-#include "growth.h"
-#include "large_growth.h"
-#include "large_walker.h"
+#include "estimate/fractal_dimension.h"
+#include "large/large_growth.h"
+#include "large/large_walker.h"
+#include "window/growth.h"
+#include "window/walk.h"
 
 // One law for every walker: a walker is tried in experiments that sample it and the literal walk
 // alike and score the difference as a normal score; above 5 (about 3e-7 one-sided) "one law" is

@@ -22,18 +22,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         bytes.append(reinterpret_cast<const char*>(&crc), sizeof crc);
     }
     std::istringstream in(bytes);
-    dla::cli::Checkpoint checkpoint;
+    std::unique_ptr<dla::Run> run;
     try {
-        checkpoint = dla::cli::readCheckpoint(in, "fuzz");
+        run = dla::cli::readCheckpoint(in, "fuzz");
     } catch (const std::runtime_error&) {
         return 0;
     }
     // A few more particles at most; a run that has outgrown its lattice says so.
-    std::atomic<bool> stop{false};
-    int left = 20;
+    struct Few final : dla::RunObserver {
+        std::atomic<bool> stop{false};
+        int left = 20;
+        void stuck(const dla::Run&) override { stop = --left == 0; }
+    } few;
     try {
-        checkpoint.growth->grow(
-            [&](const dla::LargeGrowth&, const dla::StuckParticle&) { stop = --left == 0; }, &stop);
+        run->grow(&few, &few.stop);
     } catch (const std::length_error&) {
     }
     return 0;

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "toolkit.h"
+#include "base/toolkit.h"
 
 namespace dla::test {
 

@@ -11,9 +11,9 @@
 
 #include "canvas.h"
 #include "frm_principal.h"
-#include "growth.h"
 #include "recording_toolkit.h"
 #include "system_size_text.h"
+#include "window/growth.h"
 
 namespace dla {
 
@@ -289,15 +289,17 @@ class WindowTest : public QObject {
     // outer run (N = 200) then goes on, on what the nested ones left, to its own end.
     void nestedRuns() {
         std::vector<std::pair<int, bool>> presses;  // depth, whether a run was nested
+        std::map<int, int> passesAt;                // a nested run yields one deeper
         EveryPass yields([&] {
             const int depth = FRMPrincipalProbe::runDepth(*w);
+            ++passesAt[depth];
             if (depth == 0 || presses.size() == 40) return;
             entry()->setText(QStringLiteral("20"));
-            const std::uint64_t version = w->lattice().version();
+            const int deeper = passesAt[depth + 1];
             const std::size_t mine = presses.size();
             presses.emplace_back(depth, false);
             press("CMDExecutar");
-            presses[mine].second = w->lattice().version() != version;
+            presses[mine].second = passesAt[depth + 1] != deeper;
         });
         press("CMDExecutar");
         int deepest = 0;

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <nlohmann/json.hpp>
+#include <stdexcept>
+#include <string>
+
+#include "options.h"
+#include "runner.h"
+#include "shard.h"
+#include "summary.h"
+
+/// The JSON that dla-cli writes, in one place: a line per run, then the summary with the plan
+/// and the part. What merge reads back is read here too, each member checked before it is taken;
+/// a member that is missing, of another type or out of its range is named in the refusal.
+namespace dla::cli {
+
+/// Members keep the order they are written in.
+using Json = nlohmann::ordered_json;
+
+/// A line that is not what dla-cli writes; what() names where and why.
+class SchemaError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+/// The line of a run; `totalRuns` is the number of runs in the batch.
+Json runToJson(const RunRecord& record, std::int64_t totalRuns);
+/// The summary line: the statistics, `plan` (planToJson's) and the part when it is not the whole.
+Json summaryToJson(const Summary& summary, const Json& plan, const Shard& shard);
+/// What fixes the runs of a plan and their results: sizes, runs per size, first seed and the
+/// growth options. Outputs whose plans differ in any member are not joined, so a new option
+/// that changes results belongs here.
+Json planToJson(const Options& options);
+
+/// A run's line read back: what the summary takes of it (and, asked for, its fit), with the
+/// runs of the whole plan and whether it carries a hash, as the jump walker's runs do.
+struct RunLine {
+    RunRecord record;
+    std::int64_t runs = 0;
+    bool hashed = false;
+};
+/// Throws SchemaError naming `where`.
+RunLine runFromJson(const Json& json, const std::string& where, bool withFit = false);
+
+/// A summary line read back: the runs it counts, its plan and its part.
+struct SummaryLine {
+    std::int64_t runs = 0;
+    Options plan;  ///< checked by the command line's own rules, written back as the same text
+    Json planJson;
+    Shard shard;
+};
+/// Throws SchemaError naming `where`.
+SummaryLine summaryFromJson(const Json& json, const std::string& where);
+
+}  // namespace dla::cli

@@ -1,0 +1,49 @@
+#include "estimate/large_estimate.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+#include "estimate/box_mass.h"
+#include "estimate/sparse_box_counter.h"
+
+namespace dla {
+
+namespace {
+
+class LargeOccupancy {
+  public:
+    explicit LargeOccupancy(const LargeLattice& lattice)
+        : lattice_(lattice), boxes_(lattice.arrivals()) {}
+    bool occupied(std::int32_t x, std::int32_t y) const { return lattice_.isOccupied(x, y); }
+    std::int64_t count(std::int32_t x0, std::int32_t y0, std::int32_t side) const {
+        return boxes_.count(x0, y0, side);
+    }
+    template <class F>
+    void forEachOccupied(std::int32_t low, std::int32_t high, F&& visit) const {
+        boxes_.forEachIn(low, high, visit);
+    }
+
+  private:
+    const LargeLattice& lattice_;
+    SparseBoxCounter boxes_;
+};
+
+}  // namespace
+
+std::int32_t spanningSystemSize(const LargeLattice& lattice) {
+    std::int64_t largest = 0;
+    for (const Site s : lattice.arrivals())
+        largest = std::max({largest, std::abs(std::int64_t{s.x}), std::abs(std::int64_t{s.y})});
+    return static_cast<std::int32_t>(std::min<std::int64_t>(2 * largest, kLargestEstimateSize));
+}
+
+std::optional<DimensionEstimate> largeBoxMassEstimate(std::int32_t n, const LargeLattice& lattice,
+                                                      RandomSource<FastGenerator>& random) {
+    (void)random.Random(-1);
+    if (n < kSmallestMeasurableSize || n > kLargestEstimateSize || lattice.occupiedCount() == 0)
+        return std::nullopt;
+    return detail::boxMassEstimate(n, LargeOccupancy(lattice), random);
+}
+
+}  // namespace dla

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <vector>
+
+#include "large/huge_page_allocator.h"
+
+namespace dla {
+
+/// The cell layer of the growing lattice: for each cell an occupied bit and a byte, stored in
+/// tiles of 64 x 64 cells that exist only where something was written. A tile that does not
+/// exist reads as empty cells whose byte is the blank value. The tiles are found through a
+/// square directory around the origin that grows (by a quarter or more at a time) when a tile
+/// beyond it is made; memory follows what was written, not the coordinates it could reach.
+class CellTiles {
+  public:
+    static constexpr int kShift = 6;
+    static constexpr int kSide = 1 << kShift;
+    static constexpr int kMask = kSide - 1;
+
+    struct Tile {
+        std::array<std::uint8_t, kSide * kSide> bytes;  ///< row by row, x fastest
+        std::array<std::uint64_t, kSide> occupied;      ///< bit x of word y
+    };
+
+    /// Every cell empty, every byte `blank`.
+    explicit CellTiles(std::uint8_t blank);
+    CellTiles(const CellTiles&) = delete;
+    CellTiles& operator=(const CellTiles&) = delete;
+
+    /// The byte of cell (x, y), any int32 coordinates.
+    std::uint8_t byte(std::int32_t x, std::int32_t y) const {
+        return tileAt(x, y).bytes[offset(x, y)];
+    }
+    bool isOccupied(std::int32_t x, std::int32_t y) const {
+        return (tileAt(x, y).occupied[static_cast<std::size_t>(y & kMask)] >> (x & kMask)) & 1u;
+    }
+
+    /// The last tile read through it, so that reads that stay in one tile find it at once.
+    /// Valid while no tile is made.
+    struct Cursor {
+        std::int32_t tx = std::numeric_limits<std::int32_t>::min(), ty = tx;
+        const Tile* tile = nullptr;
+    };
+    std::uint8_t byte(std::int32_t x, std::int32_t y, Cursor& cursor) const {
+        const std::int32_t tx = x >> kShift, ty = y >> kShift;
+        if (tx != cursor.tx || ty != cursor.ty) cursor = {tx, ty, &tileAt(x, y)};
+        return cursor.tile->bytes[offset(x, y)];
+    }
+
+    /// The tile holding (x, y), the blank one when it was never made.
+    const Tile& tileAt(std::int32_t x, std::int32_t y) const {
+        const auto tx = static_cast<std::uint32_t>((x >> kShift) + half_);
+        const auto ty = static_cast<std::uint32_t>((y >> kShift) + half_);
+        if (tx >= width_ || ty >= width_) return blank_;
+        return *directory_[static_cast<std::size_t>(ty) * width_ + tx];
+    }
+    /// The tile of tile coordinates (tx, ty) = (x >> kShift, y >> kShift), made if need be.
+    Tile& tile(std::int32_t tx, std::int32_t ty) {
+        // Nearly always one that exists already.
+        const auto ux = static_cast<std::uint32_t>(tx + half_);
+        const auto uy = static_cast<std::uint32_t>(ty + half_);
+        if (ux < width_ && uy < width_) {
+            Tile* t = directory_[static_cast<std::size_t>(uy) * width_ + ux];
+            if (t != &blank_) return *t;
+        }
+        return make(tx, ty);
+    }
+
+    static std::size_t offset(std::int32_t x, std::int32_t y) {
+        return static_cast<std::size_t>((y & kMask) * kSide + (x & kMask));
+    }
+
+    /// Bytes held by the tiles and the directory.
+    std::size_t memoryBytes() const;
+
+  private:
+    Tile& make(std::int32_t tx, std::int32_t ty);
+    void growDirectory(std::int32_t reach);
+
+    std::uint8_t blankByte_;
+    Tile blank_;
+    std::int32_t half_ = 0;    ///< the directory covers tile coordinates -half_..half_ - 1
+    std::uint32_t width_ = 0;  ///< 2 half_
+    std::vector<Tile*, HugePageAllocator<Tile*>> directory_;
+    std::vector<std::vector<Tile, HugePageAllocator<Tile>>> chunks_;
+    std::size_t made_ = 0;
+};
+
+}  // namespace dla

@@ -1,0 +1,195 @@
+// The saved form of a LargeGrowth: everything that makes the rest of the run. The distance
+// structure is not saved: it is a function of the occupied cells and is rebuilt. The bytes carry
+// no checksum of their own; the file that holds them checks them as one whole.
+
+#include <bit>
+#include <cstring>
+#include <istream>
+#include <ostream>
+#include <stdexcept>
+#include <string_view>
+#include <type_traits>
+
+#include "large/large_growth.h"
+
+namespace dla {
+
+namespace {
+
+static_assert(std::endian::native == std::endian::little, "saved states are little-endian");
+
+constexpr std::string_view kMagic = "DLALARGE";
+constexpr std::uint32_t kVersion = 2;
+
+class Writer {
+  public:
+    explicit Writer(std::ostream& out) : out_(out) {}
+    template <class T>
+    void put(T value) {
+        static_assert(std::is_trivially_copyable_v<T>);
+        char bytes[sizeof(T)];
+        std::memcpy(bytes, &value, sizeof(T));
+        out_.write(bytes, sizeof(T));
+    }
+    template <class T>
+    void putOptional(const std::optional<T>& value) {
+        put<std::uint8_t>(value.has_value());
+        put<T>(value.value_or(T{}));
+    }
+    void finish() {
+        out_.flush();
+        if (!out_) throw std::ios_base::failure("could not write the saved state");
+    }
+
+  private:
+    std::ostream& out_;
+};
+
+[[noreturn]] void refuse(const char* why) {
+    throw std::runtime_error(std::string("saved state refused: ") + why);
+}
+
+class Reader {
+  public:
+    explicit Reader(std::istream& in) : in_(in) {}
+    template <class T>
+    T get() {
+        char bytes[sizeof(T)];
+        if (!in_.read(bytes, sizeof(T))) throw std::runtime_error("saved state cut short");
+        T value;
+        std::memcpy(&value, bytes, sizeof(T));
+        return value;
+    }
+    template <class T>
+    std::optional<T> getOptional() {
+        const auto present = get<std::uint8_t>();
+        const T value = get<T>();
+        if (present > 1) refuse("a flag that is neither 0 nor 1");
+        return present ? std::optional<T>(value) : std::nullopt;
+    }
+    std::int64_t count() {
+        const auto value = get<std::int64_t>();
+        if (value < 0 || value >= kMostCounted) refuse("a count outside 0..2^62");
+        return value;
+    }
+
+  private:
+    std::istream& in_;
+};
+
+bool allZero(const std::array<std::uint64_t, 4>& words) {
+    return (words[0] | words[1] | words[2] | words[3]) == 0;
+}
+
+}  // namespace
+
+void LargeGrowth::save(std::ostream& out) const {
+    Writer w(out);
+    for (char c : kMagic) w.put(c);
+    w.put(kVersion);
+    w.putOptional(options_.systemSize);
+    w.putOptional(options_.particleLimit);
+    w.put(options_.killFactor);
+    w.put(options_.largestJump);
+    w.put(radius_);
+    w.put<std::uint8_t>(finished_);
+    for (std::int64_t c :
+         {counters_.particles, counters_.walkersKilled, counters_.steps, counters_.jumps}) {
+        w.put(c);
+    }
+    const FastGenerator::State g = random_.generator().state();
+    for (std::uint64_t word : g.engine) w.put(word);
+    for (std::uint64_t word : g.streamBase) w.put(word);
+    w.putOptional(g.seed);
+    for (double v : random_.table().v) w.put(v);
+    w.put(random_.table().y);
+    w.put(static_cast<std::uint64_t>(lattice_.occupiedCount()));
+    for (const Site& s : lattice_.arrivals()) {
+        w.put(s.x);
+        w.put(s.y);
+    }
+    w.finish();
+}
+
+std::unique_ptr<LargeGrowth> LargeGrowth::restore(std::istream& in) {
+    Reader r(in);
+    for (char c : kMagic) {
+        if (r.get<char>() != c) throw std::runtime_error("not a saved large-aggregate state");
+    }
+    if (r.get<std::uint32_t>() != kVersion) throw std::runtime_error("unknown saved-state version");
+    LargeGrowthOptions options;
+    options.systemSize = r.getOptional<std::int32_t>();
+    options.particleLimit = r.getOptional<std::int64_t>();
+    options.killFactor = r.get<double>();
+    options.largestJump = r.get<std::int32_t>();
+    const auto radius = r.get<std::int32_t>();
+    const auto finished = r.get<std::uint8_t>();
+    if (finished > 1) refuse("a flag that is neither 0 nor 1");
+    LargeGrowthCounters counters;
+    for (std::int64_t* c :
+         {&counters.particles, &counters.walkersKilled, &counters.steps, &counters.jumps}) {
+        *c = r.count();
+    }
+    if (options.particleLimit && counters.particles > *options.particleLimit)
+        refuse("more particles than its limit");
+    FastGenerator::State g;
+    for (std::uint64_t& word : g.engine) word = r.get<std::uint64_t>();
+    for (std::uint64_t& word : g.streamBase) word = r.get<std::uint64_t>();
+    g.seed = r.getOptional<std::uint64_t>();
+    // An all-zero xoshiro state draws 0 forever, and a new stream taken from it is zero again.
+    if (allZero(g.engine) || allZero(g.streamBase)) refuse("a generator that cannot move");
+    ShuffleTable table;
+    for (double& v : table.v) v = r.get<double>();
+    table.y = r.get<double>();
+    // Only values a draw gives: the walkers take the stored deviates as integer ticks, and the
+    // source hands them out as deviates in [0, 1).
+    if (!table.holdsTicks()) refuse("deviates that no draw gives");
+    const auto cells = r.get<std::uint64_t>();
+    // Every particle adds at most one cell to the seed.
+    if (cells < 1 || cells - 1 > static_cast<std::uint64_t>(counters.particles))
+        refuse("more cells than particles");
+    if (radius < 4) refuse("a launch radius below 4");
+
+    std::unique_ptr<LargeGrowth> run;
+    try {
+        run.reset(new LargeGrowth(Restoring{}, options, FastGenerator::restored(g)));
+        run->setRadius(radius);
+    } catch (const std::logic_error& e) {
+        refuse(e.what());
+    }
+    run->random_.restoreTable(table);
+    run->counters_ = counters;
+
+    // The cells as a growth makes them: the seed first, each later one next to an earlier one
+    // (a walker sticks beside the aggregate), none twice, R following them as the run moves it.
+    // Cells scattered anywhere would each take a tile of their own; these take what the run
+    // that grew them took.
+    LargeLattice& lattice = run->lattice_;
+    std::int32_t replayed = 4;
+    bool endReached = false;
+    for (std::uint64_t i = 0; i < cells; ++i) {
+        const Site s{r.get<std::int32_t>(), r.get<std::int32_t>()};
+        if (i == 0 && (s.x != 0 || s.y != 0)) refuse("a first cell that is not the seed");
+        // Within R of the origin, so the lattice's reach is far away.
+        if (std::int64_t{s.x} * s.x + std::int64_t{s.y} * s.y >= std::int64_t{radius} * radius)
+            refuse("a cell outside the launch circle");
+        if (i > 0 && !(lattice.isOccupied(s.x + 1, s.y) || lattice.isOccupied(s.x - 1, s.y) ||
+                       lattice.isOccupied(s.x, s.y + 1) || lattice.isOccupied(s.x, s.y - 1)))
+            refuse("a cell that touches none before it");
+        if (endReached) refuse("cells after the run's end");
+        if (!lattice.occupy(s.x, s.y)) refuse("a cell twice");
+        if (i > 0) {
+            replayed = launchRadiusAfter(replayed, s);
+            endReached = run->outsideSquare(s);
+        }
+    }
+    if (replayed != radius) refuse("a launch radius its cells do not give");
+    const bool limitReached = options.particleLimit && counters.particles == *options.particleLimit;
+    if ((finished != 0) != (endReached || limitReached))
+        refuse(finished ? "a finished run that has not reached its end"
+                        : "a run past its end that is not finished");
+    run->finished_ = finished != 0;
+    return run;
+}
+
+}  // namespace dla

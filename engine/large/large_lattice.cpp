@@ -1,0 +1,155 @@
+#include "large/large_lattice.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstdlib>
+#include <stdexcept>
+
+#include "large/byte_min.h"
+
+namespace dla {
+
+namespace {
+
+constexpr int kCap = LargeLattice::kFineCap;
+constexpr int kStampSide = 2 * kCap + 1;
+// Room for a stamp and a block mark inside the reach of the tiles (2^25).
+constexpr std::int32_t kLargestCoordinate = (1 << 25) - 2 * kCap;
+
+// Distances from the cells around a newly occupied one to the nearest of its four neighbours,
+// capped: cells farther than kCap from the occupied cell are at kCap or more from all four. Each
+// row runs on by a tile's width less one of cap either side, so that every tile row the stamp
+// reaches is lowered whole: the bytes never exceed the cap, and its minimum changes nothing.
+constexpr int kStampWidth = kStampSide + 2 * CellTiles::kMask;
+struct CellStamp {
+    std::array<std::uint8_t, kStampSide * kStampWidth> bytes{};
+    constexpr CellStamp() {
+        const auto chebyshev = [](int dx, int dy) {
+            return std::max(dx < 0 ? -dx : dx, dy < 0 ? -dy : dy);
+        };
+        constexpr int kReach = kCap + CellTiles::kMask;
+        for (int dy = -kCap; dy <= kCap; ++dy) {
+            for (int dx = -kReach; dx <= kReach; ++dx) {
+                const int d = std::min({chebyshev(dx - 1, dy), chebyshev(dx + 1, dy),
+                                        chebyshev(dx, dy - 1), chebyshev(dx, dy + 1), kCap});
+                bytes[static_cast<std::size_t>((dy + kCap) * kStampWidth + dx + kReach)] =
+                    static_cast<std::uint8_t>(d);
+            }
+        }
+    }
+};
+constexpr CellStamp kStamp;
+
+std::uint64_t cellHash(std::int32_t x, std::int32_t y) {
+    std::uint64_t z = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(x)) << 32) |
+                      static_cast<std::uint32_t>(y);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    return z ^ (z >> 31);
+}
+
+}  // namespace
+
+LargeLattice::LargeLattice()
+    : cells_(static_cast<std::uint8_t>(kFineCap)),
+      blocks_{BlockLevel(kBlockShifts[0], kBlockCap), BlockLevel(kBlockShifts[1], kBlockCap),
+              BlockLevel(kBlockShifts[2], kBlockCap)} {}
+
+bool LargeLattice::occupy(std::int32_t x, std::int32_t y) {
+    if (std::abs(x) > kLargestCoordinate || std::abs(y) > kLargestCoordinate) {
+        throw std::out_of_range("cell beyond the reach of the large lattice");
+    }
+    CellTiles::Tile& tile = cells_.tile(x >> CellTiles::kShift, y >> CellTiles::kShift);
+    std::uint64_t& word = tile.occupied[static_cast<std::size_t>(y & CellTiles::kMask)];
+    const std::uint64_t bit = std::uint64_t{1} << (x & CellTiles::kMask);
+    if (word & bit) return false;
+    word |= bit;
+    arrivals_.push_back({x, y});
+    hash_ += cellHash(x, y);
+    const std::int64_t norm = std::int64_t{x} * x + std::int64_t{y} * y;
+    if (norm > largestNorm_) {
+        largestNorm_ = norm;
+        reach_ = std::sqrt(static_cast<double>(norm)) + 1.0;
+    }
+    stampCells(x, y);
+    for (BlockLevel& level : blocks_) {
+        level.mark(x + 1, y);
+        level.mark(x - 1, y);
+        level.mark(x, y + 1);
+        level.mark(x, y - 1);
+    }
+    return true;
+}
+
+void LargeLattice::stampCells(std::int32_t x, std::int32_t y) {
+    constexpr int kShift = CellTiles::kShift;
+    // A cell beyond an occupied neighbour n, by a row (or column) or more, is at least as near
+    // one of n's neighbours, near already, as it is to any neighbour of (x, y): of the stamp only
+    // the half on this side of n can lower anything, and n itself, which is near now. Nearly
+    // every cell comes next to one, the one it stuck to.
+    std::int32_t left = x - kCap, right = x + kCap, bottom = y - kCap, top = y + kCap;
+    const auto behind = [&](std::int32_t nx, std::int32_t ny) {
+        if (!cells_.isOccupied(nx, ny)) return false;
+        cells_.tile(nx >> kShift, ny >> kShift).bytes[CellTiles::offset(nx, ny)] = 0;
+        return true;
+    };
+    if (behind(x - 1, y)) left = x;
+    if (behind(x + 1, y)) right = x;
+    if (behind(x, y - 1)) bottom = y;
+    if (behind(x, y + 1)) top = y;
+    // The stamp covers at most 2 x 2 tiles, all of them made even where nothing is lowered, so
+    // that the tiles that exist (and the memory reported) stay those of the whole stamps. A
+    // tile's rows follow one another in memory, one cache line each, so that the hardware's own
+    // prefetch finds them: asking for them first, row by row, made it slower.
+    for (std::int32_t ty = (y - kCap) >> kShift; ty <= (y + kCap) >> kShift; ++ty) {
+        for (std::int32_t tx = (x - kCap) >> kShift; tx <= (x + kCap) >> kShift; ++tx) {
+            CellTiles::Tile& tile = cells_.tile(tx, ty);
+            if (tx < left >> kShift || tx > right >> kShift) continue;
+            const std::int32_t from = std::max(bottom, ty << kShift),
+                               to = std::min(top, (ty << kShift) + CellTiles::kMask);
+            // The stamp's bytes for the tile's first column, row y.
+            const std::uint8_t* stamp = kStamp.bytes.data() + kCap * kStampWidth +
+                                        ((tx << kShift) - x + kCap + CellTiles::kMask);
+            for (std::int32_t row = from; row <= to; ++row) {
+                minInto(tile.bytes.data() + CellTiles::offset(0, row),
+                        stamp + (row - y) * kStampWidth, CellTiles::kSide);
+            }
+        }
+    }
+}
+
+// The bound once the cells' byte is saturated: the largest of kFineCap and the bounds of the
+// block levels up to the first that is not saturated, from `level` on (whose K is `k`); the
+// levels below `level` are known to be saturated with smaller bounds.
+int LargeLattice::coarseBound(std::int32_t x, std::int32_t y, std::size_t level, int k) const {
+    int best = kFineCap;
+    for (;;) {
+        // Saturated finer levels put the nearest near cell outside this level's own block.
+        assert(k >= 1);
+        best = std::max(best, blocks_[level].bound(x, y, k));
+        if (k < blocks_[level].cap()) return best;
+        if (++level == blocks_.size()) return std::max(best, beyondAggregate(x, y));
+        k = blocks_[level].blocks(x, y);
+    }
+}
+
+int LargeLattice::beyondAggregate(std::int32_t x, std::int32_t y) const {
+    // The largest t for which the square of half-side t around (x, y) misses the disc of radius
+    // reach_: its point nearest the origin is (a - t, b - t) until t = b, then (a - t, 0). The
+    // cells within floor(t) - 1 of (x, y) lie in a smaller square, also with the rounding of t.
+    const double a = std::max(std::abs(static_cast<double>(x)), std::abs(static_cast<double>(y)));
+    const double b = std::min(std::abs(static_cast<double>(x)), std::abs(static_cast<double>(y)));
+    const double across = a - b;
+    const double t = across >= reach_
+                         ? a - reach_
+                         : ((a + b) - std::sqrt(2.0 * reach_ * reach_ - across * across)) / 2.0;
+    return t >= 1.0 ? static_cast<int>(std::min(t, 1e9)) : 0;
+}
+
+std::size_t LargeLattice::memoryBytes() const {
+    std::size_t bytes = cells_.memoryBytes();
+    for (const BlockLevel& level : blocks_) bytes += level.memoryBytes();
+    return bytes;
+}
+
+}  // namespace dla

@@ -1,0 +1,197 @@
+#include "run.h"
+
+#include <chrono>
+#include <cmath>
+#include <stdexcept>
+#include <unordered_set>
+
+#include "base/toolkit.h"
+#include "estimate/fractal_dimension.h"
+#include "estimate/large_estimate.h"
+#include "large/large_growth.h"
+#include "measure/growth_history.h"
+#include "random/generators.h"
+#include "random/random_source.h"
+#include "window/growth.h"
+#include "window/lattice.h"
+
+namespace dla {
+
+namespace {
+
+double now() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+// The literal walker's run: the window's growth on a Lattice, told through a toolkit that draws
+// nothing and keeps the cells as they are plotted (the seed, then each particle as it sticks).
+struct Run::Literal final : Toolkit {
+    Literal(const RunSettings& settings, Lattice* workspace)
+        : own(workspace ? nullptr : std::make_unique<Lattice>()),
+          lattice(workspace ? *workspace : *own),
+          random(FastGenerator::of(settings.seed), *this) {}
+
+    void setStatusText(std::string_view) override {}
+    bool yield() override { return stop == nullptr || !stop->load(std::memory_order_relaxed); }
+    void retangulo(std::int16_t a, std::int16_t b, Rgb) override {
+        // A walker released onto an occupied cell is plotted there again; the cell keeps the
+        // place of its first arrival.
+        if (seen.insert(static_cast<std::int64_t>(a) * 4096 + b).second) arrivals.push_back({a, b});
+        if (plotted++ > 0 && observer != nullptr) observer->stuck(*run);
+    }
+    void messageBox(std::string_view, MessageStyle) override {}
+
+    std::unique_ptr<Lattice> own;
+    Lattice& lattice;
+    RandomSource<FastGenerator> random;
+    GrowthResult grown;
+    std::deque<Site> arrivals;
+    std::unordered_set<std::int64_t> seen;
+    std::int64_t plotted = 0;
+    bool started = false;
+    // While grow() runs.
+    const Run* run = nullptr;
+    RunObserver* observer = nullptr;
+    const std::atomic<bool>* stop = nullptr;
+};
+
+namespace {
+
+// Observes a large run for a RunObserver.
+LargeGrowth::Observer told(const Run& run, RunObserver* observer) {
+    if (observer == nullptr) return {};
+    return [&run, observer](const LargeGrowth&, const StuckParticle&) { observer->stuck(run); };
+}
+
+}  // namespace
+
+double expectedParticles(std::int32_t systemSize) {
+    return 0.66 * std::pow(static_cast<double>(systemSize), 1.634);
+}
+
+double expectedPeakBytes(double particles) {
+    return 8e6 + 34.0 * particles;
+}
+
+Run::Run(const RunSettings& settings, Lattice* workspace) : settings_(settings) {
+    if (settings.walker == Walker::Literal) {
+        if (!settings.size || *settings.size < 1 || *settings.size > kLargestSystemSize)
+            throw std::invalid_argument("the literal walker grows sizes 1..1000");
+        if (settings.particles || settings.killFactor != kWindowKillFactor)
+            throw std::invalid_argument("the literal walker takes no particle limit or kill factor");
+        literal_ = std::make_unique<Literal>(settings, workspace);
+        return;
+    }
+    LargeGrowthOptions options;
+    options.systemSize = settings.size;
+    options.particleLimit = settings.particles;
+    options.killFactor = settings.killFactor;
+    large_ = std::make_unique<LargeGrowth>(options, FastGenerator::of(settings.seed));
+}
+
+Run::~Run() = default;
+
+std::unique_ptr<Run> Run::restore(std::istream& in, double grownSeconds) {
+    std::unique_ptr<Run> run(new Run());
+    run->large_ = LargeGrowth::restore(in);
+    const LargeGrowthOptions& options = run->large_->options();
+    run->settings_ = {Walker::Jump, options.systemSize, options.particleLimit, options.killFactor,
+                      run->large_->random().generator().state().seed};
+    run->grownSeconds_ = grownSeconds;
+    return run;
+}
+
+void Run::save(std::ostream& out) const {
+    if (!large_) throw std::logic_error("only a jump walker's run is saved");
+    large_->save(out);
+}
+
+bool Run::grow(RunObserver* observer, const std::atomic<bool>* stop) {
+    if (finished()) return true;
+    growStart_ = now();
+    struct Stopwatch {
+        Run& run;
+        ~Stopwatch() {
+            run.grownSeconds_ += now() - *run.growStart_;
+            run.growStart_.reset();
+        }
+    } stopwatch{*this};
+    if (large_) return large_->grow(told(*this, observer), stop);
+    // The window's growth starts anew whenever it is called: a literal run grows once.
+    if (literal_->started) return false;
+    literal_->started = true;
+    literal_->run = this;
+    literal_->observer = observer;
+    literal_->stop = stop;
+    literal_->grown = Gerar_DLA(*settings_.size, literal_->lattice, literal_->random, *literal_);
+    literal_->observer = nullptr;
+    literal_->stop = nullptr;
+    return literal_->grown.finished;
+}
+
+bool Run::finished() const {
+    return large_ ? large_->finished() : literal_->grown.finished;
+}
+
+std::int64_t Run::particles() const {
+    if (large_) return large_->counters().particles;
+    return literal_->plotted > 0 ? literal_->plotted - 1 : 0;
+}
+
+double Run::growSeconds() const {
+    return grownSeconds_ + (growStart_ ? now() - *growStart_ : 0.0);
+}
+
+const std::deque<Site>& Run::arrivals() const {
+    return large_ ? large_->lattice().arrivals() : literal_->arrivals;
+}
+
+RunCounts Run::counts() const {
+    if (large_) {
+        const LargeGrowthCounters& c = large_->counters();
+        return {large_->halfSide(), large_->launchRadius(), c.particles, c.walkersKilled, 0,
+                c.steps, c.jumps, large_->finished()};
+    }
+    const GrowthResult& g = literal_->grown;
+    return {g.halfSide, g.launchRadius, g.particles, g.walkersKilled, g.walkersAtEdge,
+            g.steps, 0, g.finished};
+}
+
+const RunResult& Run::result() {
+    if (result_) return *result_;
+    RunResult& r = result_.emplace();
+    r.counts = counts();
+    r.growSeconds = growSeconds();
+    const std::deque<Site>& sites = arrivals();
+    r.sites = static_cast<std::int64_t>(sites.size());
+    r.radiusOfGyration = radiusOfGyration(sites);
+    if (large_) {
+        r.hash = large_->lattice().hash();
+        r.latticeBytes = large_->lattice().memoryBytes();
+    }
+    r.measuredSize = settings_.size.value_or(0);
+    if (!finished()) return r;
+
+    const double start = now();
+    if (large_) {
+        // From a copy of the run's source, re-initialised by the estimate as the window's is
+        // after its run; a run without a size is measured at the size that spans it.
+        SilentToolkit toolkit;
+        RandomSource<FastGenerator> random(large_->random().generator(), toolkit);
+        if (!settings_.size) r.measuredSize = spanningSystemSize(large_->lattice());
+        r.estimate = largeBoxMassEstimate(r.measuredSize, large_->lattice(), random);
+    } else {
+        r.estimate = Dimensão_Fractal(*settings_.size, literal_->lattice, literal_->random,
+                                      *literal_);
+    }
+    if (r.estimate) r.fit = fitLine(r.estimate->points);
+    r.historyDimension = GrowthHistory::of(sites).dimension();
+    r.anisotropy = measureAnisotropy(sites);
+    r.estimateSeconds = now() - start;
+    return r;
+}
+
+}  // namespace dla

@@ -1,0 +1,145 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <iosfwd>
+#include <memory>
+#include <optional>
+
+#include "base/growth_law.h"
+#include "estimate/dimension_estimate.h"
+#include "measure/anisotropy.h"
+#include "measure/statistics.h"
+
+/// The front door to the engine: one aggregate grown with either walker, measured, saved and
+/// restored. Every front end (the tool, the Python module, the page) drives the engine through
+/// it; it knows nothing of options, files or pictures.
+namespace dla {
+
+class LargeGrowth;
+class Lattice;
+
+/// How walkers move between release and sticking; both grow aggregates with one law.
+enum class Walker {
+    Literal,  ///< one lattice step per deviate, on the window's Lattice (N up to 1000)
+    Jump,     ///< first-passage jumps across free squares, on a lattice without an edge
+};
+
+/// What one run grows and how.
+struct RunSettings {
+    Walker walker = Walker::Jump;
+    /// System size N: the run ends with the first particle that sticks outside the square of
+    /// half-side round(N / 2). 1..kLargestSystemSize (literal), 1..kLargestJumpSize (jump).
+    /// Empty (jump walker only): the run ends at `particles`.
+    std::optional<std::int32_t> size;
+    /// Jump walker only: the run ends once this many particles (1..kMostParticles) have stuck.
+    std::optional<std::int64_t> particles;
+    /// Jump walker only: walkers are killed beyond K R, K in 2..kLargestKillFactor.
+    double killFactor = kWindowKillFactor;
+    /// The run's seed; empty: seeded from the clock, not to be repeated.
+    std::optional<std::uint64_t> seed;
+};
+
+/// The counts of a run, from either walker.
+struct RunCounts {
+    std::optional<std::int32_t> halfSide;  ///< h = round(N / 2); empty without a size
+    std::int32_t launchRadius = 4;         ///< R when the run ended
+    std::int64_t particles = 0;            ///< walkers that stuck, the seed not counted
+    std::int64_t walkersKilled = 0;
+    std::int64_t walkersAtEdge = 0;  ///< the literal walker's Lattice has an edge; 0 otherwise
+    std::int64_t steps = 0;
+    std::int64_t jumps = 0;
+    bool finished = false;
+};
+
+/// What a run reports: its counts and, once it has finished, its measures.
+struct RunResult {
+    RunCounts counts;
+    /// The jump walker's: a hash of the set of occupied cells (equal sets, equal hashes) and the
+    /// bytes its lattice took.
+    std::optional<std::uint64_t> hash;
+    std::optional<std::uint64_t> latticeBytes;
+    std::int64_t sites = 0;          ///< occupied cells, the seed included
+    double radiusOfGyration = 0.0;   ///< of the occupied cells, lattice units
+    /// The size the estimate took: the run's, or for a run without one 2e, e the largest |x| or
+    /// |y| of its sites, so that the boxes span the aggregate as they span a sized run's.
+    std::int32_t measuredSize = 0;
+    std::optional<DimensionEstimate> estimate;  ///< empty below N = 100
+    std::optional<LineFit> fit;                 ///< of estimate->points
+    /// Slope of ln(sites) against ln(Rg) over the growth's last decade; empty below 100 sites.
+    std::optional<double> historyDimension;
+    std::optional<Anisotropy> anisotropy;  ///< of the outer sites
+    double growSeconds = 0.0;
+    double estimateSeconds = 0.0;
+};
+
+/// What a jump walker's run is expected to take, to be said before a long one starts. The
+/// particles a run of system size N grows, fitted to measured runs with K = 2 (about
+/// 0.66 N^1.634: 1.3 10^5 at N = 2000, 3.1 10^6 at N = 12 000, 10^7 at N = 24 804), and the peak
+/// memory of growing and measuring M particles (about 34 bytes a particle and 8 MB besides).
+/// Within a few tens of percent.
+double expectedParticles(std::int32_t systemSize);
+double expectedPeakBytes(double particles);
+
+class Run;
+
+/// What a front end hears of a run as it grows, on the thread that grows it.
+class RunObserver {
+  public:
+    virtual ~RunObserver() = default;
+    /// After each particle that sticks; the run is complete there and may be saved.
+    virtual void stuck(const Run& run) = 0;
+};
+
+/// One aggregate: grown, measured, saved and restored. The growth and the estimate draw from one
+/// random source, as in the window, so that a seed repeats the whole run.
+class Run {
+  public:
+    /// A new run, nothing grown yet. Throws std::invalid_argument for settings outside their
+    /// ranges. The literal walker grows on `workspace` when one is given (cleared first, so that
+    /// a worker can reuse one Lattice from run to run), else on a Lattice of its own.
+    explicit Run(const RunSettings& settings, Lattice* workspace = nullptr);
+    ~Run();
+    Run(const Run&) = delete;
+    Run& operator=(const Run&) = delete;
+
+    /// A jump walker's run exactly as save() left it, `grownSeconds` already grown. Throws
+    /// std::runtime_error on a stream that is not a state a run could have left.
+    static std::unique_ptr<Run> restore(std::istream& in, double grownSeconds = 0.0);
+    /// Writes the jump walker's whole state (LargeGrowth::save); std::logic_error for the
+    /// literal walker, whose Lattice is the window's. Throws std::ios_base::failure.
+    void save(std::ostream& out) const;
+
+    /// Grows until the run ends (true) or `stop`, polled after each particle, is set (false). A
+    /// finished run stays finished. Throws std::length_error if a jump run outgrows its lattice.
+    bool grow(RunObserver* observer = nullptr, const std::atomic<bool>* stop = nullptr);
+
+    /// The run's counts and, once it has finished, its measures: the box-mass estimate with its
+    /// fit (the window's estimate, draw for draw, drawn on from the run's source as the window's
+    /// button does after its run), the history dimension and the anisotropy. Measures once; later
+    /// calls give the same.
+    const RunResult& result();
+
+    const RunSettings& settings() const { return settings_; }
+    bool finished() const;
+    std::int64_t particles() const;
+    /// Seconds grown so far, this process's and those before a restore.
+    double growSeconds() const;
+    /// The occupied cells in the order they were first occupied, the seed first.
+    const std::deque<Site>& arrivals() const;
+
+  private:
+    struct Literal;
+    Run() = default;
+    RunCounts counts() const;
+
+    RunSettings settings_;
+    std::unique_ptr<Literal> literal_;
+    std::unique_ptr<LargeGrowth> large_;
+    double grownSeconds_ = 0.0;
+    std::optional<double> growStart_;  // steady-clock seconds while grow() runs
+    std::optional<RunResult> result_;
+};
+
+}  // namespace dla
