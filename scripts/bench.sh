@@ -44,8 +44,13 @@ def median(prefix, key="real_time"):
     best = [b for b in found if b.get("aggregate_name") == "median"] or found
     return best[0][key] if best else None
 
-def fmt(value, unit, digits=3):
-    return "-" if value is None else f"{value:.{digits}g} {unit}"
+def fmt(value, unit):
+    """Three significant digits, in seconds from a thousand milliseconds on."""
+    if value is None:
+        return "-"
+    if unit == "ms" and value >= 1000:
+        value, unit = value / 1000, "s"
+    return f"{value:.3g} {unit}" if value < 1000 else f"{value:.0f} {unit}"
 
 rows = [
     ("one uniform draw, xoshiro256+ / std::mt19937_64",
@@ -72,7 +77,7 @@ rows.append(("the estimate of an aggregate of 10^6 particles (N = its span), wit
              fmt(median("BM_LargeEstimate/1000000/"), "s")))
 if window:
     rows.append(("an N = 1000 run through the window (offscreen, a plot and a yield a particle) against headless",
-                 f"+{window}"))
+                 window if window.startswith("-") else f"+{window}"))
 seconds, kilobytes = open(f"{work}/cli.time").read().split()
 rows.append(("`dla-cli --particles 10000000 --seed 1` with a picture and checkpoints: wall time, peak memory",
              f"{float(seconds):.1f} s, {int(kilobytes) / 1024:.0f} MB"))
