@@ -14,7 +14,12 @@ trap 'rm -rf "$work"' EXIT
 echo "bench: the engine's benchmarks" >&2
 "$build/bench/dla_bench" --benchmark_report_aggregates_only=true \
     --benchmark_out="$work/engine.json" --benchmark_out_format=json \
-    --benchmark_filter='Draw|ShuffledDeviate|WalkStep|WholeRun|LargeGrowth|Estimate' >/dev/null
+    --benchmark_filter='Draw|ShuffledDeviate|WalkStep|WholeRun|Estimate' >/dev/null
+# Peak memory is the process's, so each large growth runs alone.
+for particles in 100000 1000000; do
+    "$build/bench/dla_bench" --benchmark_filter="LargeGrowth/$particles/" \
+        --benchmark_out="$work/large-$particles.json" --benchmark_out_format=json >/dev/null
+done
 
 echo "bench: the window against a headless run" >&2
 window=""
@@ -36,7 +41,8 @@ commit=$(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo "?")
 /usr/bin/python3 - "$work" "$out" "$machine" "$cores" "$memory" "$system" "$commit" "$window" <<'PY'
 import json, sys, datetime
 work, out, machine, cores, memory, system, commit, window = sys.argv[1:9]
-runs = json.load(open(f"{work}/engine.json"))["benchmarks"]
+runs = [b for name in ("engine", "large-100000", "large-1000000")
+        for b in json.load(open(f"{work}/{name}.json"))["benchmarks"]]
 
 def median(prefix, key="real_time"):
     """The median over repetitions (or the one run) of the benchmark whose name starts so."""
@@ -93,7 +99,8 @@ with open(out, "w") as f:
         f.write(f"| {what} | {figure} |\n")
     f.write("\nMade with `bash scripts/bench.sh`, which runs\n\n"
             "    build/bench/dla_bench --benchmark_report_aggregates_only=true \\\n"
-            "        --benchmark_filter='Draw|ShuffledDeviate|WalkStep|WholeRun|LargeGrowth|Estimate'\n"
+            "        --benchmark_filter='Draw|ShuffledDeviate|WalkStep|WholeRun|Estimate'\n"
+            "    build/bench/dla_bench --benchmark_filter=LargeGrowth/100000/   (and /1000000/, each alone)\n"
             "    build/bench/window/dla_window_bench 1000 1 2\n"
             "    /usr/bin/time build/cli/dla-cli --particles 10000000 --seed 1 --image large.png \\\n"
             "        --image-size 1200 --checkpoint large.ckpt\n\n"
