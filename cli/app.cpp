@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -35,6 +37,14 @@ class OutOfMemory : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// A checkpointed run stopped, once saved, by `signal`.
+class Interrupted : public std::runtime_error {
+  public:
+    Interrupted(int signal, const std::string& message)
+        : std::runtime_error(message), signal(signal) {}
+    int signal;
+};
+
 // Whatever a message echoes stays on its one line: control characters are shown escaped.
 std::string oneLine(std::string_view text) {
     std::string line;
@@ -61,8 +71,11 @@ void send(std::ostream& stream, const char* name, std::string_view text) {
     errno = 0;
     stream << text << std::flush;
     if (!stream) {
-        throw FileError(std::string("cannot write ") + name + ": " +
-                        std::strerror(errno != 0 ? errno : EIO));
+        const int error = errno != 0 ? errno : EIO;
+        const std::string message =
+            std::string("cannot write ") + name + ": " + std::strerror(error);
+        if (error == EPIPE) throw ReaderGone(message);
+        throw FileError(message);
     }
 }
 
@@ -92,6 +105,7 @@ Image drawRun(const RunRecord& record, int scale) {
 
 // Whether `path` names the file that standard output or standard error writes to.
 bool isStandardStream(const std::string& path) {
+    if (path == kStandardStream) return true;
     struct stat named {
     }, standard{};
     if (::stat(path.c_str(), &named) != 0) return false;
@@ -111,9 +125,11 @@ void checkOutputs(const Options& options) {
     const std::int64_t total = options.totalRuns();
     if (!options.imagePath.empty()) checkWritable(numberedPath(options.imagePath, 0, total));
     if (!options.plotPath.empty()) checkWritable(numberedPath(options.plotPath, 0, total));
+    // ("-" is standard input for --resume.)
     for (const auto& [option, path] : {std::pair{"--checkpoint", &options.checkpointPath},
                                        std::pair{"--resume", &options.resumePath}}) {
-        if (!path->empty() && isStandardStream(*path))
+        if (!path->empty() && isStandardStream(*path) &&
+            (*path != kStandardStream || path == &options.checkpointPath))
             throw UsageError(std::string(option) + " '" + *path +
                              "' is the file that standard output or standard error writes to");
     }
@@ -180,18 +196,23 @@ void growHere(const Options& options, const RunPlan& plan, const BatchSettings& 
     if (!path.empty()) saveCheckpoint(path, *run);
     progress.finish();
     if (!finished) {
-        throw std::runtime_error(std::string("interrupted by ") +
-                                 (signal == SIGINT ? "SIGINT" : "SIGTERM") + "; '" + path +
-                                 "' holds the run at " + std::to_string(run->particles()) +
-                                 " particles, to be continued with --resume");
+        throw Interrupted(signal, std::string("interrupted by ") +
+                                      (signal == SIGINT ? "SIGINT" : "SIGTERM") + "; '" + path +
+                                      "' holds the run at " + std::to_string(run->particles()) +
+                                      " particles, to be continued with --resume");
     }
     observer.record(recordOf(plan, *run, batch));
 }
 
 void sendSummary(const Summary& summary, bool json, const Json& plan, const Shard& shard,
                  std::ostream& out, std::ostream& err) {
+    // The summary is a result, on stdout; where stdout takes JSON, the table is for the eye.
     if (json) send(out, "standard output", summaryToJson(summary, plan, shard).dump() + '\n');
-    send(err, "standard error", summaryTable(summary));
+    if (json) {
+        send(err, "standard error", summaryTable(summary));
+    } else {
+        send(out, "standard output", summaryTable(summary));
+    }
 }
 
 // Runs that grow at the same time.
@@ -299,7 +320,9 @@ void runBatch(const Options& given, std::ostream& out, std::ostream& err, bool e
     progress.finish();
 
     if (fit) fit->commit();
-    sendSummary(summary.build(), options.json, planToJson(options), options.shard, out, err);
+    Summary built = summary.build();
+    if (options.seedDrawn) built.drawnSeed = options.seed;
+    sendSummary(built, options.json, planToJson(options), options.shard, out, err);
 }
 
 void runMerge(const MergeOptions& options, std::ostream& out, std::ostream& err) {
@@ -332,7 +355,17 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             return kExitOk;
         }
         checkOutputs(options);
-        runBatch(options, out, err, errIsTerminal);
+        // An output that is standard output ("-") has it to itself: the run lines and the
+        // summary then go to standard error.
+        const bool outputToStdout =
+            std::ranges::any_of(std::array{&options.imagePath, &options.plotPath, &options.fitPath},
+                                [](const std::string* path) { return *path == kStandardStream; });
+        runBatch(options, outputToStdout ? err : out, err, errIsTerminal);
+    } catch (const ReaderGone&) {
+        return kExitReaderGone;
+    } catch (const Interrupted& e) {
+        report(e.what());
+        return kExitInterrupted + e.signal;
     } catch (const OutOfMemory& e) {
         report(std::string("out of memory (") + e.what() + ")");
         return kExitFileError;

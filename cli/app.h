@@ -10,9 +10,17 @@ namespace dla::cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFileError = 1;
 inline constexpr int kExitUsage = 2;
+/// A checkpointed run stopped by a signal, once saved: 128 + the signal, as a shell reports it.
+inline constexpr int kExitInterrupted = 128;
+/// A reader that stopped early: SIGPIPE's status, without a word.
+inline constexpr int kExitReaderGone = 128 + 13;
 
-/// Runs the tool on `args` (without the program name). Results go to `out`; errors, the summary
-/// table and (when `errIsTerminal` and not --quiet) the progress bar go to `err`.
+/// "dla-cli <version>", which every output carries.
+inline constexpr const char* kProgram = "dla-cli " DLA_VERSION;
+
+/// Runs the tool on `args` (without the program name). Results (run lines and the summary) go to
+/// `out`; diagnostics and (when `errIsTerminal` and not --quiet) the progress bar go to `err`,
+/// and so does the summary table where `out` takes JSON.
 /// `defaultThreads` is used without --threads. Returns the exit status.
 int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            bool errIsTerminal, int defaultThreads);

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <streambuf>
 #include <string_view>
@@ -113,6 +114,7 @@ void saveCheckpoint(const std::string& path, const Run& run) {
 }
 
 std::unique_ptr<Run> loadCheckpoint(const std::string& path) {
+    if (path == kStandardStream) return readCheckpoint(std::cin, "standard input");
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         throw std::runtime_error("cannot read '" + path +

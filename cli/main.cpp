@@ -13,8 +13,8 @@
 #include "signals.h"
 
 int main(int argc, char** argv) {
-    // A reader that goes away makes writes fail with EPIPE, reported like any failed write,
-    // instead of ending the process without a word.
+    // A reader that goes away makes writes fail with EPIPE, so that the program ends at a point
+    // of its own choosing (files written whole or not at all), as SIGPIPE would have ended it.
     std::signal(SIGPIPE, SIG_IGN);
     // A file-size limit makes writes beyond it fail with EFBIG, reported like a full disk,
     // instead of ending the process without a word.
@@ -31,6 +31,12 @@ int main(int argc, char** argv) {
     const auto cores = static_cast<int>(std::thread::hardware_concurrency());
     dla::cli::DescriptorBuffer standardOutput(STDOUT_FILENO);
     std::ostream out(&standardOutput);
-    return dla::cli::runCli(args, out, std::cerr, ::isatty(STDERR_FILENO) != 0,
-                            cores > 0 ? cores : 1);
+    const int status =
+        dla::cli::runCli(args, out, std::cerr, ::isatty(STDERR_FILENO) != 0, cores > 0 ? cores : 1);
+    // A reader that stopped early ends the program as SIGPIPE would have, without a word.
+    if (status == dla::cli::kExitReaderGone) {
+        std::signal(SIGPIPE, SIG_DFL);
+        std::raise(SIGPIPE);
+    }
+    return status;
 }

@@ -33,7 +33,9 @@ std::string describe(const Shard& shard) {
 class LineReader {
   public:
     explicit LineReader(const std::string& path)
-        : path_(path), file_(std::fopen(path.c_str(), "rb"), &std::fclose) {
+        : path_(path),
+          file_(path == kStandardStream ? stdin : std::fopen(path.c_str(), "rb"),
+                path == kStandardStream ? &keepOpen : &std::fclose) {
         if (!file_) fail();
     }
 
@@ -90,6 +92,8 @@ class LineReader {
     [[noreturn]] void fail() const {
         throw MergeError("cannot read " + path_ + ": " + std::strerror(errno != 0 ? errno : EIO));
     }
+
+    static int keepOpen(std::FILE*) { return 0; }
 
     std::string path_;
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file_;

@@ -5,9 +5,12 @@
 #include <charconv>
 #include <cstdio>
 #include <limits>
+#include <random>
 #include <string_view>
 
+#include "app.h"
 #include "estimate/dimension_estimate.h"
+#include "output_file.h"
 #include "output_paths.h"
 #include "png_image.h"
 #include "window/growth.h"
@@ -222,6 +225,8 @@ std::unique_ptr<CLI::App> makeParser(Command& command) {
     app->formatter(layout);
     app->footer(kFooter);
     app->set_help_flag("-h,--help", "this text.");
+    app->set_version_flag("--version", std::string(kProgram) + "\n",
+                          "the program's name and version.");
     app->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 
     CLI::Option* size =
@@ -273,7 +278,8 @@ std::unique_ptr<CLI::App> makeParser(Command& command) {
     value(*app, "--seed", "S",
           "seed of the first run; run i (counting from 0 over all sizes) uses S + i\n"
           "and prints it, so '--size N --seed S+i --runs 1' repeats that run alone.\n"
-          "Without --seed every run is seeded from the clock (seed printed as null).",
+          "Without --seed S is drawn from the system's entropy, said on stderr and\n"
+          "recorded in every output.",
           whole(0, std::numeric_limits<std::uint64_t>::max()),
           [&o](const std::string& v) { o.seed = std::stoull(v); });
     value(*app, "--walk", "W",
@@ -455,6 +461,9 @@ Command parseCommand(const std::vector<std::string>& args, int defaultThreads) {
     } catch (const CLI::CallForHelp&) {
         command.help = merge->parsed() ? merge->help("dla-cli") : parser->help();
         return command;
+    } catch (const CLI::CallForVersion& e) {
+        command.help = e.what();
+        return command;
     } catch (const CLI::ParseError& e) {
         if (!merge->parsed()) throw UsageError(explain(e, *parser) + " (see --help)");
         if (dynamic_cast<const CLI::RequiredError*>(&e) != nullptr)
@@ -467,8 +476,13 @@ Command parseCommand(const std::vector<std::string>& args, int defaultThreads) {
             if (option->count() > 0)
                 throw UsageError("merge takes no options of a run (see dla-cli merge --help)");
         }
-        // An input is never also an output.
+        // An input is never also an output; the fits are read in a second pass, which standard
+        // input cannot give.
         for (const std::string& file : command.merge.files) {
+            if (!command.merge.fitPath.empty() && file == kStandardStream)
+                throw UsageError(
+                    "merge: --fit reads its files twice, and standard input ('-') only once "
+                    "(see dla-cli merge --help)");
             if (!command.merge.fitPath.empty() && namesOneFile(command.merge.fitPath, file))
                 throw UsageError("merge: --fit would write '" + file +
                                  "', one of the files it joins (see dla-cli merge --help)");
@@ -483,6 +497,14 @@ Command parseCommand(const std::vector<std::string>& args, int defaultThreads) {
     } catch (const UsageError& e) {
         const std::string message = e.what();
         throw UsageError(message.ends_with("(see --help)") ? message : message + " (see --help)");
+    }
+    // A batch without a seed gets one that can repeat it: below 2^52, so that every run's seed
+    // S + i stays below 2^53, exact where JSON is read into doubles (jq, JavaScript).
+    if (!options.seed && options.resumePath.empty()) {
+        std::random_device entropy;
+        options.seed =
+            ((std::uint64_t{entropy()} << 20) ^ entropy()) & ((std::uint64_t{1} << 52) - 1);
+        options.seedDrawn = true;
     }
     return command;
 }

@@ -37,10 +37,11 @@ struct Options {
     RunSettings growth;
     bool killFactorGiven = false;
     std::int64_t runs = 1;  ///< runs per size, >= 1
-    /// First seed: the run numbered i (0-based across all sizes) uses seed + i. Empty: every
-    /// run is seeded from the clock and cannot be repeated.
+    /// First seed: the run numbered i (0-based across all sizes) uses seed + i. Drawn from the
+    /// system's entropy when not given (empty only for a resumed run, which has its own).
     std::optional<std::uint64_t> seed;
-    int threads = 1;  ///< runs grown at the same time, >= 1
+    bool seedDrawn = false;  ///< the seed was drawn from the system's entropy, not given
+    int threads = 1;         ///< runs grown at the same time, >= 1
     bool json = false;
     bool quiet = false;
     std::string imagePath;  ///< empty: no image

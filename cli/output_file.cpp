@@ -18,7 +18,9 @@ namespace dla::cli {
 namespace {
 
 [[noreturn]] void failOn(const std::string& path, int error) {
-    throw FileError("cannot write '" + path + "': " + std::strerror(error));
+    const std::string message = "cannot write '" + path + "': " + std::strerror(error);
+    if (error == EPIPE) throw ReaderGone(message);
+    throw FileError(message);
 }
 
 std::string folderOf(const std::string& path) {
@@ -64,6 +66,11 @@ bool isStandardOutput(const struct stat& file, int fd) {
 }  // namespace
 
 OutputFile::OutputFile(const std::string& path) : path_(path), target_(path) {
+    if (path == kStandardStream) {
+        fd_ = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+        if (fd_ < 0) fail(errno);
+        return;
+    }
     struct stat existing {};
     const bool exists = ::stat(path.c_str(), &existing) == 0;
     if (!exists && errno != ENOENT) fail(errno);
@@ -223,6 +230,7 @@ void writeWholeFile(const std::string& path, std::string_view contents) {
 }
 
 void checkWritable(const std::string& path) {
+    if (path == kStandardStream) return;
     struct stat existing {};
     if (::stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) &&
         !S_ISDIR(existing.st_mode)) {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-/// Files written whole or not at all.
+/// Files written whole or not at all. The name "-" is standard output, written in place.
 ///
 /// A regular file (new, or replacing one) is written to an unnamed file in the target's folder
 /// (O_TMPFILE) that is linked under the target's name only by commit(), so that nothing partial
@@ -22,6 +22,16 @@ class FileError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
+
+/// A write to a pipe whose reader has gone (EPIPE): the reader stopped early, which is no error
+/// of ours to report.
+class ReaderGone : public FileError {
+  public:
+    using FileError::FileError;
+};
+
+/// The name that stands for standard output (an output) or standard input (merge, --resume).
+inline constexpr const char* kStandardStream = "-";
 
 class OutputFile {
   public:

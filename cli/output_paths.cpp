@@ -80,8 +80,9 @@ std::optional<std::string> sharedLeaf(const OutputName& a, const OutputName& b,
 
 std::string numberedPath(const std::string& path, std::int64_t index, std::int64_t totalRuns) {
     struct stat existing {};
-    const bool device = ::stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) &&
-                        !S_ISDIR(existing.st_mode);
+    const bool device =
+        path == kStandardStream || (::stat(path.c_str(), &existing) == 0 &&
+                                    !S_ISREG(existing.st_mode) && !S_ISDIR(existing.st_mode));
     if (totalRuns <= 1 || device) return path;
     const fs::path p(path);
     std::string number = std::to_string(index + 1);
@@ -107,7 +108,7 @@ void checkDistinctOutputs(const Options& options) {
         outputs.push_back(describe("--checkpoint", options.checkpointPath, false));
     // An input is never also an output, but for the checkpoint a run resumes and saves anew:
     // that file is read whole before the first save replaces it.
-    if (!options.resumePath.empty()) {
+    if (!options.resumePath.empty() && options.resumePath != kStandardStream) {
         const OutputName input = describe("--resume", options.resumePath, false);
         for (const OutputName& output : outputs) {
             const auto leaf = sharedLeaf(output, input, total);

@@ -120,6 +120,11 @@ std::string summaryTable(const Summary& summary) {
             table += " ± " + fixed(*summary.massRadius->slopeStandardError, 4);
         table += "\n";
     }
+    if (summary.drawnSeed) {
+        const std::string seed = std::to_string(*summary.drawnSeed);
+        table += "seed " + seed + ", drawn from the system's entropy: --seed " + seed +
+                 " repeats these runs\n";
+    }
     return table;
 }
 

@@ -14,6 +14,8 @@ struct Summary : EnsembleSummary {
     /// The batch's --kill-factor (jump walker) and --particles, as its runs had them.
     std::optional<double> killFactor;
     std::optional<std::int64_t> particleLimit;
+    /// The first seed, where it was drawn from the system's entropy rather than given.
+    std::optional<std::uint64_t> drawnSeed;
 };
 
 /// What the ensemble takes of a run.
