@@ -10,12 +10,14 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <exception>
 #include <memory>
 #include <new>
 #include <optional>
 
 #include "checkpoint.h"
+#include "exports.h"
 #include "merge.h"
 #include "options.h"
 #include "output_file.h"
@@ -124,7 +126,9 @@ bool isStandardStream(const std::string& path) {
 void checkOutputs(const Options& options) {
     const std::int64_t total = options.totalRuns();
     if (!options.imagePath.empty()) checkWritable(numberedPath(options.imagePath, 0, total));
-    if (!options.plotPath.empty()) checkWritable(numberedPath(options.plotPath, 0, total));
+    for (const std::string* path : {&options.plotPath, &options.sitesPath, &options.historyPath}) {
+        if (!path->empty()) checkWritable(numberedPath(*path, 0, total));
+    }
     // ("-" is standard input for --resume.)
     for (const auto& [option, path] : {std::pair{"--checkpoint", &options.checkpointPath},
                                        std::pair{"--resume", &options.resumePath}}) {
@@ -201,7 +205,9 @@ void growHere(const Options& options, const RunPlan& plan, const BatchSettings& 
                                       "' holds the run at " + std::to_string(run->particles()) +
                                       " particles, to be continued with --resume");
     }
-    observer.record(recordOf(plan, *run, batch));
+    RunRecord record = recordOf(plan, *run, batch);
+    if (batch.exportRun) batch.exportRun(plan, *run);
+    observer.record(std::move(record));
 }
 
 void sendSummary(const Summary& summary, bool json, const Json& plan, const Shard& shard,
@@ -260,22 +266,43 @@ Options resumedOptions(Options options, const Run& saved) {
     return options;
 }
 
-void runBatch(const Options& given, std::ostream& out, std::ostream& err, bool errIsTerminal) {
+// What a run's data files say of it.
+std::string about(const RunPlan& plan, std::int64_t total) {
+    std::string text = std::string(kProgram) + ", run " + std::to_string(plan.index + 1) + " of " +
+                       std::to_string(total) + ", ";
+    text += plan.size == kNoSize ? std::string("no size") : "N = " + std::to_string(plan.size);
+    return text + ", seed " + (plan.seed ? std::to_string(*plan.seed) : std::string("none"));
+}
+
+void runBatch(const Options& given, const std::string& commandLine, std::ostream& out,
+              std::ostream& err, bool errIsTerminal) {
     std::unique_ptr<Run> resumed;
     if (!given.resumePath.empty()) resumed = loadCheckpoint(given.resumePath);
     const Options options = resumed ? resumedOptions(given, *resumed) : given;
     const std::vector<RunPlan> plans = planRuns(options);
-    const BatchSettings batch = batchSettings(options);
+    BatchSettings batch = batchSettings(options);
     noteCost(options, err);
+    // The sites leave as each run ends, on its worker, so that no record keeps them.
+    if (!options.sitesPath.empty()) {
+        batch.exportRun = [&options, total = options.totalRuns()](const RunPlan& plan,
+                                                                  const Run& run) {
+            writeSites(numberedPath(options.sitesPath, plan.index, total), run.arrivals(),
+                       about(plan, total));
+        };
+    }
     // A part numbers its runs and files as the whole plan does.
     const std::int64_t total = options.totalRuns();
     const auto mine = static_cast<std::int64_t>(plans.size());
     SummaryBuilder summary;
     // The fit's rows go to the file as the runs come in, so that its size costs no memory.
-    std::optional<OutputFile> fit;
+    std::optional<OutputFile> fit, csv;
     if (!options.fitPath.empty()) {
         fit.emplace(options.fitPath);
         fit->write(fitCsvHeader());
+    }
+    if (!options.csvPath.empty()) {
+        csv.emplace(options.csvPath);
+        csv->write(csvPreamble(commandLine, planToJson(options)));
     }
     std::optional<std::int64_t> target;
     if (batch.growth.particles) target = *batch.growth.particles * mine;
@@ -301,6 +328,14 @@ void runBatch(const Options& given, std::ostream& out, std::ostream& err, bool e
             fit->write(fitCsvRows(record));
             fit->flush();
         }
+        if (csv) {
+            csv->write(csvRow(runToJson(record, total)));
+            csv->flush();
+        }
+        if (!options.historyPath.empty()) {
+            writeHistory(numberedPath(options.historyPath, record.plan.index, total),
+                         record.result.history, about(record.plan, total));
+        }
         summary.add(record);
     };
     observer.progress = [&](std::int64_t done, std::int64_t particles) {
@@ -320,13 +355,16 @@ void runBatch(const Options& given, std::ostream& out, std::ostream& err, bool e
     progress.finish();
 
     if (fit) fit->commit();
+    if (csv) csv->commit();
     Summary built = summary.build();
     if (options.seedDrawn) built.drawnSeed = options.seed;
     sendSummary(built, options.json, planToJson(options), options.shard, out, err);
 }
 
-void runMerge(const MergeOptions& options, std::ostream& out, std::ostream& err) {
-    const Merged merged = mergeOutputs(options.files, options.fitPath);
+void runMerge(const MergeOptions& options, const std::string& commandLine, std::ostream& out,
+              std::ostream& err) {
+    const Merged merged =
+        mergeOutputs(options.files, {options.fitPath, options.csvPath, commandLine});
     sendSummary(merged.summary, options.json, merged.plan, Shard{}, out, err);
 }
 
@@ -345,22 +383,28 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return kExitUsage;
     }
     const Options& options = command.options;
+    // The command line as a shell would take it back, for the tables that name it.
+    std::string commandLine = "dla-cli";
+    for (const std::string& arg : args)
+        commandLine +=
+            " " + (arg.find_first_of(" \t'\"") == std::string::npos ? arg : "'" + arg + "'");
     try {
         if (command.help) {
             send(out, "standard output", *command.help);
             return kExitOk;
         }
         if (command.merging) {
-            runMerge(command.merge, out, err);
+            runMerge(command.merge, commandLine, out, err);
             return kExitOk;
         }
         checkOutputs(options);
         // An output that is standard output ("-") has it to itself: the run lines and the
         // summary then go to standard error.
-        const bool outputToStdout =
-            std::ranges::any_of(std::array{&options.imagePath, &options.plotPath, &options.fitPath},
-                                [](const std::string* path) { return *path == kStandardStream; });
-        runBatch(options, outputToStdout ? err : out, err, errIsTerminal);
+        const bool outputToStdout = std::ranges::any_of(
+            std::array{&options.imagePath, &options.plotPath, &options.fitPath, &options.sitesPath,
+                       &options.historyPath, &options.csvPath},
+            [](const std::string* path) { return *path == kStandardStream; });
+        runBatch(options, commandLine, outputToStdout ? err : out, err, errIsTerminal);
     } catch (const ReaderGone&) {
         return kExitReaderGone;
     } catch (const Interrupted& e) {

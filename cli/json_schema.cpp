@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <limits>
+
+#include "app.h"
 
 namespace dla::cli {
 
@@ -105,6 +108,18 @@ class Fields {
         return value.get<std::uint64_t>();
     }
 
+    // The layout this dla-cli reads.
+    void schema() const {
+        const auto found = object_.find("schema");
+        if (found == object_.end())
+            fail(
+                "has no \"schema\" (written by a dla-cli before 1.2.0, which merge no longer "
+                "reads)");
+        if (*found != kJsonSchema)
+            fail("has schema " + found->dump() + ", and this dla-cli reads schema " +
+                 std::to_string(kJsonSchema));
+    }
+
     std::optional<double> real(const char* key, bool nullable) const {
         const Json& value = member(key);
         if (nullable && value.is_null()) return std::nullopt;
@@ -152,6 +167,8 @@ Json runToJson(const RunRecord& record, std::int64_t totalRuns) {
     const RunCounts& g = r.counts;
     Json json;
     json["type"] = "run";
+    json["schema"] = kJsonSchema;
+    json["program"] = kProgram;
     json["run"] = record.plan.index + 1;
     json["runs"] = totalRuns;
     json["size"] = record.plan.size == kNoSize ? Json(nullptr) : Json(record.plan.size);
@@ -201,6 +218,8 @@ Json runToJson(const RunRecord& record, std::int64_t totalRuns) {
 Json summaryToJson(const Summary& summary, const Json& plan, const Shard& shard) {
     Json json;
     json["type"] = "summary";
+    json["schema"] = kJsonSchema;
+    json["program"] = kProgram;
     json.update(group(summary.all));
     json["by_size"] = Json::array();
     for (const GroupSummary& g : summary.bySize) {
@@ -233,8 +252,72 @@ Json planToJson(const Options& options) {
     return json;
 }
 
+namespace {
+
+// The members that a row of the table spreads into columns of their own, and the ones it leaves
+// out (the line's type, which is always "run"; the fit's points, a list).
+const std::vector<std::pair<std::string, std::vector<std::string>>> kNested{
+    {"anisotropy", {"cos4", "cone_ratio", "sites"}},
+    {"fit", {"slope", "slope_standard_error", "intercept", "r_squared", "draws"}}};
+
+const std::vector<std::string>* nestedOf(const std::string& key) {
+    for (const auto& [name, members] : kNested)
+        if (name == key) return &members;
+    return nullptr;
+}
+
+std::string cell(const Json& value) {
+    if (value.is_null()) return {};
+    if (value.is_string()) return value.get<std::string>();
+    return value.dump();
+}
+
+}  // namespace
+
+std::string csvColumns() {
+    const Json sample = runToJson(RunRecord{}, 1);
+    std::string line;
+    for (const auto& [key, value] : sample.items()) {
+        if (key == "type") continue;
+        if (const auto* members = nestedOf(key)) {
+            for (const std::string& member : *members) line += key + "_" + member + ",";
+        } else {
+            line += key + ",";
+        }
+    }
+    line.back() = '\n';
+    return line;
+}
+
+std::string csvRow(const Json& run) {
+    std::string line;
+    for (const auto& [key, value] : run.items()) {
+        if (key == "type") continue;
+        if (const auto* members = nestedOf(key)) {
+            for (const std::string& member : *members)
+                line +=
+                    (value.is_object() && value.contains(member) ? cell(value[member]) : "") + ",";
+        } else {
+            line += cell(value) + ",";
+        }
+    }
+    line.back() = '\n';
+    return line;
+}
+
+// The first lines of the table of runs: the columns' names first, where spreadsheets, pandas
+// and numpy.genfromtxt(names=True) look for them, then what made the table, as comments.
+std::string csvPreamble(const std::string& commandLine, const Json& plan) {
+    char date[32];
+    const std::time_t now = std::time(nullptr);
+    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&now));
+    return csvColumns() + "# " + std::string(kProgram) + "\n# command: " + commandLine +
+           "\n# date: " + date + "\n# plan: " + plan.dump() + "\n";
+}
+
 RunLine runFromJson(const Json& json, const std::string& where, bool withFit) {
     const Fields fields(json, where);
+    fields.schema();
     RunLine line;
     RunRecord& record = line.record;
     RunResult& r = record.result;
@@ -264,6 +347,7 @@ RunLine runFromJson(const Json& json, const std::string& where, bool withFit) {
 
 SummaryLine summaryFromJson(const Json& json, const std::string& where) {
     const Fields fields(json, where);
+    fields.schema();
     SummaryLine line;
     line.runs = fields.whole("runs", 0, kMost);
     const Json& plan = fields.member("plan");

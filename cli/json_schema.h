@@ -18,6 +18,10 @@ namespace dla::cli {
 /// Members keep the order they are written in.
 using Json = nlohmann::ordered_json;
 
+/// The layout's version, in every line as "schema" (docs/json.md says what each member means);
+/// merge reads this one only.
+inline constexpr int kJsonSchema = 1;
+
 /// A line that is not what dla-cli writes; what() names where and why.
 class SchemaError : public std::runtime_error {
   public:
@@ -32,6 +36,15 @@ Json summaryToJson(const Summary& summary, const Json& plan, const Shard& shard)
 /// growth options. Outputs whose plans differ in any member are not joined, so a new option
 /// that changes results belongs here.
 Json planToJson(const Options& options);
+
+/// The table of runs (--csv): a column for each member of a run's line, the nested ones as
+/// "anisotropy_cos4", "fit_slope" and so on (the fit's points left out), and a row a run.
+std::string csvColumns();
+std::string csvRow(const Json& run);
+/// The table's first lines: the columns' names (where spreadsheets, pandas and
+/// numpy.genfromtxt(names=True) look for them), then as comments the program, `commandLine`,
+/// the date and the plan.
+std::string csvPreamble(const std::string& commandLine, const Json& plan);
 
 /// A run's line read back: what the summary takes of it (and, asked for, its fit), with the
 /// runs of the whole plan and whether it carries a hash, as the jump walker's runs do.

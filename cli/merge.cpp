@@ -224,12 +224,20 @@ std::string difference(const Json& a, const Json& b) {
     return "the order of their members";
 }
 
-// The fit file one process making the whole plan writes, from the runs' lines read a second
-// time, in the order of the plan. Only `rows` (a few dozen bytes a run) stay in memory.
-void writeFits(const std::string& path, const std::vector<std::string>& files,
-               const std::vector<Row>& rows) {
-    OutputFile out(path);
-    out.write(fitCsvHeader());
+// The fit file and the table of runs that one process making the whole plan writes, from the
+// runs' lines read a second time, in the order of the plan. Only `rows` (a few dozen bytes a
+// run) stay in memory.
+void writeTables(const MergeTables& tables, const Json& plan, const std::vector<std::string>& files,
+                 const std::vector<Row>& rows) {
+    std::optional<OutputFile> fit, csv;
+    if (!tables.fitPath.empty()) {
+        fit.emplace(tables.fitPath);
+        fit->write(fitCsvHeader());
+    }
+    if (!tables.csvPath.empty()) {
+        csv.emplace(tables.csvPath);
+        csv->write(csvPreamble(tables.commandLine, plan));
+    }
     std::vector<std::unique_ptr<LineReader>> readers(files.size());
     std::string text;
     for (const Row& row : rows) {
@@ -242,14 +250,16 @@ void writeFits(const std::string& path, const std::vector<std::string>& files,
         if (!problem.empty() || !json.is_object() || !json.contains("run") ||
             json["run"] != row.index + 1)
             throw MergeError(where + ": changed while it was merged");
-        out.write(fitCsvRows(runFromJson(json, where, true).record));
+        if (fit) fit->write(fitCsvRows(runFromJson(json, where, true).record));
+        if (csv) csv->write(csvRow(json));
     }
-    out.commit();
+    if (fit) fit->commit();
+    if (csv) csv->commit();
 }
 
 }  // namespace
 
-Merged mergeOutputs(const std::vector<std::string>& files, const std::string& fitPath) {
+Merged mergeOutputs(const std::vector<std::string>& files, const MergeTables& tables) {
     std::vector<Output> outputs;
     std::vector<Row> rows;
     try {
@@ -317,13 +327,13 @@ Merged mergeOutputs(const std::vector<std::string>& files, const std::string& fi
     if (plan.growth.walker == Walker::Jump) summary.killFactor = plan.growth.killFactor;
     summary.particleLimit = plan.growth.particles;
     Merged merged{summary, outputs.front().summary.planJson};
-    if (!fitPath.empty()) {
-        // The file only for a plan that one process could have written it for.
+    if (!tables.fitPath.empty() || !tables.csvPath.empty()) {
+        // The files only for a plan that one process could have written them for.
         Options fitted = plan;
-        fitted.fitPath = fitPath;
+        fitted.fitPath = tables.fitPath;
         try {
             checkTogether(fitted);
-            writeFits(fitPath, files, rows);
+            writeTables(tables, merged.plan, files, rows);
         } catch (const UsageError& e) {
             throw MergeError(e.what());
         } catch (const SchemaError& e) {

@@ -19,6 +19,14 @@ class MergeError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+/// The files merge writes besides the summary: the fit file (--fit) and the table of runs
+/// (--csv), whose comments name `commandLine`.
+struct MergeTables {
+    std::string fitPath;
+    std::string csvPath;
+    std::string commandLine;
+};
+
 struct Merged {
     Summary summary;
     Json plan;  ///< as planToJson wrote it
@@ -27,11 +35,12 @@ struct Merged {
 /// Reads `files`, each the whole standard output of one `dla-cli --json` process (a part made
 /// with --shard, or a whole plan), checks that they are distinct parts of one plan that
 /// together hold each of its runs once, each run as the plan makes it, and summarises the runs
-/// in the order of the plan. With `fitPath`, writes there the fit file (--fit) of one process
-/// making the whole plan, byte for byte, reading the runs' lines once more. Memory grows by a
+/// in the order of the plan. With tables.fitPath (tables.csvPath), writes there the fit file
+/// (the table of runs) of one process making the whole plan, the fits byte for byte, reading
+/// the runs' lines once more. Memory grows by a
 /// few dozen bytes per run; a line longer than kLongestMergeLine bytes is refused. Throws
 /// MergeError, or FileError for the fit file.
-Merged mergeOutputs(const std::vector<std::string>& files, const std::string& fitPath = {});
+Merged mergeOutputs(const std::vector<std::string>& files, const MergeTables& tables = {});
 
 inline constexpr std::size_t kLongestMergeLine = std::size_t{1} << 22;
 

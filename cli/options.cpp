@@ -356,6 +356,21 @@ std::unique_ptr<CLI::App> makeParser(Command& command) {
           "the log-log plot of M(L) against L with the fitted line, titled with the\n"
           "dimension and its standard error; numbered like --image.",
           kFileName, [&o](const std::string& v) { o.plotPath = v; });
+    value(*app, "--sites", "F",
+          "the sites of every run, in the order they arrived: x, y and arrival index\n"
+          "(the seed 0), as numpy's .npy (an int32 array of shape (M, 3)) when F ends\n"
+          "in .npy, else as CSV; numbered like --image.",
+          kFileName, [&o](const std::string& v) { o.sitesPath = v; });
+    value(*app, "--history", "F.csv",
+          "the growth history of every run: sites, radius of gyration and the reach\n"
+          "of the four arms (the farthest site on each half-axis) at 20 site counts a\n"
+          "decade; numbered like --image.",
+          kFileName, [&o](const std::string& v) { o.historyPath = v; });
+    value(*app, "--csv", "F.csv",
+          "one row per run with every member of its JSON line, after comment lines\n"
+          "with the program, the command line, the date and the plan. Not for a part:\n"
+          "'dla-cli merge --csv F' writes it from the parts.",
+          kFileName, [&o](const std::string& v) { o.csvPath = v; });
     CLI::Option* checkpoint =
         value(*app, "--checkpoint", "F",
               "one run only, jump walker: writes its whole state to F every\n"
@@ -383,6 +398,8 @@ std::unique_ptr<CLI::App> makeParser(Command& command) {
     value(*merge, "--fit", "F.csv",
           "the box-mass fit of every run, the file that --fit gives one process.", kFileName,
           [&m](const std::string& v) { m.fitPath = v; });
+    value(*merge, "--csv", "F.csv", "the table of every run, as --csv gives it one process.",
+          kFileName, [&m](const std::string& v) { m.csvPath = v; });
     merge->add_option("FILE", m.files, "the --json outputs to join.")
         ->required()
         ->option_text("...");
@@ -426,6 +443,10 @@ void checkTogether(const Options& options) {
     if (!options.shard.whole() && !options.fitPath.empty())
         refuse(
             "--shard takes no --fit, the file of the whole plan; 'dla-cli merge --fit F' "
+            "writes it from the parts' --json outputs");
+    if (!options.shard.whole() && !options.csvPath.empty())
+        refuse(
+            "--shard takes no --csv, the table of the whole plan; 'dla-cli merge --csv F' "
             "writes it from the parts' --json outputs");
     const std::int32_t largest = *std::max_element(options.sizes.begin(), options.sizes.end());
     const std::int32_t smallest = *std::min_element(options.sizes.begin(), options.sizes.end());
@@ -493,16 +514,20 @@ Command parseCommand(const std::vector<std::string>& args, int defaultThreads) {
             if (option->count() > 0)
                 throw UsageError("merge takes no options of a run (see dla-cli merge --help)");
         }
-        // An input is never also an output; the fits are read in a second pass, which standard
-        // input cannot give.
-        for (const std::string& file : command.merge.files) {
-            if (!command.merge.fitPath.empty() && file == kStandardStream)
-                throw UsageError(
-                    "merge: --fit reads its files twice, and standard input ('-') only once "
-                    "(see dla-cli merge --help)");
-            if (!command.merge.fitPath.empty() && namesOneFile(command.merge.fitPath, file))
-                throw UsageError("merge: --fit would write '" + file +
-                                 "', one of the files it joins (see dla-cli merge --help)");
+        // An input is never also an output; the tables are written in a second pass over the
+        // files, which standard input cannot give.
+        const MergeOptions& m = command.merge;
+        for (const std::string& file : m.files) {
+            for (const auto& [option, path] :
+                 {std::pair{"--fit", &m.fitPath}, std::pair{"--csv", &m.csvPath}}) {
+                if (!path->empty() && file == kStandardStream)
+                    throw UsageError("merge: " + std::string(option) +
+                                     " reads the files twice, and standard input ('-') only "
+                                     "once (see dla-cli merge --help)");
+                if (!path->empty() && namesOneFile(*path, file))
+                    throw UsageError("merge: " + std::string(option) + " would write '" + file +
+                                     "', one of the files it joins (see dla-cli merge --help)");
+            }
         }
         return command;
     }

@@ -49,8 +49,11 @@ struct Options {
     /// The longest side of a downsampled picture, in pixels, each pixel a block of sites; 0: one
     /// square of `scale` pixels a site.
     int imageSize = 0;
-    std::string fitPath;   ///< empty: no CSV
-    std::string plotPath;  ///< empty: no SVG
+    std::string fitPath;      ///< empty: no CSV
+    std::string plotPath;     ///< empty: no SVG
+    std::string sitesPath;    ///< each run's sites, numbered like the image; empty: none
+    std::string historyPath;  ///< each run's growth history, numbered; empty: none
+    std::string csvPath;      ///< the table of runs; empty: none
     /// The part of the runs this process makes (--shard); needs a seed unless it is the whole.
     Shard shard;
     std::string checkpointPath;     ///< empty: no checkpoint
@@ -72,6 +75,7 @@ struct MergeOptions {
     std::vector<std::string> files;  ///< at least one
     bool json = false;
     std::string fitPath;  ///< empty: no fit file
+    std::string csvPath;  ///< empty: no table of runs
 };
 
 /// What a command line asks for: a batch of runs, or (with "merge" first) a merge, or the help of

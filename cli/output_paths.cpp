@@ -99,11 +99,15 @@ void checkDistinctOutputs(const Options& options) {
     const std::int64_t total = options.totalRuns();
     std::vector<OutputName> outputs;
     for (const auto& [option, path] :
-         {std::pair{"--image", &options.imagePath}, std::pair{"--plot", &options.plotPath}}) {
+         {std::pair{"--image", &options.imagePath}, std::pair{"--plot", &options.plotPath},
+          std::pair{"--sites", &options.sitesPath}, std::pair{"--history", &options.historyPath}}) {
         if (!path->empty())
             outputs.push_back(describe(option, *path, numberedPath(*path, 0, total) != *path));
     }
-    if (!options.fitPath.empty()) outputs.push_back(describe("--fit", options.fitPath, false));
+    for (const auto& [option, path] :
+         {std::pair{"--fit", &options.fitPath}, std::pair{"--csv", &options.csvPath}}) {
+        if (!path->empty()) outputs.push_back(describe(option, *path, false));
+    }
     if (!options.checkpointPath.empty())
         outputs.push_back(describe("--checkpoint", options.checkpointPath, false));
     // An input is never also an output, but for the checkpoint a run resumes and saves anew:

@@ -113,6 +113,7 @@ void runAll(const std::vector<RunPlan>& plans, const BatchSettings& batch, int t
                 ParticleCount count(particles);
                 run.grow(&count, &stop);
                 RunRecord record = recordOf(plans[i], run, batch);
+                if (batch.exportRun) batch.exportRun(plans[i], run);
                 const std::lock_guard lock(mutex);
                 finished.emplace(static_cast<std::int64_t>(i), std::move(record));
             } catch (...) {

@@ -26,6 +26,9 @@ struct BatchSettings {
     RunSettings growth;        ///< every run's, but for the size and seed of its plan
     bool keepArrivals = true;  ///< without: records come without arrivals (only pictures need them)
     int imageSize = 0;         ///< > 0: each record carries its renderDownsampled picture
+    /// Given: called with each run once it has ended and been measured, on the thread that
+    /// grew it (a worker's), to take out what the record does not keep.
+    std::function<void(const RunPlan&, const Run&)> exportRun;
 };
 
 /// The settings that `options` asks for.

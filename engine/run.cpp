@@ -188,7 +188,11 @@ const RunResult& Run::result() {
                                       *literal_);
     }
     if (r.estimate) r.fit = fitLine(r.estimate->points);
-    r.historyDimension = GrowthHistory::of(sites).dimension();
+    const GrowthHistory history = GrowthHistory::of(sites);
+    r.historyDimension = history.dimension();
+    r.history = history.points();
+    if (r.history.empty() || r.history.back().sites != history.sites())
+        r.history.push_back(history.now());
     r.anisotropy = measureAnisotropy(sites);
     r.estimateSeconds = now() - start;
     return r;

@@ -6,10 +6,12 @@
 #include <iosfwd>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "base/growth_law.h"
 #include "estimate/dimension_estimate.h"
 #include "measure/anisotropy.h"
+#include "measure/growth_history.h"
 #include "measure/statistics.h"
 
 /// The front door to the engine: one aggregate grown with either walker, measured, saved and
@@ -69,6 +71,9 @@ struct RunResult {
     std::optional<LineFit> fit;                 ///< of estimate->points
     /// Slope of ln(sites) against ln(Rg) over the growth's last decade; empty below 100 sites.
     std::optional<double> historyDimension;
+    /// Sites, radius of gyration and the arms' reach at 20 site counts a decade from 10 sites
+    /// on, and at the end.
+    std::vector<HistoryPoint> history;
     std::optional<Anisotropy> anisotropy;  ///< of the outer sites
     double growSeconds = 0.0;
     double estimateSeconds = 0.0;

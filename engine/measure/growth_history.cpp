@@ -1,5 +1,6 @@
 #include "measure/growth_history.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "measure/statistics.h"
@@ -12,8 +13,16 @@ void GrowthHistory::add(Site site) {
     sumY_ += site.y;
     sumSquares_ += static_cast<long double>(std::int64_t{site.x} * site.x) +
                    static_cast<long double>(std::int64_t{site.y} * site.y);
+    if (site.y == 0) {
+        arms_[0] = std::max(arms_[0], site.x);
+        arms_[1] = std::max(arms_[1], -site.x);
+    }
+    if (site.x == 0) {
+        arms_[2] = std::max(arms_[2], site.y);
+        arms_[3] = std::max(arms_[3], -site.y);
+    }
     if (sites_ < nextPoint_) return;
-    points_.push_back({sites_, radiusOfGyration()});
+    points_.push_back(now());
     ++pointsMade_;
     // Rounded grid values repeat at the start; every recorded count is larger than the last.
     const auto grid = std::llround(static_cast<double>(kFirstPoint) *
@@ -41,7 +50,7 @@ std::optional<double> GrowthHistory::dimension() const {
     };
     for (const HistoryPoint& p : points_)
         if (10 * p.sites >= sites_ && p.sites < sites_) take(p);
-    take({sites_, radiusOfGyration()});
+    take(now());
     const std::optional<LineFit> fit = fitLine(last);
     return fit ? std::optional(fit->slope) : std::nullopt;
 }

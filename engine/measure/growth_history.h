@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -8,10 +9,13 @@
 
 namespace dla {
 
-/// The number of sites and the radius of gyration at one moment of a growth.
+/// The number of sites, the radius of gyration and the arms' reach at one moment of a growth.
 struct HistoryPoint {
     std::int64_t sites = 0;
     double radiusOfGyration = 0.0;  ///< about the centre of mass, in lattice units
+    /// How far the aggregate reaches along each half-axis from the seed: the largest x of a site
+    /// with y = 0, the largest -x of one with y = 0, then the same along y (0 where none).
+    std::array<std::int32_t, 4> arms{};
 };
 
 /// The growth history of an aggregate, fed its sites in the order they arrived: running sums of
@@ -40,6 +44,8 @@ class GrowthHistory {
 
     std::int64_t sites() const { return sites_; }
     double radiusOfGyration() const;
+    /// The point of the current state.
+    HistoryPoint now() const { return {sites_, radiusOfGyration(), arms_}; }
     /// The recorded points, increasing in sites.
     const std::vector<HistoryPoint>& points() const { return points_; }
     /// The slope described above; empty below 10 kFirstPoint sites.
@@ -49,6 +55,7 @@ class GrowthHistory {
     std::int64_t sites_ = 0;
     std::int64_t sumX_ = 0, sumY_ = 0;
     long double sumSquares_ = 0.0L;
+    std::array<std::int32_t, 4> arms_{};
     std::int64_t nextPoint_ = kFirstPoint;
     int pointsMade_ = 0;
     std::vector<HistoryPoint> points_;

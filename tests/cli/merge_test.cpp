@@ -69,8 +69,10 @@ TEST_F(Merge, PartsGiveTheSummaryAndTheFitsOfTheWhole) {
     const std::string wholeFit = folder_.file("whole.csv"), mergedFit = folder_.file("merged.csv");
     const std::vector<std::string> plan{"--size", "100,120", "--runs", "2",
                                         "--seed", "5",       "--json"};
-    std::vector<std::string> one = plan, merge{"merge", "--fit", mergedFit};
-    one.insert(one.end(), {"--fit", wholeFit});
+    const std::string wholeCsv = folder_.file("whole-table.csv"),
+                      mergedCsv = folder_.file("merged-table.csv");
+    std::vector<std::string> one = plan, merge{"merge", "--fit", mergedFit, "--csv", mergedCsv};
+    one.insert(one.end(), {"--fit", wholeFit, "--csv", wholeCsv});
     ASSERT_EQ(run(one).status, kExitOk);
     for (const char* shard : {"1/2", "2/2"}) {
         std::vector<std::string> part = plan;
@@ -79,6 +81,19 @@ TEST_F(Merge, PartsGiveTheSummaryAndTheFitsOfTheWhole) {
     }
     ASSERT_EQ(run(merge).status, kExitOk);
     EXPECT_EQ(test::readFile(mergedFit), test::readFile(wholeFit));
+    // The table's rows, but for the timings and the comments that say what made it.
+    const auto rows = [](const std::string& path) {
+        std::string kept;
+        std::istringstream in(test::readFile(path));
+        for (std::string line; std::getline(in, line);) {
+            if (!line.starts_with("#"))
+                kept += line.substr(0, line.rfind(",", line.rfind(",") - 1)) + "\n";
+        }
+        return kept;
+    };
+    EXPECT_EQ(rows(mergedCsv), rows(wholeCsv));
+    const std::string table = rows(wholeCsv);
+    EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 5) << "the names and four runs";
     EXPECT_EQ(run({"merge", "--fit", mergedFit, part(1), part(2), part(3)}).err,
               "dla-cli: --fit needs every size to be at least 100\n");
     EXPECT_EQ(run({"merge", write(whole.out)}).out, whole.err) << "a whole run merges to itself";
@@ -111,7 +126,10 @@ TEST_F(Merge, RefusesWithALineNamingTheProblem) {
         {{p1, p3, part(2, 0, "\"sites\":", "\"x\":1e400,\"sites\":")}, "is not valid JSON"},
         {{part(1, 0, "{", "{\"run\":1,")}, "line 1: repeats the key \"run\""},
         {{part(1, 0, "", std::string(40, '[') + std::string(40, ']'))}, "nests deeper"},
-        {{part(1, 0, "", "{\"type\":\"run\",\"run\":[1]}")}, "\"run\" must be a whole"},
+        {{part(1, 0, "", "{\"type\":\"run\",\"schema\":1,\"run\":[1]}")},
+         "\"run\" must be a whole"},
+        {{part(1, 0, "\"schema\":1", "\"schema\":2")},
+         "has schema 2, and this dla-cli reads schema 1"},
         {{folder_.file("none")}, "cannot read"},
     };
     for (const auto& c : cases) {

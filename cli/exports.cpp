@@ -1,0 +1,78 @@
+#include "exports.h"
+
+#include <bit>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+
+#include "output_file.h"
+
+namespace dla::cli {
+
+namespace {
+
+static_assert(std::endian::native == std::endian::little, "the .npy header says '<i4'");
+
+// The format of numpy's .npy files, version 1.0: a magic string, the header's length and a
+// Python dict literal padded to a multiple of 64 bytes, then the array's bytes. numpy reads the
+// dict with ast.literal_eval, which takes a comment after it.
+std::string npyHeader(std::int64_t rows, const std::string& about) {
+    std::string dict = "{'descr': '<i4', 'fortran_order': False, 'shape': (" +
+                       std::to_string(rows) + ", 3), } # " + about;
+    const std::size_t fixed = 6 + 2 + 2 + 1;  // magic, version, length, newline
+    dict.append((64 - (fixed + dict.size()) % 64) % 64, ' ');
+    dict += '\n';
+    const auto length = static_cast<std::uint16_t>(dict.size());
+    std::string header = "\x93NUMPY\x01";
+    header += '\0';
+    header += static_cast<char>(length & 0xFF);
+    header += static_cast<char>(length >> 8);
+    return header + dict;
+}
+
+}  // namespace
+
+void writeSites(const std::string& path, const std::deque<Site>& sites, const std::string& about) {
+    OutputFile file(path);
+    if (path.ends_with(".npy")) {
+        file.write(npyHeader(static_cast<std::int64_t>(sites.size()), about));
+        std::int32_t row[3];
+        std::int32_t arrival = 0;
+        for (const Site& s : sites) {
+            row[0] = s.x;
+            row[1] = s.y;
+            row[2] = arrival++;
+            file.write({reinterpret_cast<const char*>(row), sizeof row});
+        }
+    } else {
+        file.write("# " + about + "\n# x,y,arrival\n");
+        char line[48];
+        std::int64_t arrival = 0;
+        for (const Site& s : sites) {
+            const int n = std::snprintf(line, sizeof line, "%d,%d,%lld\n", s.x, s.y,
+                                        static_cast<long long>(arrival++));
+            file.write({line, static_cast<std::size_t>(n)});
+        }
+    }
+    file.commit();
+}
+
+void writeHistory(const std::string& path, const std::vector<HistoryPoint>& history,
+                  const std::string& about) {
+    OutputFile file(path);
+    file.write("# " + about +
+               "\n# sites,radius_of_gyration,arm_plus_x,arm_minus_x,arm_plus_y,arm_minus_y\n");
+    char line[160];
+    for (const HistoryPoint& p : history) {
+        // The radius as the shortest text that reads back to the same double, as in JSON.
+        char radius[32];
+        const auto end = std::to_chars(radius, radius + sizeof radius, p.radiusOfGyration).ptr;
+        const int n = std::snprintf(line, sizeof line, "%lld,%.*s,%d,%d,%d,%d\n",
+                                    static_cast<long long>(p.sites), static_cast<int>(end - radius),
+                                    radius, p.arms[0], p.arms[1], p.arms[2], p.arms[3]);
+        file.write({line, static_cast<std::size_t>(n)});
+    }
+    file.commit();
+}
+
+}  // namespace dla::cli
