@@ -81,7 +81,15 @@ void send(std::ostream& stream, const char* name, std::string_view text) {
     }
 }
 
-PlotText plotText(const RunRecord& record) {
+// What a run's data files say of it.
+std::string about(const RunPlan& plan, std::int64_t total) {
+    std::string text = std::string(kProgram) + ", run " + std::to_string(plan.index + 1) + " of " +
+                       std::to_string(total) + ", ";
+    text += plan.size == kNoSize ? std::string("no size") : "N = " + std::to_string(plan.size);
+    return text + ", seed " + (plan.seed ? std::to_string(*plan.seed) : std::string("none"));
+}
+
+PlotText plotText(const RunRecord& record, std::int64_t total) {
     const RunResult& r = record.result;
     char buffer[160];
     const std::string seed =
@@ -93,7 +101,7 @@ PlotText plotText(const RunRecord& record) {
         std::snprintf(buffer, sizeof buffer, ", R² = %.4f", *r.fit->rSquared);
         subtitle += buffer;
     }
-    return {dimensionTitle(*r.fit), subtitle};
+    return {dimensionTitle(*r.fit), subtitle, about(record.plan, total)};
 }
 
 Image drawRun(const RunRecord& record, int scale) {
@@ -266,14 +274,6 @@ Options resumedOptions(Options options, const Run& saved) {
     return options;
 }
 
-// What a run's data files say of it.
-std::string about(const RunPlan& plan, std::int64_t total) {
-    std::string text = std::string(kProgram) + ", run " + std::to_string(plan.index + 1) + " of " +
-                       std::to_string(total) + ", ";
-    text += plan.size == kNoSize ? std::string("no size") : "N = " + std::to_string(plan.size);
-    return text + ", seed " + (plan.seed ? std::to_string(*plan.seed) : std::string("none"));
-}
-
 void runBatch(const Options& given, const std::string& commandLine, std::ostream& out,
               std::ostream& err, bool errIsTerminal) {
     std::unique_ptr<Run> resumed;
@@ -315,14 +315,16 @@ void runBatch(const Options& given, const std::string& commandLine, std::ostream
         send(out, "standard output",
              (options.json ? runToJson(record, total).dump() : runLine(record, total)) + '\n');
         if (record.picture) {
-            savePng(*record.picture, numberedPath(options.imagePath, record.plan.index, total));
+            savePng(*record.picture, numberedPath(options.imagePath, record.plan.index, total),
+                    kProgram, about(record.plan, total));
         } else if (!options.imagePath.empty()) {
             savePng(drawRun(record, options.scale),
-                    numberedPath(options.imagePath, record.plan.index, total));
+                    numberedPath(options.imagePath, record.plan.index, total), kProgram,
+                    about(record.plan, total));
         }
         if (!options.plotPath.empty() && record.result.estimate && record.result.fit) {
             savePlot(numberedPath(options.plotPath, record.plan.index, total),
-                     record.result.estimate->points, *record.result.fit, plotText(record));
+                     record.result.estimate->points, *record.result.fit, plotText(record, total));
         }
         if (fit) {
             fit->write(fitCsvRows(record));

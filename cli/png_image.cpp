@@ -11,6 +11,7 @@
 #include <exception>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "output_file.h"
 #include "window/growth.h"
@@ -55,7 +56,8 @@ extern "C" void keepComplaint(png_structp png, png_const_charp message) {
 
 extern "C" void ignoreWarning(png_structp, png_const_charp) {}
 
-bool writePngRows(PngSink& sink, int width, int height, const std::uint8_t* rgb) {
+bool writePngRows(PngSink& sink, int width, int height, const std::uint8_t* rgb,
+                  std::vector<png_text>& text) {
     png_structp png =
         png_create_write_struct(PNG_LIBPNG_VER_STRING, &sink, keepComplaint, ignoreWarning);
     if (png == nullptr) return false;
@@ -72,6 +74,7 @@ bool writePngRows(PngSink& sink, int width, int height, const std::uint8_t* rgb)
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
                  PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
+    if (!text.empty()) png_set_text(png, info, text.data(), static_cast<int>(text.size()));
     png_write_info(png, info);
     const std::size_t stride = static_cast<std::size_t>(width) * 3;
     for (int y = 0; y < height; ++y) png_write_row(png, rgb + static_cast<std::size_t>(y) * stride);
@@ -234,10 +237,22 @@ std::string formatBytes(std::uint64_t bytes) {
     return text;
 }
 
-void savePng(const Image& image, const std::string& path) {
+void savePng(const Image& image, const std::string& path, const std::string& software,
+             const std::string& comment) {
     OutputFile file(path);
     PngSink sink{&file, {}, "out of memory"};
-    if (!writePngRows(sink, image.width, image.height, image.rgb.data())) {
+    std::vector<png_text> text;
+    for (const auto& [key, value] :
+         {std::pair{"Software", &software}, std::pair{"Comment", &comment}}) {
+        if (value->empty()) continue;
+        png_text chunk{};
+        chunk.compression = PNG_TEXT_COMPRESSION_NONE;
+        chunk.key = const_cast<char*>(key);
+        chunk.text = const_cast<char*>(value->c_str());
+        chunk.text_length = value->size();
+        text.push_back(chunk);
+    }
+    if (!writePngRows(sink, image.width, image.height, image.rgb.data(), text)) {
         throw FileError(!sink.failure.empty()
                             ? sink.failure
                             : "cannot write '" + path + "': libpng: " + sink.complaint);

@@ -112,6 +112,7 @@ std::string plotSvg(const std::vector<FitPoint>& points, const LineFit& fit, con
         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"640\" height=\"480\" viewBox=\"0 0 640 "
         "480\" "
         "font-family=\"DejaVu Sans, Arial, sans-serif\">\n";
+    if (!text.about.empty()) svg += "<desc>" + escapeXml(text.about) + "</desc>\n";
     svg += "<rect width=\"640\" height=\"480\" fill=\"white\"/>\n";
     svg += "<text id=\"title\" x=\"320\" y=\"30\" text-anchor=\"middle\" font-size=\"20\">" +
            escapeXml(text.title) + "</text>\n";

@@ -12,6 +12,7 @@ namespace dla::cli {
 struct PlotText {
     std::string title;     ///< e.g. "D = 1.6534 ± 0.0123"
     std::string subtitle;  ///< a smaller line under the title; may be empty
+    std::string about;     ///< the document's <desc>: what made it; may be empty
 };
 
 /// "D = " and the slope to four decimals, then " ± " and its standard error when there is one.

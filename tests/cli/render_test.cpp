@@ -67,7 +67,7 @@ TEST(Plot, BothAxesAreLogarithmic) {
         const double mass = 12.0 * std::pow(side / 10.0, 1.65);
         points.push_back({side, mass, std::log(side / 10.0), std::log(mass / 12.0)});
     }
-    const std::string svg = plotSvg(points, *fitLine(points), {"D", ""});
+    const std::string svg = plotSvg(points, *fitLine(points), {"D", "", ""});
     std::vector<double> x, y;
     const std::string circle = "class=\"point\" cx=\"";
     for (auto at = svg.find(circle); at != std::string::npos; at = svg.find(circle, at + 1)) {
