@@ -1,0 +1,102 @@
+"""The Python module against dla-cli: the same aggregates, the same estimate, the same refusals;
+and dla-cli's data files read back through numpy alone."""
+import json
+import os
+import signal
+import subprocess
+import threading
+import time
+
+import numpy as np
+import pytest
+
+import dla
+
+DLA_CLI = os.environ["DLA_CLI"]
+
+
+def cli_runs(*args, cwd=None):
+    """dla-cli's JSON run lines for `args`."""
+    out = subprocess.run([DLA_CLI, *args, "--json", "--quiet"], check=True, capture_output=True,
+                         text=True, cwd=cwd).stdout
+    return [line for line in map(json.loads, out.splitlines()) if line["type"] == "run"]
+
+
+@pytest.mark.parametrize("args, kwargs", [
+    (["--particles", "20000", "--seed", "5"], dict(particles=20000, seed=5)),
+    (["--size", "300", "--seed", "8", "--kill-factor", "3.5"], dict(size=300, seed=8, kill_factor=3.5)),
+    (["--size", "120", "--seed", "3", "--walk", "literal"], dict(size=120, seed=3, walk="literal")),
+])
+def test_grows_and_measures_as_dla_cli(args, kwargs):
+    [line] = cli_runs(*args)
+    result = dla.grow(**kwargs)
+    assert result.seed == line["seed"]
+    assert result.hash == line["hash"]
+    assert result.particles == line["particles"]
+    assert result.sites.shape == (line["sites"], 2)
+    assert tuple(result.sites[0]) == (0, 0)
+    assert result.radius_of_gyration == line["radius_of_gyration"]
+    assert result.history_dimension == line["history_dimension"]
+    estimate = result.estimate()
+    assert estimate["dimension"] == line["dimension"]
+    assert estimate["draws"] == line["fit"]["draws"]
+    assert list(estimate["sides"]) == [p["side"] for p in line["fit"]["points"]]
+    assert list(estimate["masses"]) == [p["mean_mass"] for p in line["fit"]["points"]]
+
+
+def test_without_a_seed_the_result_keeps_the_one_drawn():
+    first = dla.grow(size=100)
+    assert 0 <= first.seed < 2**52
+    assert dla.grow(size=100, seed=first.seed).hash == first.hash
+
+
+@pytest.mark.parametrize("kwargs, words", [
+    (dict(size=0), "--size: must be at least 1, got '0'"),
+    (dict(size=2_000_000), "--size: must be at most 1000000"),
+    (dict(particles=5, walk="literal"), "--particles needs --walk jump"),
+    (dict(size=1001, walk="literal"), "--walk literal grows sizes up to 1000 only"),
+    (dict(size=100, kill_factor=17), "--kill-factor: must be from 2 to 16"),
+    (dict(size=100, walk="fast"), "--walk: must be literal or jump, got 'fast'"),
+    (dict(size=100, particles=10), "give --size or --particles, not both"),
+])
+def test_bad_arguments_raise_value_error_in_dla_cli_words(kwargs, words):
+    with pytest.raises(ValueError, match=words.replace("(", r"\(")):
+        dla.grow(**kwargs)
+
+
+def test_ctrl_c_ends_a_long_growth_within_a_second():
+    def interrupt():
+        time.sleep(0.3)
+        os.kill(os.getpid(), signal.SIGINT)
+    threading.Thread(target=interrupt).start()
+    start = time.monotonic()
+    with pytest.raises(KeyboardInterrupt):
+        dla.grow(particles=10**9, seed=1)
+    assert time.monotonic() - start < 1.3
+
+
+def test_data_files_read_back_through_numpy(tmp_path):
+    runs = cli_runs("--size", "150", "--runs", "2", "--seed", "11", "--sites", "s.csv",
+                    "--history", "h.csv", "--csv", "t.csv", cwd=tmp_path)
+    subprocess.run([DLA_CLI, "--size", "150", "--seed", "12", "--sites", "s.npy", "--quiet"],
+                   check=True, capture_output=True, cwd=tmp_path)
+    second = dla.grow(size=150, seed=12)
+    sites = np.load(tmp_path / "s.npy")
+    assert sites.dtype == np.int32 and sites.shape == (runs[1]["sites"], 3)
+    assert np.array_equal(sites[:, :2], second.sites)
+    assert np.array_equal(np.loadtxt(tmp_path / "s-2.csv", delimiter=",", dtype=np.int32), sites)
+    assert list(sites[:, 2]) == list(range(len(sites)))
+
+    history = np.loadtxt(tmp_path / "h-2.csv", delimiter=",")
+    assert np.array_equal(history[:, 0], second.history["sites"])
+    assert np.array_equal(history[:, 1], second.history["radius_of_gyration"])
+    assert np.array_equal(history[:, 2:], second.history["arms"])
+    assert history[-1, 0] == runs[1]["sites"]
+
+    table = np.genfromtxt(tmp_path / "t.csv", delimiter=",", names=True, dtype=None,
+                          encoding="utf-8")
+    assert list(table["seed"]) == [11, 12]
+    assert list(table["particles"]) == [run["particles"] for run in runs]
+    assert list(table["dimension"]) == [run["dimension"] for run in runs]
+    assert list(table["anisotropy_cos4"]) == [run["anisotropy"]["cos4"] for run in runs]
+    assert list(table["hash"]) == [run["hash"] for run in runs]
