@@ -1,18 +1,26 @@
 #!/usr/bin/env bash
-# Builds the Debian package dla_<version>_<arch>.deb in build/ (or $DLA_BUILD_DIR) and checks it
-# with lintian (no errors or warnings). --install then installs it with apt-get, which brings in
-# the run-time dependencies the package declares.
+# Builds the Debian packages dla (the window), dla-cli (the tool, no Qt) and python3-dla (the
+# module) in build/ (or $DLA_BUILD_DIR) and checks each with lintian (no errors or warnings).
+# --install then installs them with apt-get, which brings in the run-time dependencies they
+# declare.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${DLA_BUILD_DIR:-$root/build}
 DLA_BUILD_DIR=$build bash "$root/scripts/build.sh"
+version=$(sed -n 's/^project(dla VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+rm -f "$build"/*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
-deb=$(ls -t "$build"/dla_*.deb | head -n 1)
-lintian --fail-on error,warning "$deb" 2> >(grep -v 'running with root privileges' >&2)
-echo "package: $deb"
+debs=()
+for package in dla dla-cli python3-dla; do
+    deb=$(ls "$build"/${package}_${version}_*.deb 2>/dev/null || true)
+    [[ -n "$deb" ]] || continue
+    lintian --fail-on error,warning "$deb" 2> >(grep -v 'running with root privileges' >&2)
+    echo "package: $deb"
+    debs+=("$deb")
+done
 if [[ "${1:-}" == --install ]]; then
     sudo_cmd=()
     if [[ $(id -u) -ne 0 ]]; then sudo_cmd=(sudo); fi
-    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "$deb" >/dev/null
-    echo "installed: $(dpkg-query -W -f='${Package} ${Version}' dla)"
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${debs[@]}" >/dev/null
+    echo "installed: $(dpkg-query -W -f='${Package} ${Version}  ' dla dla-cli python3-dla)"
 fi
