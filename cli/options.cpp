@@ -544,8 +544,8 @@ Command parseCommand(const std::vector<std::string>& args, int defaultThreads) {
     // S + i stays below 2^53, exact where JSON is read into doubles (jq, JavaScript).
     if (!options.seed && options.resumePath.empty()) {
         std::random_device entropy;
-        options.seed =
-            ((std::uint64_t{entropy()} << 20) ^ entropy()) & ((std::uint64_t{1} << 52) - 1);
+        static_assert(sizeof(std::random_device::result_type) * 8 + 20 <= 52);
+        options.seed = (std::uint64_t{entropy()} << 20) ^ entropy();
         options.seedDrawn = true;
     }
     return command;
