@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "app.h"
+
 namespace dla::cli {
 
 namespace {
@@ -125,12 +127,13 @@ std::string summaryTable(const Summary& summary) {
         table += "seed " + seed + ", drawn from the system's entropy: --seed " + seed +
                  " repeats these runs\n";
     }
-    return table;
+    return table + "(" + kProgram + ")\n";
 }
 
 std::string fitCsvHeader() {
     return "run,seed,size,side,mean_mass,ln_l_over_l0,ln_m_over_m0,slope,slope_standard_error,r_"
-           "squared\n";
+           "squared\n# " +
+           std::string(kProgram) + "\n";
 }
 
 std::string fitCsvRows(const RunRecord& record) {

@@ -17,7 +17,7 @@ std::string runLine(const RunRecord& record, std::int64_t totalRuns);
 /// The summary as a table, lines ending in newlines.
 std::string summaryTable(const Summary& summary);
 
-/// The header line of the fit CSV, with its newline.
+/// The header of the fit CSV: the columns' names, then the program as a comment line.
 std::string fitCsvHeader();
 /// One CSV line per box side of the run's estimate; empty for a run without one.
 std::string fitCsvRows(const RunRecord& record);

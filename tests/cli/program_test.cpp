@@ -330,6 +330,7 @@ TEST(Program, JsonReadsBackAsTheFitFileAndTheRepeatedRun) {
     std::string row, field;
     std::getline(csv, row);
     while (std::getline(csv, row)) {
+        if (row.starts_with("#")) continue;
         std::istringstream fields(row);
         for (int k = 0; k < 9 && std::getline(fields, field, ','); ++k)
             fromCsv.push_back(std::stod(field));
