@@ -363,7 +363,7 @@ std::unique_ptr<CLI::App> makeParser(Command& command) {
           kFileName, [&o](const std::string& v) { o.sitesPath = v; });
     value(*app, "--history", "F.csv",
           "the growth history of every run: sites, radius of gyration and the reach\n"
-          "of the four arms (the farthest site on each half-axis) at 20 site counts a\n"
+          "of the four arms (how far the sites go along +x, -x, +y, -y) at 20 counts a\n"
           "decade; numbered like --image.",
           kFileName, [&o](const std::string& v) { o.historyPath = v; });
     value(*app, "--csv", "F.csv",

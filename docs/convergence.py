@@ -10,7 +10,7 @@ on every core (a growth releases the GIL), and gives means with their standard e
 - D, the box-mass dimension (the window's estimate at the size that spans the aggregate);
 - D_h, the history dimension: the slope of ln(sites) against ln(Rg) over the last decade;
 - nu_arm, the arm exponent: the slope of ln l against ln(sites) over the last decade, l the mean
-  reach of the four arms (the farthest site on each half-axis);
+  reach of the four arms (how far the sites go along +x, -x, +y and -y);
 - <cos 4 theta> of the outer sites (+1 all on the axes, 0 isotropic).
 
 Published values: on the square lattice the arms' length grows as M^nu with nu rising from about

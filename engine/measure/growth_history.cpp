@@ -13,14 +13,10 @@ void GrowthHistory::add(Site site) {
     sumY_ += site.y;
     sumSquares_ += static_cast<long double>(std::int64_t{site.x} * site.x) +
                    static_cast<long double>(std::int64_t{site.y} * site.y);
-    if (site.y == 0) {
-        arms_[0] = std::max(arms_[0], site.x);
-        arms_[1] = std::max(arms_[1], -site.x);
-    }
-    if (site.x == 0) {
-        arms_[2] = std::max(arms_[2], site.y);
-        arms_[3] = std::max(arms_[3], -site.y);
-    }
+    arms_[0] = std::max(arms_[0], site.x);
+    arms_[1] = std::max(arms_[1], -site.x);
+    arms_[2] = std::max(arms_[2], site.y);
+    arms_[3] = std::max(arms_[3], -site.y);
     if (sites_ < nextPoint_) return;
     points_.push_back(now());
     ++pointsMade_;

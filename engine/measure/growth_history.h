@@ -13,8 +13,9 @@ namespace dla {
 struct HistoryPoint {
     std::int64_t sites = 0;
     double radiusOfGyration = 0.0;  ///< about the centre of mass, in lattice units
-    /// How far the aggregate reaches along each half-axis from the seed: the largest x of a site
-    /// with y = 0, the largest -x of one with y = 0, then the same along y (0 where none).
+    /// How far the aggregate reaches along each axis direction from the seed, the tips of the
+    /// four arms of a square-lattice aggregate: the largest x of its sites, the largest -x, the
+    /// largest y, the largest -y.
     std::array<std::int32_t, 4> arms{};
 };
 

@@ -73,15 +73,15 @@ TEST(GrowthHistoryTest, LineDiscAndRunningRadius) {
     EXPECT_NEAR(lineHistory.radiusOfGyration(), std::sqrt((5000.0 * 5000.0 - 1) / 12), 1e-9);
     const std::vector<Site> short_(line.begin(), line.begin() + 99);
     EXPECT_FALSE(GrowthHistory::of(short_).dimension());
-    // The arms reach as far as a site on each half-axis, off-axis sites aside; recorded at 10
-    // sites, 11 and so on (the grid of counts rounds to those first).
+    // The arms reach as far as the sites go along each axis direction; recorded at 10 sites, 11
+    // and so on (the grid of counts rounds to those first).
     const std::vector<Site> cross{{0, 0}, {1, 0}, {2, 0}, {-1, 0}, {0, 1},  {0, -1},
                                   {0, -2}, {3, 1}, {-5, 2}, {1, 1}, {0, -3}};
     const GrowthHistory crossHistory = GrowthHistory::of(cross);
-    EXPECT_EQ(crossHistory.now().arms, (std::array<std::int32_t, 4>{2, 1, 1, 3}));
+    EXPECT_EQ(crossHistory.now().arms, (std::array<std::int32_t, 4>{3, 5, 2, 3}));
     ASSERT_EQ(crossHistory.points().size(), 2u);
     EXPECT_EQ(crossHistory.points()[0].sites, 10);
-    EXPECT_EQ(crossHistory.points()[0].arms, (std::array<std::int32_t, 4>{2, 1, 1, 2}));
+    EXPECT_EQ(crossHistory.points()[0].arms, (std::array<std::int32_t, 4>{3, 5, 2, 2}));
 }
 
 // A plus sign reads axial, an X diagonal, a disc about isotropic; the seed alone reads nothing.
