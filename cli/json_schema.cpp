@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <ctime>
 #include <limits>
 
@@ -40,12 +39,6 @@ Json group(const GroupSummary& g) {
     json["history_dimension"] = moments(g.historyDimension);
     json["anisotropy_cos4"] = moments(g.anisotropy);
     return json;
-}
-
-std::string hexHash(std::uint64_t hash) {
-    char buffer[20];
-    std::snprintf(buffer, sizeof buffer, "%016llx", static_cast<unsigned long long>(hash));
-    return buffer;
 }
 
 // The members of one object, each checked before it is taken.
@@ -183,7 +176,7 @@ Json runToJson(const RunRecord& record, std::int64_t totalRuns) {
     json["launch_radius"] = g.launchRadius;
     json["steps"] = g.steps;
     json["jumps"] = g.jumps;
-    json["hash"] = r.hash ? Json(hexHash(*r.hash)) : Json(nullptr);
+    json["hash"] = r.hash ? Json(hashText(*r.hash)) : Json(nullptr);
     json["lattice_bytes"] = optional(r.latticeBytes);
     json["estimate_size"] = r.estimate ? Json(r.measuredSize) : Json(nullptr);
     json["radius_of_gyration"] = number(r.radiusOfGyration);

@@ -54,12 +54,6 @@ std::string tableRow(const std::string& label, const GroupSummary& group) {
                     fixed(group.dimension.sd, 4), fixed(group.dimension.sem, 4));
 }
 
-std::string hexHash(std::uint64_t hash) {
-    char buffer[20];
-    std::snprintf(buffer, sizeof buffer, "%016llx", static_cast<unsigned long long>(hash));
-    return buffer;
-}
-
 // Why a run has no dimension.
 std::string noEstimateReason(const RunRecord& record) {
     if (!record.result.counts.finished) return "interrupted";
@@ -80,7 +74,7 @@ std::string runLine(const RunRecord& record, std::int64_t totalRuns) {
         "  jumps=" + std::to_string(g.jumps) + "  Rg=" + fixed(record.result.radiusOfGyration, 2);
     if (record.settings.walker == Walker::Jump && record.settings.killFactor != kWindowKillFactor)
         line += "  K=" + formatDouble(record.settings.killFactor);
-    if (record.result.hash) line += "  hash=" + hexHash(*record.result.hash);
+    if (record.result.hash) line += "  hash=" + hashText(*record.result.hash);
     if (record.result.estimate) {
         line += "  D=" + fixed(record.result.estimate->dimension, 4);
         if (record.result.fit && record.result.fit->slopeStandardError)

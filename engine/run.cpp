@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <stdexcept>
 #include <unordered_set>
 
@@ -74,6 +75,12 @@ double expectedParticles(std::int32_t systemSize) {
 
 double expectedPeakBytes(double particles) {
     return 8e6 + 34.0 * particles;
+}
+
+std::string hashText(std::uint64_t hash) {
+    char text[20];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
 }
 
 Run::Run(const RunSettings& settings, Lattice* workspace) : settings_(settings) {

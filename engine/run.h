@@ -6,6 +6,7 @@
 #include <iosfwd>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "base/growth_law.h"
@@ -86,6 +87,10 @@ struct RunResult {
 /// Within a few tens of percent.
 double expectedParticles(std::int32_t systemSize);
 double expectedPeakBytes(double particles);
+
+/// The hash as every front end writes it, 16 lower-case hex digits, so that a run's hash from
+/// dla-cli's text, its JSON and the Python module compare as strings.
+std::string hashText(std::uint64_t hash);
 
 class Run;
 

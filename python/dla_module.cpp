@@ -50,12 +50,6 @@ class SignalWatch final : public dla::RunObserver {
     std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
 };
 
-std::string hexHash(std::uint64_t hash) {
-    char text[20];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
-    return text;
-}
-
 // One grown aggregate. Its measures are made when first asked for, from the run's own random
 // source, as dla-cli makes them.
 class Result {
@@ -184,7 +178,7 @@ PYBIND11_MODULE(dla, m) {
             "seed", [](const Result& r) { return r.run().settings().seed; },
             "the run's seed: dla.grow(seed=...) or dla-cli --seed repeats it")
         .def_property_readonly(
-            "hash", [](Result& r) { return r.measured().hash ? py::object(py::str(hexHash(*r.measured().hash))) : py::none(); },
+            "hash", [](Result& r) { return r.measured().hash ? py::object(py::str(dla::hashText(*r.measured().hash))) : py::none(); },
             "a hash of the set of occupied cells, as dla-cli prints it (jump walker)")
         .def_property_readonly(
             "particles", [](Result& r) { return r.measured().counts.particles; },
