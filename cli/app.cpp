@@ -158,7 +158,7 @@ void checkOutputs(const Options& options) {
 
 // The one run of --checkpoint or --resume, grown on this thread so that it can be saved
 // between two particles: every --checkpoint-every seconds, at its end, and when SIGINT or
-// SIGTERM asks for it, after which the program ends with status 1.
+// SIGTERM asks for it, after which the program ends with 128 and the signal's number.
 void growHere(const Options& options, const RunPlan& plan, const BatchSettings& batch,
               std::unique_ptr<Run> resumed, ProgressBar& progress, const BatchObserver& observer) {
     const std::unique_ptr<Run> run =
@@ -294,16 +294,7 @@ void runBatch(const Options& given, const std::string& commandLine, std::ostream
     const std::int64_t total = options.totalRuns();
     const auto mine = static_cast<std::int64_t>(plans.size());
     SummaryBuilder summary;
-    // The fit's rows go to the file as the runs come in, so that its size costs no memory.
-    std::optional<OutputFile> fit, csv;
-    if (!options.fitPath.empty()) {
-        fit.emplace(options.fitPath);
-        fit->write(fitCsvHeader());
-    }
-    if (!options.csvPath.empty()) {
-        csv.emplace(options.csvPath);
-        csv->write(csvPreamble(commandLine, planToJson(options)));
-    }
+    RunTables tables(options.fitPath, options.csvPath, commandLine, planToJson(options));
     std::optional<std::int64_t> target;
     if (batch.growth.particles) target = *batch.growth.particles * mine;
     ProgressBar progress(err, errIsTerminal && !options.quiet, mine, target,
@@ -326,14 +317,8 @@ void runBatch(const Options& given, const std::string& commandLine, std::ostream
             savePlot(numberedPath(options.plotPath, record.plan.index, total),
                      record.result.estimate->points, *record.result.fit, plotText(record, total));
         }
-        if (fit) {
-            fit->write(fitCsvRows(record));
-            fit->flush();
-        }
-        if (csv) {
-            csv->write(csvRow(runToJson(record, total)));
-            csv->flush();
-        }
+        if (!options.fitPath.empty() || !options.csvPath.empty())
+            tables.add(record, runToJson(record, total));
         if (!options.historyPath.empty()) {
             writeHistory(numberedPath(options.historyPath, record.plan.index, total),
                          record.result.history, about(record.plan, total));
@@ -356,8 +341,7 @@ void runBatch(const Options& given, const std::string& commandLine, std::ostream
     }
     progress.finish();
 
-    if (fit) fit->commit();
-    if (csv) csv->commit();
+    tables.commit();
     Summary built = summary.build();
     if (options.seedDrawn) built.drawnSeed = options.seed;
     sendSummary(built, options.json, planToJson(options), options.shard, out, err);

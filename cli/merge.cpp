@@ -229,15 +229,7 @@ std::string difference(const Json& a, const Json& b) {
 // run) stay in memory.
 void writeTables(const MergeTables& tables, const Json& plan, const std::vector<std::string>& files,
                  const std::vector<Row>& rows) {
-    std::optional<OutputFile> fit, csv;
-    if (!tables.fitPath.empty()) {
-        fit.emplace(tables.fitPath);
-        fit->write(fitCsvHeader());
-    }
-    if (!tables.csvPath.empty()) {
-        csv.emplace(tables.csvPath);
-        csv->write(csvPreamble(tables.commandLine, plan));
-    }
+    RunTables out(tables.fitPath, tables.csvPath, tables.commandLine, plan);
     std::vector<std::unique_ptr<LineReader>> readers(files.size());
     std::string text;
     for (const Row& row : rows) {
@@ -250,11 +242,9 @@ void writeTables(const MergeTables& tables, const Json& plan, const std::vector<
         if (!problem.empty() || !json.is_object() || !json.contains("run") ||
             json["run"] != row.index + 1)
             throw MergeError(where + ": changed while it was merged");
-        if (fit) fit->write(fitCsvRows(runFromJson(json, where, true).record));
-        if (csv) csv->write(csvRow(json));
+        out.add(runFromJson(json, where, true).record, json);
     }
-    if (fit) fit->commit();
-    if (csv) csv->commit();
+    out.commit();
 }
 
 }  // namespace

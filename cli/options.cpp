@@ -375,8 +375,9 @@ std::unique_ptr<CLI::App> makeParser(Command& command) {
         value(*app, "--checkpoint", "F",
               "one run only, jump walker: writes its whole state to F every\n"
               "--checkpoint-every seconds, when it ends, and on SIGINT or SIGTERM, which\n"
-              "then end the program with status 1 (a second signal ends it at once). F\n"
-              "is replaced at every save: a regular file, not the one stdout goes to.",
+              "then end the program with status 130 or 143 (a second signal ends it at\n"
+              "once). F is replaced at every save: a regular file, not the one stdout\n"
+              "goes to.",
               kFileName, [&o](const std::string& v) { o.checkpointPath = v; });
     value(*app, "--checkpoint-every", "SECONDS", "seconds between two checkpoints (default 60).",
           decimal(0.001, 1e7), [&o](const std::string& v) { o.checkpointEvery = decimalOf(v); })

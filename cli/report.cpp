@@ -151,4 +151,32 @@ std::string fitCsvRows(const RunRecord& record) {
     return rows;
 }
 
+RunTables::RunTables(const std::string& fitPath, const std::string& csvPath,
+                     const std::string& commandLine, const Json& plan) {
+    if (!fitPath.empty()) {
+        fit_.emplace(fitPath);
+        fit_->write(fitCsvHeader());
+    }
+    if (!csvPath.empty()) {
+        csv_.emplace(csvPath);
+        csv_->write(csvPreamble(commandLine, plan));
+    }
+}
+
+void RunTables::add(const RunRecord& record, const Json& run) {
+    if (fit_) {
+        fit_->write(fitCsvRows(record));
+        fit_->flush();
+    }
+    if (csv_) {
+        csv_->write(csvRow(run));
+        csv_->flush();
+    }
+}
+
+void RunTables::commit() {
+    if (fit_) fit_->commit();
+    if (csv_) csv_->commit();
+}
+
 }  // namespace dla::cli

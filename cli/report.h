@@ -1,8 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "json_schema.h"
+#include "output_file.h"
 #include "runner.h"
 #include "shard.h"
 #include "summary.h"
@@ -21,5 +24,19 @@ std::string summaryTable(const Summary& summary);
 std::string fitCsvHeader();
 /// One CSV line per box side of the run's estimate; empty for a run without one.
 std::string fitCsvRows(const RunRecord& record);
+
+/// The fit file and the table of runs (--fit and --csv, either or both), written as the runs come
+/// in so that their size costs no memory, and kept only when commit() is reached.
+class RunTables {
+  public:
+    RunTables(const std::string& fitPath, const std::string& csvPath,
+              const std::string& commandLine, const Json& plan);
+    /// One run: its record for the fit, its JSON line for the table.
+    void add(const RunRecord& record, const Json& run);
+    void commit();
+
+  private:
+    std::optional<OutputFile> fit_, csv_;
+};
 
 }  // namespace dla::cli
