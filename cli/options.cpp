@@ -35,8 +35,8 @@ bool digits(std::string_view s) {
 // The checks of one value, as CLI11 validators. Each says what is wrong in this tool's words,
 // which the parser puts after the option's name. Only plain decimal digits are whole numbers
 // here, no sign, blanks, base prefix, fraction or exponent, so that a mistyped value is refused
-// rather than read as something else; a whole number is left without leading zeros, since
-// CLI11 reads "0050" as octal.
+// rather than read as something else. A whole number is left without leading zeros: "0050" is
+// 50, and the same size as "50" in a list.
 std::string wholeProblem(std::string& text, std::uint64_t least, std::uint64_t most) {
     if (text.size() > 1 && text.front() == '-' && digits(std::string_view(text).substr(1)))
         return "must not be negative, got " + inQuotes(text);
