@@ -2,7 +2,8 @@
 # Builds the Debian packages dla (the window), dla-cli (the tool, no Qt) and python3-dla (the
 # module) in build/ (or $DLA_BUILD_DIR) and checks each with lintian (no errors or warnings).
 # --install then installs them with apt-get, which brings in the run-time dependencies they
-# declare.
+# declare. The packages just built replace whatever the machine holds, even the same or a newer
+# version built from another commit, so that what is tried afterwards is this build.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${DLA_BUILD_DIR:-$root/build}
@@ -21,6 +22,6 @@ done
 if [[ "${1:-}" == --install ]]; then
     sudo_cmd=()
     if [[ $(id -u) -ne 0 ]]; then sudo_cmd=(sudo); fi
-    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${debs[@]}" >/dev/null
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --reinstall --allow-downgrades "${debs[@]}" >/dev/null
     echo "installed: $(dpkg-query -W -f='${Package} ${Version}  ' dla dla-cli python3-dla)"
 fi
