@@ -124,14 +124,19 @@ py::object estimate(Result& result) {
 }
 
 // dla-cli's command line for these arguments, read by its own parser: the same ranges, rules and
-// words.
-dla::cli::Command parse(std::optional<std::int32_t> size, std::optional<std::int64_t> particles,
-                        std::optional<std::uint64_t> seed, const std::string& walk,
-                        double killFactor) {
+// words. Whole numbers come as Python ints of any size and go to the parser as their text, so
+// that -1 or 2**64 is refused in dla-cli's words rather than by a C++ type's width.
+using Whole = std::optional<py::int_>;
+
+dla::cli::Command parse(const Whole& size, const Whole& particles, const Whole& seed,
+                        const std::string& walk, double killFactor) {
     std::vector<std::string> args{"--runs", "1", "--walk", walk};
-    if (size) args.insert(args.end(), {"--size", std::to_string(*size)});
-    if (particles) args.insert(args.end(), {"--particles", std::to_string(*particles)});
-    if (seed) args.insert(args.end(), {"--seed", std::to_string(*seed)});
+    const auto add = [&args](const char* option, const Whole& value) {
+        if (value) args.insert(args.end(), {option, std::string(py::str(py::handle(*value)))});
+    };
+    add("--size", size);
+    add("--particles", particles);
+    add("--seed", seed);
     if (killFactor != dla::kWindowKillFactor) {
         char text[32];
         std::snprintf(text, sizeof text, "%.17g", killFactor);
@@ -147,8 +152,8 @@ dla::cli::Command parse(std::optional<std::int32_t> size, std::optional<std::int
     }
 }
 
-Result grow(std::optional<std::int32_t> size, std::optional<std::int64_t> particles,
-            std::optional<std::uint64_t> seed, const std::string& walk, double killFactor) {
+Result grow(const Whole& size, const Whole& particles, const Whole& seed, const std::string& walk,
+            double killFactor) {
     const dla::cli::Command command = parse(size, particles, seed, walk, killFactor);
     const dla::cli::Options& o = command.options;
     const dla::cli::RunPlan plan{0, o.sizes.front(), o.seed};

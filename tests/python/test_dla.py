@@ -58,6 +58,9 @@ def test_without_a_seed_the_result_keeps_the_one_drawn():
     (dict(size=100, kill_factor=17), "--kill-factor: must be from 2 to 16"),
     (dict(size=100, walk="fast"), "--walk: must be literal or jump, got 'fast'"),
     (dict(size=100, particles=10), "give --size or --particles, not both"),
+    (dict(size=100, seed=-1), "--seed: must not be negative, got '-1'"),
+    (dict(size=100, seed=2**64), "--seed: must be at most 18446744073709551615"),
+    (dict(particles=2**70), "--particles: must be at most 10000000000"),
 ])
 def test_bad_arguments_raise_value_error_in_dla_cli_words(kwargs, words):
     with pytest.raises(ValueError, match=words.replace("(", r"\(")):
