@@ -518,6 +518,9 @@ Command parseCommand(const std::vector<std::string>& args, int defaultThreads) {
         // An input is never also an output; the tables are written in a second pass over the
         // files, which standard input cannot give.
         const MergeOptions& m = command.merge;
+        if (std::count(m.files.begin(), m.files.end(), kStandardStream) > 1)
+            throw UsageError("merge: standard input ('-') can be read only once (see dla-cli "
+                             "merge --help)");
         for (const std::string& file : m.files) {
             for (const auto& [option, path] :
                  {std::pair{"--fit", &m.fitPath}, std::pair{"--csv", &m.csvPath}}) {

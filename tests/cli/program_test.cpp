@@ -115,6 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{{"--size", "100", "--checkpoint", "/dev/null"}, 2, "is not a regular file"},
         Refused{{"--seed", "1", "--shard", "1/2", "--fit", "f.csv"}, 2, "--shard takes no --fit"},
         Refused{{"merge", "--fit", "a.json", "./a.json"}, 2, "one of the files it joins"},
+        Refused{{"merge", "-", "a.json", "-"}, 2, "standard input ('-') can be read only once"},
         Refused{{"--size", "100,100"}, 2, "lists 100 twice"},
         Refused{{"--size", "100,0100"}, 2, "lists 100 twice"},
         Refused{{"--seed", "1", "--shard", "0/3"}, 2, "--shard: needs I from 1 to K, got '0/3'"},
