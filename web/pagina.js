@@ -105,6 +105,7 @@ const dlaPagina = (() => {
     const seed = seedFromAddress();
     Module._dla_pagina_abrir(seed === null ? 0 : 1, seed === null ? 0 : seed);
     ready = true;
+    document.body.dataset.ocupada = '0';
     document.body.dataset.pronta = '1';
     dispatch();
   }

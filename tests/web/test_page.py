@@ -53,7 +53,9 @@ def message(browser):
         return None
     shown = (element(browser, "mensagem-titulo").text, element(browser, "mensagem-texto").text)
     element(browser, "mensagem-ok").click()
-    wait(browser, "return !document.getElementById('mensagem').open")
+    # The command goes on once the box has closed, and then ends (or shows another box).
+    wait(browser, "return document.body.dataset.ocupada === '0' || "
+                  "document.getElementById('mensagem').open")
     return shown
 
 
@@ -119,22 +121,33 @@ def test_run_draws_the_engines_aggregate_and_estimates_it(browser, tmp_path, siz
     assert message(browser) == ("DLA", expected_message)
 
 
-@pytest.mark.parametrize("text, words, focus", [
-    ("", INVALID, "TXTN"),
-    ("+", INVALID, "TXTN"),
-    ("0", INVALID, "TXTN"),
-    ("1001", TOO_LARGE, "CMDExecutar"),
-    ("99999999999999999999", TOO_LARGE, "CMDExecutar"),
+@pytest.mark.parametrize("text, words, focus, estimate", [
+    ("", INVALID, "TXTN", "Dimensão Fractal = "),
+    ("+", INVALID, "TXTN", "Dimensão Fractal = "),
+    ("0", INVALID, "TXTN", "Dimensão Fractal = "),
+    ("1001", TOO_LARGE, "CMDExecutar", NOT_STARTED),
+    ("99999999999999999999", TOO_LARGE, "CMDExecutar", NOT_STARTED),
 ])
-def test_refusals_say_the_windows_words(browser, text, words, focus):
-    open_page(browser)
+def test_refusals_say_the_windows_words(browser, text, words, focus, estimate):
+    open_page(browser, 2)
+    set_n(browser, "100")
+    press(browser, "CMDExecutar")
     set_n(browser, text)
     press(browser, "CMDExecutar")
     assert message(browser) == ("DLA", words)
     assert browser.switch_to.active_element.get_attribute("id") == focus
-    # Neither refusal starts a run; after "too large" N is 1 again, which the estimate refuses.
+    # An invalid text keeps the last run's N, which the estimate measures; after "too large" N
+    # is 1 again, which the estimate refuses.
     press(browser, "CMDLxM")
-    assert message(browser) == ("DLA", NOT_STARTED)
+    title, said = message(browser)
+    assert title == "DLA" and said.startswith(estimate), said
+
+
+def lit_pixels(browser):
+    return browser.execute_script("""
+        const c = document.getElementById('TelaPixels');
+        const p = new Uint32Array(c.getContext('2d').getImageData(0, 0, c.width, c.height).data.buffer);
+        return p.filter((v) => v === 0xFF00FF00).length;""")
 
 
 def test_a_command_during_a_run_runs_inside_it(browser):
@@ -144,10 +157,11 @@ def test_a_command_during_a_run_runs_inside_it(browser):
     # The estimate mid-run measures the partial aggregate (N = 600) and the run then goes on.
     element(browser, "CMDLxM").click()
     wait(browser, "return document.getElementById('mensagem').open")
+    drawn = lit_pixels(browser)
     title, text = message(browser)
     assert title == "DLA" and text.startswith("Dimensão Fractal = ")
-    assert browser.execute_script("return document.body.dataset.ocupada") == "1"
     wait(browser, "return document.body.dataset.ocupada === '0'")
+    assert lit_pixels(browser) > drawn
 
 
 def test_large_growth_gives_dla_clis_aggregate(browser):
