@@ -20,6 +20,7 @@
 
 #include "estimate/fractal_dimension.h"
 #include "system_size_text.h"
+#include "window_steps.h"
 #include "window/growth.h"
 #include "window_font.h"
 
@@ -57,10 +58,6 @@ static_assert(wholePixels(kClientArea) && wholePixels(kTXTPercentual) && wholePi
 constexpr std::int16_t kBackspace = 8;
 constexpr std::int16_t kEnter = 13;
 constexpr std::int16_t kEscape = 27;
-
-QRgb toQRgb(Rgb colour) {
-    return qRgb(colour.red, colour.green, colour.blue);
-}
 
 QMessageBox::Icon iconFor(MessageStyle style) {
     switch (style) {
@@ -242,30 +239,28 @@ void FRMPrincipal::Form_Load() {
 }
 
 void FRMPrincipal::TXTN_KeyPress(std::int16_t& KeyAscii) {
-    if ((KeyAscii < 48 || KeyAscii > 57) && KeyAscii != kBackspace) KeyAscii = 0;
+    filterKey(KeyAscii);
 }
 
 void FRMPrincipal::CMDexecutar_Click() {
     if (runDepth_ >= kMostNestedRuns) return;
-    const SizeReading reading = readSystemSize(TXTN->text());
+    const SizeReading reading = readSystemSize(TXTN->text().toStdU16String());
     switch (reading.verdict) {
         case SizeReading::Verdict::NotANumber:
-            showMessage(QString::fromUtf16(kInvalidSizeMessage), MessageStyle::Exclamation);
+            showMessage(QString::fromUtf8(kInvalidSizeMessage), MessageStyle::Exclamation);
             TXTN->setFocus();
             return;
         case SizeReading::Verdict::TooLarge:
             // The refused value is not stored first: nothing can read N while the modal box
             // is up, and twice a value of ten digits would not fit 32 bits.
-            showMessage(QString::fromUtf16(kSizeTooLargeMessage), MessageStyle::Exclamation);
+            showMessage(QString::fromUtf8(kSizeTooLargeMessage), MessageStyle::Exclamation);
             SystemSize = 1;
             return;
         case SizeReading::Verdict::Accepted:
             break;
     }
     SystemSize = reading.value;
-    Tela->setScaleHeight(static_cast<float>(2 * SystemSize));
-    Tela->setScaleWidth(static_cast<float>(2 * SystemSize));
-    Tela->fillBox(0.0f, 0.0f, Tela->scaleWidth(), Tela->scaleHeight(), qRgb(0, 0, 0));
+    Tela->changed(clearCanvasForRun(Tela->raster(), SystemSize));
     ++runDepth_;
     (void)Gerar_DLA(SystemSize, Lattice, random_, toolkit_);
     --runDepth_;
@@ -276,16 +271,7 @@ void FRMPrincipal::CMDLxM_Click() {
 }
 
 void FRMPrincipal::retangulo(std::int16_t a, std::int16_t b, Rgb cor) {
-    Tela->setFillStyle(Canvas::kSolid);
-    Tela->setFillColour(toQRgb(cor));
-    // N is at most kLargestSystemSize (the run command's limit), so 2N and the sums stay small
-    // and whole.
-    const double halfExtent = static_cast<double>(2 * SystemSize) / 2.0;
-    const auto aMinus1 = static_cast<std::int16_t>(a - 1);
-    const auto bMinus1 = static_cast<std::int16_t>(b - 1);
-    const auto x = static_cast<float>(1.0 + 2 * aMinus1 + halfExtent);
-    const auto y = static_cast<float>(1.0 + 2 * bMinus1 + halfExtent);
-    Tela->circle(x, y, 1.0f, toQRgb(cor));
+    Tela->changed(plotSite(Tela->raster(), SystemSize, a, b, cor));
 }
 
 void FRMPrincipal::setStatusText(const QString& text) {
@@ -299,7 +285,7 @@ bool FRMPrincipal::yieldToEvents() {
 }
 
 void FRMPrincipal::showMessage(const QString& text, MessageStyle style) {
-    QMessageBox box(iconFor(style), QString::fromUtf16(kApplicationTitle), text, QMessageBox::Ok,
+    QMessageBox box(iconFor(style), QString::fromUtf8(kApplicationTitle), text, QMessageBox::Ok,
                     this);
     box.setTextFormat(Qt::PlainText);
     box.exec();

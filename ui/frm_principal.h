@@ -9,6 +9,7 @@
 #include "qt_toolkit.h"
 #include "random/generators.h"
 #include "random/random_source.h"
+#include "window_steps.h"
 #include "window/lattice.h"
 
 class QGroupBox;
@@ -21,15 +22,10 @@ namespace dla {
 
 /// The caption of the main window (two blanks before "28").
 inline constexpr char16_t kWindowCaption[] = u"DLA (Quirandel)  28 de abril de 2003";
-/// The title of every message box.
-inline constexpr char16_t kApplicationTitle[] = u"DLA";
 /// The fixed text of `TXTInforme`, one line break (CR LF) after each line.
 inline constexpr char16_t kInformationText[] =
     u"Norvessa\r\n28/Abr/03\r\nSimulação \r\nNumérica em \r\nFísica \r\nda Matéria \r\n"
     u"Condensada.\r\nProf. Ormesto.\r\n";
-inline constexpr char16_t kInvalidSizeMessage[] = u"Número inválido para N!";
-inline constexpr char16_t kSizeTooLargeMessage[] =
-    u"Sistema muito grande! É necessária uma alteração no código fonte!";
 
 /// The one window of the program. It owns all state: `SystemSize`, the random source with its
 /// `ShuffleTable`, and the `Lattice`; its handlers validate the entry box, scale and clear the
@@ -47,10 +43,8 @@ class FRMPrincipal : public QWidget {
     Q_OBJECT
 
   public:
-    /// Runs in progress at most, the outermost one counted. Holding the space bar on the focused
-    /// button presses it at the keyboard's repeat rate, and every press would nest a run:
-    /// thousands of them overflow the stack. Eight is more than anyone nests on purpose.
-    static constexpr int kMostNestedRuns = 8;
+    /// Runs in progress at most, the outermost one counted (see dla::kMostNestedRuns).
+    static constexpr int kMostNestedRuns = dla::kMostNestedRuns;
 
     /// What `Form_Load` does to the random source: one re-initialisation, its result dropped. A
     /// window made with a seeded generator grows on its first run what a headless run grows from

@@ -42,8 +42,12 @@ void CellTiles::growDirectory(std::int32_t reach) {
                                                            &blank_);
     for (std::int32_t ty = -half_; ty < half_; ++ty) {
         std::copy_n(
-            directory_.begin() + static_cast<std::ptrdiff_t>(ty + half_) * width_, width_,
-            directory.begin() + static_cast<std::ptrdiff_t>(ty + half) * width + (half - half_));
+            directory_.begin() +
+                static_cast<std::ptrdiff_t>(ty + half_) * static_cast<std::ptrdiff_t>(width_),
+            width_,
+            directory.begin() +
+                static_cast<std::ptrdiff_t>(ty + half) * static_cast<std::ptrdiff_t>(width) +
+                (half - half_));
     }
     directory_ = std::move(directory);
     half_ = half;

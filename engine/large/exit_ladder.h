@@ -70,13 +70,11 @@ class ExitLadder {
     };
 
     Jump sampleRung(Rung r, std::uint64_t bits) const {
-        __extension__ using Wide = unsigned __int128;
-        constexpr std::uint64_t kLow = (std::uint64_t{1} << 50) - 1;
         const unsigned octant = static_cast<unsigned>(bits >> 50) & 7u;
-        const Wide scaled = static_cast<Wide>(bits & kLow) * r.m;
-        const auto i = static_cast<std::uint32_t>(scaled >> 50);
+        const Scaled scaled = scale(bits & kLow50, r.m);
+        const std::uint32_t i = scaled.whole;
         const std::uint64_t e = entries_[r.first + i];
-        const std::uint64_t coin = (static_cast<std::uint64_t>(scaled) & kLow) >> (50 - kKeepBits);
+        const std::uint64_t coin = scaled.fraction >> (50 - kKeepBits);
         const auto j = static_cast<std::int32_t>(coin < (e >> kAliasBits) ? i : e & kAliasMask);
         const auto m = static_cast<std::int32_t>(r.m);
         const std::int32_t along = (octant & 1) ? -j : j;
@@ -84,6 +82,36 @@ class ExitLadder {
         return (octant & 4) ? Jump{along, across} : Jump{across, along};
     }
 
+  public:
+    static constexpr std::uint64_t kLow50 = (std::uint64_t{1} << 50) - 1;
+
+    /// x m for x < 2^50 and m < 2^32 (a product below 2^82): its bits from 50 up, and its low
+    /// 50 bits.
+    struct Scaled {
+        std::uint32_t whole;
+        std::uint64_t fraction;
+    };
+    static Scaled scale(std::uint64_t x, std::uint32_t m) {
+#if defined(__SIZEOF_INT128__) && !defined(__wasm__)
+        __extension__ using Wide = unsigned __int128;
+        const Wide product = static_cast<Wide>(x) * m;
+        return {static_cast<std::uint32_t>(product >> 50),
+                static_cast<std::uint64_t>(product) & kLow50};
+#else
+        return scaleInHalves(x, m);
+#endif
+    }
+    /// The same without 128-bit integers, which WebAssembly lacks (the library's product costs
+    /// more there than the rest of the draw): two 64-bit products of x's 25-bit halves, each
+    /// below 2^57, summed exactly.
+    static constexpr Scaled scaleInHalves(std::uint64_t x, std::uint32_t m) {
+        constexpr std::uint64_t kLow25 = (std::uint64_t{1} << 25) - 1;
+        const std::uint64_t high = (x >> 25) * m;
+        const std::uint64_t low = ((high & kLow25) << 25) + (x & kLow25) * m;
+        return {static_cast<std::uint32_t>((high >> 25) + (low >> 50)), low & kLow50};
+    }
+
+  private:
     // An alias entry in one word: the threshold below which the coin keeps the entry's own |j|
     // (kKeepBits), then the other |j| (kAliasBits, enough for kLargest).
     static constexpr int kAliasBits = 17;

@@ -91,6 +91,17 @@ TEST(ExitLawTest, LadderSpreadsEvenDeviatesOverTheBorderByTheExactLaw) {
         for (const std::uint64_t t : {0ULL, 0x1234567890ABCULL, (1ULL << 53) - 1})
             ASSERT_EQ(ladder.sampleSquare(m, t), ladder.sampleSquare(rung, t)) << m;
     }
+    // The product without 128-bit integers, which the page's build draws with, is the product.
+    std::uint64_t x = 0x9E3779B97F4A7C15ULL;
+    for (int k = 0; k < 100000; ++k) {
+        x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+        const std::uint64_t t = k < 2 ? ExitLadder::kLow50 * static_cast<std::uint64_t>(k) : x;
+        const auto m = static_cast<std::uint32_t>(k < 2 ? 0xFFFFFFFFu : x >> 32);
+        const ExitLadder::Scaled wide = ExitLadder::scale(t & ExitLadder::kLow50, m),
+                                 halves = ExitLadder::scaleInHalves(t & ExitLadder::kLow50, m);
+        ASSERT_EQ(halves.whole, wide.whole) << t << " " << m;
+        ASSERT_EQ(halves.fraction, wide.fraction) << t << " " << m;
+    }
 }
 
 }  // namespace

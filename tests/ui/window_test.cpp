@@ -183,6 +183,8 @@ class WindowTest : public QObject {
         QTest::newRow("1000") << "1000" << Verdict::Accepted << 1000;
         QTest::newRow("zeros") << "0000000000000050" << Verdict::Accepted << 50;
         QTest::newRow("blanks, plus") << " \t+7 " << Verdict::Accepted << 7;
+        QTest::newRow("wide blanks")
+            << QString::fromUtf8("\u00A042\u3000") << Verdict::Accepted << 42;
         for (const char* text : {"1001", "+1001", "123456789012345678901234567890"})
             QTest::newRow(text) << text << Verdict::TooLarge << 0;
         for (const char* text : {"", "0", "   ", "+", "++5", "-5", "-0", "2.5", "2,5", "1e3",
@@ -192,7 +194,7 @@ class WindowTest : public QObject {
 
     void sizeText() {
         QFETCH(QString, text);
-        const SizeReading reading = readSystemSize(text);
+        const SizeReading reading = readSystemSize(text.toStdU16String());
         QTEST(reading.verdict, "verdict");
         if (reading.verdict == Verdict::Accepted) QTEST(int(reading.value), "value");
     }

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds the page with emscripten (installing what is missing), copies it to web/dist, the folder
+# a lecturer copies to a course site as it is, and serves it on http://127.0.0.1:8000 (PORT
+# changes the port; --no-serve only builds). The page also opens straight from the folder
+# (web/dist/index.html): it needs no server and sends nothing over the network.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+bash "$root/scripts/setup.sh"
+build=${DLA_WEB_BUILD_DIR:-$root/build-web}
+export NODE_PATH=/usr/share/nodejs
+emcmake cmake -S "$root/web" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" -j "$(nproc)"
+rm -rf "$root/web/dist"
+cp -r "$build/dist" "$root/web/dist"
+echo "web: the page is in $root/web/dist ($(du -sh "$root/web/dist" | cut -f1))"
+if [[ "${1:-}" == --no-serve ]]; then exit 0; fi
+port=${PORT:-8000}
+echo "web: serving it on http://127.0.0.1:$port/ (Ctrl-C stops)"
+exec /usr/bin/python3 -m http.server --bind 127.0.0.1 --directory "$root/web/dist" "$port"

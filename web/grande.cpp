@@ -1,0 +1,190 @@
+// Beyond the window: an aggregate of 10^5 to 10^7 particles grown with the jump walker, on a
+// lattice without an edge, shown downsampled as it grows, with the history dimension as it
+// converges. The page drives it in steps of a few milliseconds, so that it stays responsive
+// without handing control over from inside the growth.
+#include <emscripten.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "measure/growth_history.h"
+#include "run.h"
+
+namespace {
+
+using dla::Site;
+
+constexpr int kPictureSide = 400;
+constexpr std::int32_t kSmallestExtent = 64;
+
+double seconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// A site's colour by its arrival, from the first (dark violet) to the last (yellow), as RGBA
+// bytes in memory order: the page copies the picture into an ImageData as it is.
+std::uint32_t colourOf(double fraction) {
+    struct Stop {
+        double r, g, b;
+    };
+    static constexpr Stop kStops[] = {
+        {68, 1, 84}, {59, 82, 139}, {33, 145, 140}, {94, 201, 98}, {253, 231, 37}};
+    const double at = std::clamp(fraction, 0.0, 1.0) * 4.0;
+    const int i = std::min(static_cast<int>(at), 3);
+    const double t = at - i;
+    const auto mix = [t](double a, double b) {
+        return static_cast<std::uint32_t>(a + (b - a) * t + 0.5);
+    };
+    const Stop &a = kStops[i], &b = kStops[i + 1];
+    return mix(a.r, b.r) | mix(a.g, b.g) << 8 | mix(a.b, b.b) << 16 | 0xFF000000u;
+}
+
+// Stops a growth once its time slice has passed; the clock is read every 256 particles.
+class Slice final : public dla::RunObserver {
+  public:
+    explicit Slice(double length) : end_(seconds() + length) {}
+    void stuck(const dla::Run&) override {
+        if (++count_ % 256 == 0 && seconds() >= end_) stop.store(true);
+    }
+    std::atomic<bool> stop{false};
+
+  private:
+    double end_;
+    std::uint64_t count_ = 0;
+};
+
+class LargeView {
+  public:
+    LargeView(std::int64_t particles, std::optional<std::uint64_t> seed)
+        : run_(dla::RunSettings{dla::Walker::Jump, std::nullopt, particles, dla::kWindowKillFactor,
+                                seed}),
+          particles_(particles),
+          picture_(static_cast<std::size_t>(kPictureSide) * kPictureSide, 0xFF000000u) {}
+
+    // Grows for about `length` seconds; true once the run has ended.
+    bool step(double length) {
+        Slice slice(length);
+        const bool ended = run_.grow(&slice, &slice.stop);
+        takeNewSites();
+        if (ended) result_ = &run_.result();
+        return ended;
+    }
+
+    const std::uint32_t* picture() const { return picture_.data(); }
+    std::int64_t sites() const { return history_.sites(); }
+    const std::vector<double>& convergence() const { return convergence_; }
+    const dla::RunResult* result() const { return result_; }
+    std::uint64_t seed() const { return *run_.settings().seed; }
+
+  private:
+    void takeNewSites() {
+        const std::deque<Site>& arrivals = run_.arrivals();
+        std::int32_t reach = extent_;
+        for (std::size_t i = shown_; i < arrivals.size(); ++i) {
+            const Site s = arrivals[i];
+            reach = std::max({reach, std::abs(s.x) + 1, std::abs(s.y) + 1});
+        }
+        if (reach > extent_) {
+            while (extent_ < reach) extent_ *= 2;
+            std::fill(picture_.begin(), picture_.end(), 0xFF000000u);
+            for (std::size_t i = 0; i < shown_; ++i) plot(arrivals[i], i);
+        }
+        for (; shown_ < arrivals.size(); ++shown_) {
+            plot(arrivals[shown_], shown_);
+            history_.add(arrivals[shown_]);
+            if (history_.points().size() > recorded_) {
+                recorded_ = history_.points().size();
+                if (const std::optional<double> d = history_.dimension()) {
+                    convergence_.push_back(static_cast<double>(history_.sites()));
+                    convergence_.push_back(*d);
+                }
+            }
+        }
+    }
+
+    void plot(Site s, std::size_t index) {
+        const auto pixel = [this](std::int32_t v) {
+            return static_cast<int>((static_cast<std::int64_t>(v) + extent_) * kPictureSide /
+                                    (2 * static_cast<std::int64_t>(extent_)));
+        };
+        const int px = pixel(s.x), py = pixel(-s.y);
+        picture_[static_cast<std::size_t>(py * kPictureSide + px)] =
+            colourOf(static_cast<double>(index) / static_cast<double>(particles_));
+    }
+
+    dla::Run run_;
+    std::int64_t particles_;
+    std::vector<std::uint32_t> picture_;
+    std::int32_t extent_ = kSmallestExtent;
+    std::size_t shown_ = 0;
+    dla::GrowthHistory history_;
+    std::size_t recorded_ = 0;
+    std::vector<double> convergence_;  // sites, history dimension; sites, ...
+    const dla::RunResult* result_ = nullptr;
+};
+
+std::unique_ptr<LargeView> view;
+double summary[8];
+
+}  // namespace
+
+extern "C" {
+
+/// Starts a growth of `particles` particles (the page allows 1000 to 10^7) from `seed` (a whole
+/// number below 2^53, which the page draws when the user gives none).
+EMSCRIPTEN_KEEPALIVE void dla_grande_iniciar(double particles, double seed) {
+    view.reset();
+    view = std::make_unique<LargeView>(static_cast<std::int64_t>(particles),
+                                       static_cast<std::uint64_t>(seed));
+}
+
+/// Grows for about `length` seconds; 1 once the run has ended and been measured.
+EMSCRIPTEN_KEEPALIVE int dla_grande_passo(double length) {
+    return view->step(length) ? 1 : 0;
+}
+
+/// The picture: kPictureSide rows of kPictureSide RGBA pixels.
+EMSCRIPTEN_KEEPALIVE const std::uint32_t* dla_grande_imagem() {
+    return view->picture();
+}
+EMSCRIPTEN_KEEPALIVE int dla_grande_lado() {
+    return kPictureSide;
+}
+
+/// The history dimension as the aggregate grew: pairs of (sites, dimension), `count` numbers.
+EMSCRIPTEN_KEEPALIVE const double* dla_grande_convergencia() {
+    return view->convergence().data();
+}
+EMSCRIPTEN_KEEPALIVE int dla_grande_convergencia_n() {
+    return static_cast<int>(view->convergence().size());
+}
+
+/// sites, seed, and once ended: the box-mass dimension, its standard error, the history
+/// dimension, the radius of gyration, the hash's high and low halves; NaN where there is none.
+EMSCRIPTEN_KEEPALIVE const double* dla_grande_resumo() {
+    const double none = __builtin_nan("");
+    std::fill(std::begin(summary), std::end(summary), none);
+    summary[0] = static_cast<double>(view->sites());
+    summary[1] = static_cast<double>(view->seed());
+    if (const dla::RunResult* r = view->result()) {
+        if (r->fit) {
+            summary[2] = r->fit->slope;
+            summary[3] = r->fit->slopeStandardError.value_or(none);
+        }
+        summary[4] = r->historyDimension.value_or(none);
+        summary[5] = r->radiusOfGyration;
+        if (r->hash) {
+            summary[6] = static_cast<double>(*r->hash >> 32);
+            summary[7] = static_cast<double>(*r->hash & 0xFFFFFFFFu);
+        }
+    }
+    return summary;
+}
+
+}  // extern "C"
