@@ -28,6 +28,13 @@ if [[ -x "$build/bench/window/dla_window_bench" ]]; then
     window=$(awk '$1 == "total" { print $(NF - 4) }' "$work/window.txt")
 fi
 
+echo "bench: the page in headless Chromium against the window and dla-cli" >&2
+page=""
+if [[ -f "$build/web/dist/dla.js" ]] && command -v chromedriver >/dev/null; then
+    /usr/bin/python3 "$root/bench/web/page_bench.py" --build "$build" --repetitions 1 >"$work/page.txt"
+    page="$work/page.txt"
+fi
+
 echo "bench: dla-cli, ten million particles with a picture and checkpoints" >&2
 /usr/bin/time -f '%e %M' -o "$work/cli.time" "$build/cli/dla-cli" --particles 10000000 --seed 1 \
     --image "$work/large.png" --image-size 1200 --checkpoint "$work/large.ckpt" -q >"$work/cli.txt"
@@ -38,9 +45,9 @@ memory=$(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo)
 system=$(. /etc/os-release && echo "$PRETTY_NAME")
 commit=$(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo "?")
 
-/usr/bin/python3 - "$work" "$out" "$machine" "$cores" "$memory" "$system" "$commit" "$window" <<'PY'
+/usr/bin/python3 - "$work" "$out" "$machine" "$cores" "$memory" "$system" "$commit" "$window" "$page" <<'PY'
 import json, sys, datetime
-work, out, machine, cores, memory, system, commit, window = sys.argv[1:9]
+work, out, machine, cores, memory, system, commit, window, page = sys.argv[1:10]
 runs = [b for name in ("engine", "large-100000", "large-1000000")
         for b in json.load(open(f"{work}/{name}.json"))["benchmarks"]]
 
@@ -84,6 +91,11 @@ rows.append(("the estimate of an aggregate of 10^6 particles (N = its span), wit
 if window:
     rows.append(("an N = 1000 run through the window (offscreen, a plot and a yield a particle) against headless",
                  window if window.startswith("-") else f"+{window}"))
+if page:
+    # "literal N = 1000, seed 1: window 10.2 s, page 17.2 s, ratio 1.68", and so on.
+    for line in open(page).read().splitlines()[:3]:
+        what, figure = line.split(": ", 1)
+        rows.append((f"the page (headless Chromium), {what}", figure))
 seconds, kilobytes = open(f"{work}/cli.time").read().split()
 rows.append(("`dla-cli --particles 10000000 --seed 1` with a picture and checkpoints: wall time, peak memory",
              f"{float(seconds):.1f} s, {int(kilobytes) / 1024:.0f} MB"))
@@ -102,6 +114,7 @@ with open(out, "w") as f:
             "        --benchmark_filter='Draw|ShuffledDeviate|WalkStep|WholeRun|Estimate'\n"
             "    build/bench/dla_bench --benchmark_filter=LargeGrowth/100000/   (and /1000000/, each alone)\n"
             "    build/bench/window/dla_window_bench 1000 1 2\n"
+            "    /usr/bin/python3 bench/web/page_bench.py --repetitions 1\n"
             "    /usr/bin/time build/cli/dla-cli --particles 10000000 --seed 1 --image large.png \\\n"
             "        --image-size 1200 --checkpoint large.ckpt\n\n"
             "Larger runs only on request: `DLA_LARGE_PARTICLES=100000000 build/bench/dla_bench "
