@@ -51,7 +51,8 @@ TEST(Checkpoint, IsCheckedAsOneWhole) {
 }
 
 // The summary of a resumed run carries the plan of the command that started it, so that merge
-// takes it as that command's output; a run saved after it ended resumes to its report alone.
+// takes it as that command's output; a run saved after it ended resumes to its report alone, and
+// its data files are the whole run's.
 TEST(Checkpoint, ResumedRunKeepsItsPlan) {
     test::ScratchFolder folder;
     const std::string c = folder.file("c");
@@ -59,10 +60,17 @@ TEST(Checkpoint, ResumedRunKeepsItsPlan) {
                                            "--kill-factor", "3",    "--json"};
     std::vector<std::string> saving = started;
     saving.insert(saving.end(), {"--checkpoint", c});
-    const test::Ran whole = run(started), saved = run(saving),
-                    resumed = run({"--resume", c, "--json"});
+    std::vector<std::string> exporting = started;
+    exporting.insert(exporting.end(),
+                     {"--sites", folder.file("w.csv"), "--history", folder.file("wh.csv")});
+    const test::Ran whole = run(exporting), saved = run(saving),
+                    resumed = run({"--resume", c, "--json", "--sites", folder.file("r.csv"),
+                                   "--history", folder.file("rh.csv")});
     ASSERT_EQ(resumed.status, 0) << resumed.err;
     EXPECT_EQ(lastLine(resumed.out), lastLine(whole.out));
+    // Its sites and history are the whole run's, in the same order.
+    EXPECT_EQ(test::readFile(folder.file("r.csv")), test::readFile(folder.file("w.csv")));
+    EXPECT_EQ(test::readFile(folder.file("rh.csv")), test::readFile(folder.file("wh.csv")));
     EXPECT_EQ(lastLine(saved.out), lastLine(whole.out));
     const std::string output = folder.file("resumed.json");
     std::ofstream(output) << resumed.out;
