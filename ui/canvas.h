@@ -9,10 +9,6 @@
 
 namespace dla {
 
-/// Twips (1/1440 inch) to a pixel at 96 dots per inch: the unit in which the window is laid out,
-/// and a canvas's scale before one is set.
-inline constexpr int kTwipsPerPixel = 15;
-
 /// The picture box `Tela`: a drawing area with a logical coordinate system whose origin is the
 /// top-left corner, x growing to the right and y downward, spanning scaleWidth() by
 /// scaleHeight() units. The picture lives in a backing image (a RasterCanvas, which the page

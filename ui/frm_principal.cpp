@@ -20,9 +20,9 @@
 
 #include "estimate/fractal_dimension.h"
 #include "system_size_text.h"
-#include "window_steps.h"
 #include "window/growth.h"
 #include "window_font.h"
+#include "window_steps.h"
 
 namespace dla {
 
@@ -227,10 +227,6 @@ void FRMPrincipal::applyWindowFont() {
     information.setUnderline(false);
     information.setStrikeOut(false);
     TXTInforme->setFont(information);
-}
-
-void FRMPrincipal::initialiseRandomSource(RandomSource<FastGenerator>& random) {
-    (void)random.Random(-1);
 }
 
 void FRMPrincipal::Form_Load() {

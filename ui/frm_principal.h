@@ -9,8 +9,8 @@
 #include "qt_toolkit.h"
 #include "random/generators.h"
 #include "random/random_source.h"
-#include "window_steps.h"
 #include "window/lattice.h"
+#include "window_steps.h"
 
 class QGroupBox;
 class QLabel;
@@ -45,11 +45,6 @@ class FRMPrincipal : public QWidget {
   public:
     /// Runs in progress at most, the outermost one counted (see dla::kMostNestedRuns).
     static constexpr int kMostNestedRuns = dla::kMostNestedRuns;
-
-    /// What `Form_Load` does to the random source: one re-initialisation, its result dropped. A
-    /// window made with a seeded generator grows on its first run what a headless run grows from
-    /// the same seed after this step.
-    static void initialiseRandomSource(RandomSource<FastGenerator>& random);
 
     /// Draws its deviates from a clock-seeded generator, as the program does.
     explicit FRMPrincipal(QWidget* parent = nullptr);

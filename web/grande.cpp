@@ -6,10 +6,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "measure/growth_history.h"
@@ -21,11 +21,6 @@ using dla::Site;
 
 constexpr int kPictureSide = 400;
 constexpr std::int32_t kSmallestExtent = 64;
-
-double seconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 // A site's colour by its arrival, from the first (dark violet) to the last (yellow), as RGBA
 // bytes in memory order: the page copies the picture into an ImageData as it is.
@@ -48,14 +43,14 @@ std::uint32_t colourOf(double fraction) {
 // Stops a growth once its time slice has passed; the clock is read every 256 particles.
 class Slice final : public dla::RunObserver {
   public:
-    explicit Slice(double length) : end_(seconds() + length) {}
+    explicit Slice(double length) : end_(emscripten_get_now() + 1000 * length) {}
     void stuck(const dla::Run&) override {
-        if (++count_ % 256 == 0 && seconds() >= end_) stop.store(true);
+        if (++count_ % 256 == 0 && emscripten_get_now() >= end_) stop.store(true);
     }
     std::atomic<bool> stop{false};
 
   private:
-    double end_;
+    double end_;  // milliseconds, as emscripten_get_now() counts them
     std::uint64_t count_ = 0;
 };
 
@@ -130,7 +125,8 @@ class LargeView {
 };
 
 std::unique_ptr<LargeView> view;
-double summary[8];
+double summary[6];
+std::string hash;
 
 }  // namespace
 
@@ -166,7 +162,7 @@ EMSCRIPTEN_KEEPALIVE int dla_grande_convergencia_n() {
 }
 
 /// sites, seed, and once ended: the box-mass dimension, its standard error, the history
-/// dimension, the radius of gyration, the hash's high and low halves; NaN where there is none.
+/// dimension and the radius of gyration; NaN where there is none.
 EMSCRIPTEN_KEEPALIVE const double* dla_grande_resumo() {
     const double none = __builtin_nan("");
     std::fill(std::begin(summary), std::end(summary), none);
@@ -179,12 +175,15 @@ EMSCRIPTEN_KEEPALIVE const double* dla_grande_resumo() {
         }
         summary[4] = r->historyDimension.value_or(none);
         summary[5] = r->radiusOfGyration;
-        if (r->hash) {
-            summary[6] = static_cast<double>(*r->hash >> 32);
-            summary[7] = static_cast<double>(*r->hash & 0xFFFFFFFFu);
-        }
     }
     return summary;
+}
+
+/// The ended run's hash as dla-cli writes it; empty before the end.
+EMSCRIPTEN_KEEPALIVE const char* dla_grande_hash() {
+    const dla::RunResult* r = view->result();
+    hash = r && r->hash ? dla::hashText(*r->hash) : std::string();
+    return hash.c_str();
 }
 
 }  // extern "C"

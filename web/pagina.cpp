@@ -2,7 +2,6 @@
 
 #include <emscripten.h>
 
-#include <chrono>
 #include <string>
 
 #include "estimate/fractal_dimension.h"
@@ -34,18 +33,13 @@ namespace dla {
 
 namespace {
 
-// The drawing area of `Tela`: the canvas of 6030 twips, 402 pixels, less its sunken border of 2
-// pixels a side, as in the window.
-constexpr int kCanvasPixels = 398;
-constexpr int kTwipsPerPixel = 15;
 constexpr Pixel kBackground = pixelOf(0xF0, 0xF0, 0xF0);
 
 // The commands the page's script queues.
 enum Command { kNoCommand = 0, kExecutar = 1, kDimensao = 2 };
 
 double seconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+    return emscripten_get_now() / 1000.0;
 }
 
 std::u16string entryText() {
@@ -85,15 +79,15 @@ std::string WebToolkit::decimalSeparator() const {
 }
 
 Pagina::Pagina(FastGenerator generator) : random_(std::move(generator), toolkit_) {
-    Tela.reset(kCanvasPixels, kCanvasPixels, kBackground, kCanvasPixels * kTwipsPerPixel,
-               kCanvasPixels * kTwipsPerPixel);
-    drawn_ = {0, 0, kCanvasPixels - 1, kCanvasPixels - 1};
+    Tela.reset(kTelaDrawingPixels, kTelaDrawingPixels, kBackground,
+               kTelaDrawingPixels * kTwipsPerPixel, kTelaDrawingPixels * kTwipsPerPixel);
+    drawn_ = {0, 0, kTelaDrawingPixels - 1, kTelaDrawingPixels - 1};
     Form_Load();
 }
 
 void Pagina::Form_Load() {
     SystemSize = 1;
-    (void)random_.Random(-1);
+    initialiseRandomSource(random_);
 }
 
 void Pagina::TXTN_KeyPress(std::int16_t& KeyAscii) {

@@ -187,13 +187,12 @@ const dlaGrande = (() => {
   }
 
   function describe(particles, ended) {
-    const s = new Float64Array(HEAPF64.buffer, Module._dla_grande_resumo(), 8);
+    const s = new Float64Array(HEAPF64.buffer, Module._dla_grande_resumo(), 6);
     let text = 'sítios ' + s[0] + ' de ' + particles + ' partículas · semente ' + s[1];
     if (ended) {
       text += ' · D (massa em caixas) = ' + format(s[2], 4) + ' ± ' + format(s[3], 4) +
               ' · D do histórico = ' + format(s[4], 4) + ' · Rg = ' + format(s[5], 1) +
-              ' · hash ' + BigInt(s[6]).toString(16).padStart(8, '0') +
-              BigInt(s[7]).toString(16).padStart(8, '0');
+              ' · hash ' + UTF8ToString(Module._dla_grande_hash());
     }
     resumo.textContent = text;
   }

@@ -43,7 +43,7 @@ struct Timing {
 Timing headless(std::int32_t n, std::uint64_t seed) {
     dla::SilentToolkit toolkit;
     dla::RandomSource<dla::FastGenerator> random(dla::FastGenerator::seeded(seed), toolkit);
-    dla::FRMPrincipal::initialiseRandomSource(random);
+    dla::initialiseRandomSource(random);
     dla::Lattice lattice;
     const double cpuStart = cpuSeconds();
     const auto start = Clock::now();

@@ -237,7 +237,7 @@ class WindowTest : public QObject {
         test::RecordingToolkit twin;
         Lattice lattice;
         RandomSource random(FastGenerator::seeded(2003), twin);
-        FRMPrincipal::initialiseRandomSource(random);
+        initialiseRandomSource(random);
         const std::int64_t particles = Gerar_DLA(200, lattice, random, twin).particles;
         EveryPass yields([] {});
         press("CMDExecutar");

@@ -40,13 +40,14 @@ int main(int argc, char** argv) {
     }
     const auto size = static_cast<std::int32_t>(std::atoi(argv[1]));
     const auto seed = std::strtoull(argv[2], nullptr, 10);
-    constexpr int kSide = 398;
+    constexpr int kSide = dla::kTelaDrawingPixels;
     dla::RasterCanvas canvas;
-    canvas.reset(kSide, kSide, dla::pixelOf(0, 0, 0), kSide * 15.0f, kSide * 15.0f);
+    canvas.reset(kSide, kSide, dla::pixelOf(0, 0, 0), kSide * dla::kTwipsPerPixel,
+                 kSide * dla::kTwipsPerPixel);
     DrawingToolkit toolkit(canvas, size);
     dla::Lattice lattice;
     dla::RandomSource<dla::FastGenerator> random(dla::FastGenerator::of(seed), toolkit);
-    (void)random.Random(-1);  // the window's load
+    dla::initialiseRandomSource(random);
     (void)dla::clearCanvasForRun(canvas, size);
     (void)dla::Gerar_DLA(size, lattice, random, toolkit);
     (void)dla::Dimensão_Fractal(size, lattice, random, toolkit);

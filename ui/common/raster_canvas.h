@@ -5,6 +5,10 @@
 
 namespace dla {
 
+/// Twips (1/1440 inch) to a pixel at 96 dots per inch: the unit in which the window is laid out,
+/// and a canvas's scale before one is set.
+inline constexpr int kTwipsPerPixel = 15;
+
 /// A colour as the window's pixels hold it: 0xAARRGGBB with alpha 0xFF.
 using Pixel = std::uint32_t;
 

@@ -8,6 +8,10 @@ constexpr std::int16_t kBackspace = 8;
 
 }  // namespace
 
+void initialiseRandomSource(RandomSource<FastGenerator>& random) {
+    (void)random.Random(-1);
+}
+
 void filterKey(std::int16_t& KeyAscii) {
     if ((KeyAscii < 48 || KeyAscii > 57) && KeyAscii != kBackspace) KeyAscii = 0;
 }

@@ -3,6 +3,8 @@
 #include <cstdint>
 
 #include "base/toolkit.h"
+#include "random/generators.h"
+#include "random/random_source.h"
 #include "raster_canvas.h"
 
 /// The steps of the window's handlers that touch no toolkit, shared by the window and the page:
@@ -21,6 +23,15 @@ inline constexpr char kSizeTooLargeMessage[] =
 /// focused button presses it at the keyboard's repeat rate, and thousands of nested runs would
 /// overflow the stack. Eight is more than anyone nests on purpose; a press beyond is ignored.
 inline constexpr int kMostNestedRuns = 8;
+
+/// The drawing area of `Tela` at 96 dots per inch: its 6030 twips (402 pixels) less a sunken
+/// border of 2 pixels a side.
+inline constexpr int kTelaDrawingPixels = 398;
+
+/// What the window's load does to the random source: one re-initialisation, its result dropped.
+/// A window made with a seeded generator grows on its first run what a headless run grows from
+/// the same seed after this step.
+void initialiseRandomSource(RandomSource<FastGenerator>& random);
 
 /// The key filter of `TXTN`: sets `KeyAscii` to 0 (cancel) unless it is a digit or backspace.
 void filterKey(std::int16_t& KeyAscii);
