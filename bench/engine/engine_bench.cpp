@@ -5,6 +5,7 @@
 #include <random>
 
 #include "estimate/fractal_dimension.h"
+#include "estimate/large_estimate.h"
 #include "large/large_growth.h"
 #include "random/random_source.h"
 #include "window/growth.h"
@@ -59,27 +60,37 @@ void BM_WalkStep(benchmark::State& state) {
 }
 BENCHMARK(BM_WalkStep)->Arg(200)->Unit(benchmark::kMillisecond)->Repetitions(5);
 
-// The estimate on one seeded aggregate of each size, grown once (by the jump walker, which grows
-// them with the window's law, copied into the window's Lattice).
+// One seeded aggregate of each size, grown once by the jump walker (which grows them with the
+// window's law), and its copy in the window's Lattice.
+struct Grown {
+    std::unique_ptr<LargeGrowth> run;
+    std::unique_ptr<Lattice> lattice;
+};
+const Grown& grownAt(std::int32_t n) {
+    static std::map<std::int32_t, Grown> grown;
+    Grown& g = grown[n];
+    if (!g.run) {
+        LargeGrowthOptions options;
+        options.systemSize = n;
+        g.run = std::make_unique<LargeGrowth>(options, FastGenerator::seeded(1000));
+        g.run->grow();
+        g.lattice = std::make_unique<Lattice>();
+        for (const Site& s : g.run->lattice().arrivals())
+            if (Lattice::contains(s.x, s.y)) g.lattice->occupy(s.x, s.y);
+    }
+    return g;
+}
+
+// The window's estimate on those aggregates.
 void BM_Estimate(benchmark::State& state) {
     const auto n = static_cast<std::int32_t>(state.range(0));
     SilentToolkit toolkit;
-    static std::map<std::int32_t, std::unique_ptr<Lattice>> grown;
-    std::unique_ptr<Lattice>& lattice = grown[n];
-    if (!lattice) {
-        lattice = std::make_unique<Lattice>();
-        LargeGrowthOptions options;
-        options.systemSize = n;
-        LargeGrowth run(options, FastGenerator::seeded(1000));
-        run.grow();
-        for (const Site& s : run.lattice().arrivals())
-            if (Lattice::contains(s.x, s.y)) lattice->occupy(s.x, s.y);
-    }
+    const Lattice& lattice = *grownAt(n).lattice;
     std::int64_t draws = 0;
     for (auto _ : state) {
         // The same draws every time, so that two builds compare like with like.
         RandomSource source(FastGenerator::seeded(5), toolkit);
-        draws = Dimensão_Fractal(n, *lattice, source, toolkit)->draws;
+        draws = Dimensão_Fractal(n, lattice, source, toolkit)->draws;
     }
     state.counters["draws"] = static_cast<double>(draws);
 }
@@ -89,6 +100,26 @@ BENCHMARK(BM_Estimate)
     ->Arg(300)
     ->Arg(500)
     ->Arg(700)
+    ->Arg(1000)
+    ->Repetitions(5)
+    ->Unit(benchmark::kMillisecond);
+
+// The same estimate of the same aggregates as a jump-walker run measures them, on its edgeless
+// lattice (the same draws and result as BM_Estimate).
+void BM_EstimateJumpRun(benchmark::State& state) {
+    const auto n = static_cast<std::int32_t>(state.range(0));
+    SilentToolkit toolkit;
+    const LargeLattice& lattice = grownAt(n).run->lattice();
+    std::int64_t draws = 0;
+    for (auto _ : state) {
+        RandomSource source(FastGenerator::seeded(5), toolkit);
+        draws = largeBoxMassEstimate(n, lattice, source)->draws;
+    }
+    state.counters["draws"] = static_cast<double>(draws);
+}
+BENCHMARK(BM_EstimateJumpRun)
+    ->Arg(100)
+    ->Arg(400)
     ->Arg(1000)
     ->Repetitions(5)
     ->Unit(benchmark::kMillisecond);

@@ -5,12 +5,14 @@
 #include <vector>
 
 #include "estimate/box_mass.h"
+#include "estimate/dense_site_counter.h"
 #include "estimate/sparse_box_counter.h"
 
 namespace dla {
 
 namespace {
 
+// The sites of a lattice through a SparseBoxCounter: memory that follows the sites.
 class LargeOccupancy {
   public:
     explicit LargeOccupancy(const LargeLattice& lattice)
@@ -29,6 +31,23 @@ class LargeOccupancy {
     SparseBoxCounter boxes_;
 };
 
+// The sites of a lattice whose bounding rectangle is small, through a DenseSiteCounter.
+class SmallOccupancy {
+  public:
+    explicit SmallOccupancy(const LargeLattice& lattice) : boxes_(lattice.arrivals()) {}
+    bool occupied(std::int32_t x, std::int32_t y) const { return boxes_.occupied(x, y); }
+    std::int64_t count(std::int32_t x0, std::int32_t y0, std::int32_t side) const {
+        return boxes_.count(x0, y0, side);
+    }
+    template <class F>
+    void forEachOccupied(std::int32_t low, std::int32_t high, F&& visit) const {
+        boxes_.forEachIn(low, high, visit);
+    }
+
+  private:
+    DenseSiteCounter boxes_;
+};
+
 }  // namespace
 
 std::int32_t spanningSystemSize(const LargeLattice& lattice) {
@@ -39,10 +58,19 @@ std::int32_t spanningSystemSize(const LargeLattice& lattice) {
 }
 
 std::optional<DimensionEstimate> largeBoxMassEstimate(std::int32_t n, const LargeLattice& lattice,
-                                                      RandomSource<FastGenerator>& random) {
+                                                      RandomSource<FastGenerator>& random,
+                                                      EstimateCounter counter) {
     (void)random.Random(-1);
     if (n < kSmallestMeasurableSize || n > kLargestEstimateSize || lattice.occupiedCount() == 0)
         return std::nullopt;
+    // The aggregates of the window's sizes fit in a few MB of table, and there a count is
+    // constant time; larger ones go by the sites.
+    if (counter == EstimateCounter::Fitting)
+        counter = DenseSiteCounter::boundingCells(lattice.arrivals()) <= DenseSiteCounter::kMostCells
+                      ? EstimateCounter::Dense
+                      : EstimateCounter::Sparse;
+    if (counter == EstimateCounter::Dense)
+        return detail::boxMassEstimate(n, SmallOccupancy(lattice), random);
     return detail::boxMassEstimate(n, LargeOccupancy(lattice), random);
 }
 

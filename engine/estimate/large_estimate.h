@@ -25,10 +25,17 @@ std::int32_t spanningSystemSize(const LargeLattice& lattice);
 /// and source it gives the window's estimate draw for draw. Empty (after the re-initialisation)
 /// for n outside that range, or when no occupied cell can be a test cell. Shows nothing.
 ///
-/// Memory follows the sites, not n^2: test cells are read from the lattice's tiles, box masses
-/// come from a SparseBoxCounter over the sites, and after kRejectedDrawLimit rejections the direct
-/// sampler lists the occupied cells the boxes can reach (16 to 32 bytes a site more).
-std::optional<DimensionEstimate> largeBoxMassEstimate(std::int32_t n, const LargeLattice& lattice,
-                                                      RandomSource<FastGenerator>& random);
+/// How the boxes are counted; every choice gives the same estimate. Fitting: Dense when the
+/// rectangle that bounds the sites holds at most DenseSiteCounter::kMostCells cells, else
+/// Sparse.
+enum class EstimateCounter { Fitting, Dense, Sparse };
+
+/// Memory follows the sites, not n^2, but for a small aggregate, where a dense table of a few MB
+/// counts faster: test cells are read from the lattice's tiles, box masses come from a
+/// SparseBoxCounter over the sites, and after kRejectedDrawLimit rejections the direct sampler
+/// lists the occupied cells the boxes can reach (16 to 32 bytes a site more).
+std::optional<DimensionEstimate> largeBoxMassEstimate(
+    std::int32_t n, const LargeLattice& lattice, RandomSource<FastGenerator>& random,
+    EstimateCounter counter = EstimateCounter::Fitting);
 
 }  // namespace dla

@@ -15,8 +15,8 @@
 namespace dla {
 namespace {
 
-// The large estimate against the window's on the same cells and seed: every draw and the slope
-// bit for bit. The last row measures an aggregate grown at N = 100 as if N were
+// The large estimate, its boxes counted either way, against the window's on the same cells and
+// seed: every draw and the slope bit for bit. The last row measures an aggregate grown at N = 100 as if N were
 // 1000: the boxes' test cells are rarely occupied, so the direct sampler takes over mid-way.
 TEST(LargeEstimateTest, MatchesTheWindowDrawForDraw) {
     for (const auto& [grownAt, measuredAt] :
@@ -29,13 +29,18 @@ TEST(LargeEstimateTest, MatchesTheWindowDrawForDraw) {
         for (const Site s : run.lattice().arrivals()) lattice.occupy(s.x, s.y);
         SilentToolkit toolkit;
         RandomSource window(FastGenerator::seeded(9), toolkit);
-        RandomSource sparse(FastGenerator::seeded(9), toolkit);
         const auto expected = Dimensão_Fractal(measuredAt, lattice, window, toolkit);
-        const auto actual = largeBoxMassEstimate(measuredAt, run.lattice(), sparse);
-        ASSERT_TRUE(expected && actual);
+        ASSERT_TRUE(expected);
         EXPECT_EQ(expected->draws > kRejectedDrawLimit, grownAt != measuredAt);
-        EXPECT_EQ(actual->draws, expected->draws);
-        EXPECT_EQ(actual->dimension, expected->dimension);
+        for (const auto counter : {EstimateCounter::Dense, EstimateCounter::Sparse}) {
+            RandomSource large(FastGenerator::seeded(9), toolkit);
+            const auto actual = largeBoxMassEstimate(measuredAt, run.lattice(), large, counter);
+            ASSERT_TRUE(actual);
+            EXPECT_EQ(actual->draws, expected->draws);
+            EXPECT_EQ(actual->dimension, expected->dimension);
+            FastGenerator left = large.generator(), right = window.generator();
+            EXPECT_EQ(left.drawTicks(), right.drawTicks());
+        }
     }
 }
 
@@ -50,10 +55,12 @@ TEST(LargeEstimateTest, MeasuresBeyondSixteenBitsAndRefusesWhatItCannot) {
     for (int i = -80'000; i <= 80'000; ++i) lattice.occupy(i, 0);
     EXPECT_EQ(spanningSystemSize(lattice), 160'000);
     EXPECT_FALSE(largeBoxMassEstimate(99, lattice, random));
-    const auto estimate = largeBoxMassEstimate(80'000, lattice, random);
-    ASSERT_TRUE(estimate);
-    EXPECT_EQ(estimate->points.back().side, 36'000);
-    EXPECT_NEAR(estimate->dimension, 1.0, 1e-12);
+    for (const auto counter : {EstimateCounter::Dense, EstimateCounter::Sparse}) {
+        const auto estimate = largeBoxMassEstimate(80'000, lattice, random, counter);
+        ASSERT_TRUE(estimate);
+        EXPECT_EQ(estimate->points.back().side, 36'000);
+        EXPECT_NEAR(estimate->dimension, 1.0, 1e-12);
+    }
 }
 
 // Hand-built histories: a line grown from one end has dimension 1, a disc grown ring by ring 2;
