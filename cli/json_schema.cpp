@@ -92,6 +92,19 @@ class Fields {
         return wholeValue(value, key, least, most);
     }
 
+    // The jump walker's version, a whole number from 1 (missing: 1, the version of every output
+    // written before there were versions); null for the literal walk.
+    std::optional<std::int32_t> walkerVersion(bool jump) const {
+        const auto found = object_.find("walker_version");
+        if (found == object_.end()) return jump ? std::optional(1) : std::nullopt;
+        if (!jump) {
+            if (!found->is_null()) fail("\"walker_version\" must be null for the literal walk");
+            return std::nullopt;
+        }
+        return static_cast<std::int32_t>(
+            wholeValue(*found, "walker_version", 1, std::numeric_limits<std::int32_t>::max()));
+    }
+
     std::optional<std::uint64_t> seed() const {
         const Json& value = member("seed");
         if (value.is_null()) return std::nullopt;
@@ -176,6 +189,7 @@ Json runToJson(const RunRecord& record, std::int64_t totalRuns) {
     json["launch_radius"] = g.launchRadius;
     json["steps"] = g.steps;
     json["jumps"] = g.jumps;
+    json["walker_version"] = optional(r.walkerVersion);
     json["hash"] = r.hash ? Json(hashText(*r.hash)) : Json(nullptr);
     json["lattice_bytes"] = optional(r.latticeBytes);
     json["estimate_size"] = r.estimate ? Json(r.measuredSize) : Json(nullptr);
@@ -234,12 +248,14 @@ Json summaryToJson(const Summary& summary, const Json& plan, const Shard& shard)
     return json;
 }
 
-Json planToJson(const Options& options) {
+Json planToJson(const Options& options, std::optional<std::int32_t> walkerVersion) {
     Json json;
     json["sizes"] = options.sizes;
     json["runs"] = options.runs;
     json["seed"] = optional(options.seed);
     json["walk"] = options.growth.walker == Walker::Jump ? "jump" : "literal";
+    json["walker_version"] =
+        options.growth.walker == Walker::Jump ? optional(walkerVersion) : Json(nullptr);
     json["particles"] = optional(options.growth.particles);
     json["kill_factor"] = options.growth.killFactor;
     return json;
@@ -283,9 +299,13 @@ std::string csvColumns() {
 }
 
 std::string csvRow(const Json& run) {
+    // By the columns, not by the line's own members: a line written before a member was added
+    // leaves its cell empty instead of shifting the rest.
+    static const Json columns = runToJson(RunRecord{}, 1);
     std::string line;
-    for (const auto& [key, value] : run.items()) {
+    for (const auto& [key, ignored] : columns.items()) {
         if (key == "type") continue;
+        const Json value = run.contains(key) ? run[key] : Json(nullptr);
         if (const auto* members = nestedOf(key)) {
             for (const std::string& member : *members)
                 line +=
@@ -334,6 +354,7 @@ RunLine runFromJson(const Json& json, const std::string& where, bool withFit) {
     const Json& hash = fields.member("hash");
     if (!hash.is_null() && !hash.is_string()) fields.fail("\"hash\" must be a string or null");
     line.hashed = hash.is_string();
+    r.walkerVersion = fields.walkerVersion(line.hashed);
     if (withFit) readFit(fields, r);
     return line;
 }
@@ -346,7 +367,6 @@ SummaryLine summaryFromJson(const Json& json, const std::string& where) {
     const Json& plan = fields.member("plan");
     if (!plan.is_object()) fields.fail("\"plan\" must be an object");
     const Fields planned(plan, where + ": its plan");
-    line.planJson = plan;
     Options& options = line.plan;
     const Json& walk = planned.member("walk");
     if (walk != "jump" && walk != "literal")
@@ -378,7 +398,11 @@ SummaryLine summaryFromJson(const Json& json, const std::string& where) {
     } catch (const UsageError& e) {
         planned.fail(std::string("cannot be run: ") + e.what());
     }
-    if (planToJson(options).dump() != plan.dump()) planned.fail("is not one that dla-cli writes");
+    line.walkerVersion = planned.walkerVersion(options.growth.walker == Walker::Jump);
+    Json written = planToJson(options, line.walkerVersion);
+    line.planJson = written;
+    if (!plan.contains("walker_version")) written.erase("walker_version");
+    if (written.dump() != plan.dump()) planned.fail("is not one that dla-cli writes");
     if (json.contains("shard")) {
         const std::optional<Fields> part = fields.object("shard", "its shard", false);
         line.shard.count = part->whole("count", 1, kMostShards);

@@ -33,9 +33,11 @@ Json runToJson(const RunRecord& record, std::int64_t totalRuns);
 /// The summary line: the statistics, `plan` (planToJson's) and the part when it is not the whole.
 Json summaryToJson(const Summary& summary, const Json& plan, const Shard& shard);
 /// What fixes the runs of a plan and their results: sizes, runs per size, first seed and the
-/// growth options. Outputs whose plans differ in any member are not joined, so a new option
-/// that changes results belongs here.
-Json planToJson(const Options& options);
+/// growth options, and the jump walker's version (`walkerVersion`; this program's when not
+/// given), with which the seeds give their aggregates. Outputs whose plans differ in any member
+/// are not joined, so a new option that changes results belongs here.
+Json planToJson(const Options& options,
+                std::optional<std::int32_t> walkerVersion = kJumpWalkerVersion);
 
 /// The table of runs (--csv): a column for each member of a run's line, the nested ones as
 /// "anisotropy_cos4", "fit_slope" and so on (the fit's points left out), and a row a run.
@@ -47,7 +49,8 @@ std::string csvRow(const Json& run);
 std::string csvPreamble(const std::string& commandLine, const Json& plan);
 
 /// A run's line read back: what the summary takes of it (and, asked for, its fit), with the
-/// runs of the whole plan and whether it carries a hash, as the jump walker's runs do.
+/// runs of the whole plan and whether it carries a hash, as the jump walker's runs do. A jump
+/// run's line without a walker's version was written before there were versions, by version 1.
 struct RunLine {
     RunRecord record;
     std::int64_t runs = 0;
@@ -60,7 +63,10 @@ RunLine runFromJson(const Json& json, const std::string& where, bool withFit = f
 struct SummaryLine {
     std::int64_t runs = 0;
     Options plan;  ///< checked by the command line's own rules, written back as the same text
-    Json planJson;
+    /// The plan's jump walker version (1 for a plan written before there were versions); empty
+    /// for the literal walk.
+    std::optional<std::int32_t> walkerVersion;
+    Json planJson;  ///< the plan as planToJson writes it, the walker's version included
     Shard shard;
 };
 /// Throws SchemaError naming `where`.

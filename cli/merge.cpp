@@ -134,12 +134,13 @@ struct Row {
     EnsembleRun run;
     RunSettings settings;
     bool hashed;  // the jump walker's runs carry a hash, the literal's none
+    std::optional<std::int32_t> walkerVersion;
 };
 
 Row rowOf(const RunLine& line, std::int64_t number, std::int64_t offset, std::size_t file) {
     const RunRecord& record = line.record;
     return {record.plan.index,     number,          offset,     file, line.runs, record.plan.seed,
-            ensembleRunOf(record), record.settings, line.hashed};
+            ensembleRunOf(record), record.settings, line.hashed, record.result.walkerVersion};
 }
 
 // One file's runs, its plan and its part.
@@ -203,6 +204,8 @@ void checkRuns(const Output& output) {
         if (row.hashed != jump)
             throw MergeError(where + " is not a run of the " + (jump ? "jump" : "literal") +
                              " walker of its plan");
+        if (row.walkerVersion != output.summary.walkerVersion)
+            throw MergeError(where + " was grown by another walker version than its plan's");
         const auto kill = row.settings.walker == Walker::Jump
                               ? std::optional(row.settings.killFactor)
                               : std::nullopt;

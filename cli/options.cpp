@@ -242,8 +242,10 @@ std::unique_ptr<CLI::App> makeParser(Command& command) {
     app->formatter(layout);
     app->footer(kFooter);
     app->set_help_flag("-h,--help", "this text.");
-    app->set_version_flag("--version", std::string(kProgram) + "\n",
-                          "the program's name and version.");
+    app->set_version_flag("--version",
+                          std::string(kProgram) + ", jump walker version " +
+                              std::to_string(kJumpWalkerVersion) + "\n",
+                          "the program's name and version, and its jump walker's.");
     app->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 
     CLI::Option* size =
@@ -307,7 +309,11 @@ std::unique_ptr<CLI::App> makeParser(Command& command) {
           "faster at N = 1000. Only 'jump' grows beyond N = " +
               std::to_string(kLargestSystemSize) +
               ", to a number of\n"
-              "particles, with another kill factor or with checkpoints.",
+              "particles, with another kill factor or with checkpoints. A seed repeats its\n"
+              "aggregate within one version of the jump walker's moves (this program's is\n"
+              "version " + std::to_string(kJumpWalkerVersion) +
+              ", in every output and checkpoint); the literal walk never\n"
+              "changes.",
           oneOf("literal", "jump"), [&o](const std::string& v) {
               o.growth.walker = v == "jump" ? Walker::Jump : Walker::Literal;
           });

@@ -176,6 +176,7 @@ const RunResult& Run::result() {
     r.sites = static_cast<std::int64_t>(sites.size());
     r.radiusOfGyration = radiusOfGyration(sites);
     if (large_) {
+        r.walkerVersion = kJumpWalkerVersion;
         r.hash = large_->lattice().hash();
         r.latticeBytes = large_->lattice().memoryBytes();
     }

@@ -59,6 +59,9 @@ struct RunCounts {
 /// What a run reports: its counts and, once it has finished, its measures.
 struct RunResult {
     RunCounts counts;
+    /// The jump walker's version (kJumpWalkerVersion): a seed repeats its aggregate within one
+    /// version. Empty for the literal walk, which is the window's, step for step, always.
+    std::optional<std::int32_t> walkerVersion;
     /// The jump walker's: a hash of the set of occupied cells (equal sets, equal hashes) and the
     /// bytes its lattice took.
     std::optional<std::uint64_t> hash;

@@ -183,6 +183,11 @@ PYBIND11_MODULE(dla, m) {
             "seed", [](const Result& r) { return r.run().settings().seed; },
             "the run's seed: dla.grow(seed=...) or dla-cli --seed repeats it")
         .def_property_readonly(
+            "walker_version",
+            [](Result& r) { return r.measured().walkerVersion ? py::object(py::int_(*r.measured().walkerVersion)) : py::none(); },
+            "the jump walker's version, with which the seed repeats this aggregate (None for the "
+            "literal walk)")
+        .def_property_readonly(
             "hash", [](Result& r) { return r.measured().hash ? py::object(py::str(dla::hashText(*r.measured().hash))) : py::none(); },
             "a hash of the set of occupied cells, as dla-cli prints it (jump walker)")
         .def_property_readonly(

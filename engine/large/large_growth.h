@@ -23,6 +23,11 @@ inline constexpr std::int32_t kLargestJumpSize = 1'000'000;
 inline constexpr std::int64_t kMostParticles = 10'000'000'000;
 inline constexpr double kLargestKillFactor = 16.0;
 
+/// The version of the jump walker's moves. Every version grows aggregates with the same law; a
+/// seed repeats its aggregate, draw for draw, only within one version. A change to which deviate
+/// makes which move (the squares a walker may cross, how a jump is drawn) takes the next one.
+inline constexpr std::int32_t kJumpWalkerVersion = 1;
+
 /// What a large run grows and how. At least one of systemSize and particleLimit ends it.
 struct LargeGrowthOptions {
     /// System size N, 1..kLargestJumpSize: the run ends with the first particle that sticks
@@ -98,8 +103,8 @@ class LargeGrowth {
     /// h = round(N / 2), when a system size was given.
     std::optional<std::int32_t> halfSide() const { return halfSide_; }
 
-    /// Writes the whole state (options, counters, R, random source, occupied cells in arrival
-    /// order) in a binary form. It carries no checksum: a file that holds it checks its bytes as
+    /// Writes the whole state (the walker's version, options, counters, R, random source,
+    /// occupied cells in arrival order) in a binary form. It carries no checksum: a file that holds it checks its bytes as
     /// one whole. Throws std::ios_base::failure when the stream fails.
     void save(std::ostream& out) const;
     /// A run exactly as save() left it. Every field is checked against what a run can hold
@@ -108,7 +113,8 @@ class LargeGrowth {
     /// (the seed first, each later cell next to an earlier one and inside the disc of R, R what
     /// those cells give, the end reached exactly when the run says it finished). So the memory
     /// a restore takes is what growing those cells took. Throws std::runtime_error on a stream
-    /// that is not such a state.
+    /// that is not such a state, and on one that another version of the walker wrote (its
+    /// moves would not continue the run), naming both versions.
     static std::unique_ptr<LargeGrowth> restore(std::istream& in);
 
   private:

@@ -7,6 +7,7 @@
 #include <istream>
 #include <ostream>
 #include <stdexcept>
+#include <string>
 #include <string_view>
 #include <type_traits>
 
@@ -19,7 +20,10 @@ namespace {
 static_assert(std::endian::native == std::endian::little, "saved states are little-endian");
 
 constexpr std::string_view kMagic = "DLALARGE";
-constexpr std::uint32_t kVersion = 2;
+// The layout's version. Layout 3 adds the walker's version after it; layout 2, which is layout
+// 3 without it, was only ever written by the walker's version 1.
+constexpr std::uint32_t kVersion = 3;
+constexpr std::uint32_t kVersionBeforeWalkers = 2;
 
 class Writer {
   public:
@@ -87,6 +91,7 @@ void LargeGrowth::save(std::ostream& out) const {
     Writer w(out);
     for (char c : kMagic) w.put(c);
     w.put(kVersion);
+    w.put(kJumpWalkerVersion);
     w.putOptional(options_.systemSize);
     w.putOptional(options_.particleLimit);
     w.put(options_.killFactor);
@@ -116,7 +121,15 @@ std::unique_ptr<LargeGrowth> LargeGrowth::restore(std::istream& in) {
     for (char c : kMagic) {
         if (r.get<char>() != c) throw std::runtime_error("not a saved large-aggregate state");
     }
-    if (r.get<std::uint32_t>() != kVersion) throw std::runtime_error("unknown saved-state version");
+    const auto layout = r.get<std::uint32_t>();
+    if (layout != kVersion && layout != kVersionBeforeWalkers)
+        throw std::runtime_error("unknown saved-state version");
+    const std::int32_t walker = layout == kVersion ? r.get<std::int32_t>() : 1;
+    if (walker != kJumpWalkerVersion)
+        throw std::runtime_error("saved state written by the jump walker's version " +
+                                 std::to_string(walker) + "; this program's walker is version " +
+                                 std::to_string(kJumpWalkerVersion) +
+                                 ", whose moves would not continue that run");
     LargeGrowthOptions options;
     options.systemSize = r.getOptional<std::int32_t>();
     options.particleLimit = r.getOptional<std::int64_t>();

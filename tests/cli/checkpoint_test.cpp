@@ -3,6 +3,7 @@
 #include "checkpoint.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <fstream>
 #include <sstream>
@@ -31,6 +32,14 @@ TEST(Checkpoint, IsCheckedAsOneWhole) {
     std::string flipped = a, older = a;
     flipped[a.size() / 2] ^= 1;
     older[19] = '1';
+    // Whole and sound, but written by another version of the walker: the run's state gives its
+    // layout, then the walker's version. The CRC-32 is made anew for it.
+    std::string otherWalker = a.substr(0, a.size() - 4);
+    otherWalker[header + 12] = 2;
+    const auto crc = static_cast<std::uint32_t>(
+        ::crc32(0, reinterpret_cast<const Bytef*>(otherWalker.data()),
+                static_cast<uInt>(otherWalker.size())));
+    otherWalker.append(reinterpret_cast<const char*>(&crc), 4);
     const std::pair<std::string, const char*> cases[] = {
         {a.substr(0, header) + b.substr(header), "CRC-32"},  // seed 7's header, seed 5's run
         {flipped, "CRC-32"},
@@ -38,6 +47,7 @@ TEST(Checkpoint, IsCheckedAsOneWhole) {
         {a.substr(0, a.size() - 1), "CRC-32"},
         {older, "a checkpoint of format 1, and this dla-cli reads format 2 only"},
         {"dla", "not a dla-cli checkpoint"},
+        {otherWalker, "written by the jump walker's version 2; this program's walker is version 1"},
     };
     for (const auto& [bytes, says] : cases) {
         const std::string path = folder.file("damaged");

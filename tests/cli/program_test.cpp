@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "large/large_growth.h"
 #include "test_support.h"
 
 namespace dla::cli {
@@ -241,7 +242,9 @@ INSTANTIATE_TEST_SUITE_P(Table, Interrupted,
 // the run; results on stdout unless an output takes it ("-"), then on stderr; a reader that
 // stops early ends the program as SIGPIPE does, without a word.
 TEST(Program, FollowsTheConventionsOfItsKind) {
-    EXPECT_EQ(test::runProgram({"--version"}).out, std::string("dla-cli ") + DLA_VERSION + "\n");
+    EXPECT_EQ(test::runProgram({"--version"}).out, std::string("dla-cli ") + DLA_VERSION +
+                                                        ", jump walker version " +
+                                                        std::to_string(kJumpWalkerVersion) + "\n");
 
     const test::Finished drawn = test::runProgram({"--size", "100", "--json"});
     const Json run = jsonLines(drawn.out).front();

@@ -105,17 +105,23 @@ TEST(LargeGrowthTest, SavedAndRestoredRunEndsAsTheUninterruptedGoldenOne) {
         },
         &stop));
     EXPECT_EQ(first.counters().particles, 1500);
-    const std::string bytes = saved.str();
-    std::istringstream in(bytes);
-    const std::unique_ptr<LargeGrowth> resumed = LargeGrowth::restore(in);
-    EXPECT_TRUE(resumed->grow());
-    EXPECT_EQ(resumed->lattice().arrivals(), whole.lattice().arrivals());
-    EXPECT_EQ(resumed->lattice().hash(), whole.lattice().hash());
-    EXPECT_EQ(resumed->launchRadius(), whole.launchRadius());
-    const LargeGrowthCounters& a = resumed->counters();
-    const LargeGrowthCounters& b = whole.counters();
-    EXPECT_EQ(std::tuple(a.particles, a.walkersKilled, a.steps, a.jumps),
-              std::tuple(b.particles, b.walkersKilled, b.steps, b.jumps));
+    // The same state as the layout before walker versions wrote it (no version after the
+    // layout's), which only the walker's version 1 wrote: it resumes just the same.
+    std::string before = saved.str();
+    before.erase(12, 4);
+    before[8] = 2;
+    for (const std::string& bytes : {saved.str(), before}) {
+        std::istringstream in(bytes);
+        const std::unique_ptr<LargeGrowth> resumed = LargeGrowth::restore(in);
+        EXPECT_TRUE(resumed->grow());
+        EXPECT_EQ(resumed->lattice().arrivals(), whole.lattice().arrivals());
+        EXPECT_EQ(resumed->lattice().hash(), whole.lattice().hash());
+        EXPECT_EQ(resumed->launchRadius(), whole.launchRadius());
+        const LargeGrowthCounters& a = resumed->counters();
+        const LargeGrowthCounters& b = whole.counters();
+        EXPECT_EQ(std::tuple(a.particles, a.walkersKilled, a.steps, a.jumps),
+                  std::tuple(b.particles, b.walkersKilled, b.steps, b.jumps));
+    }
 }
 
 // A saved state with one field set to `value` at byte `at`.
@@ -142,37 +148,40 @@ std::string savedAt(const LargeGrowthOptions& options, std::int64_t particles) {
 // that no growth makes (memory then follows honest cells only), R and the end that the cells do
 // not give.
 TEST(LargeGrowthTest, RestoreRefusesWhatNoRunReaches) {
-    // Where the fields lie: options from 12, R at 38, the flag at 42, particles at 43, the
-    // generator at 75 and 107, the shuffle table at 148, the cells' count at 940, cells at 948.
+    // Where the fields lie: the walker's version at 12, options from 16, R at 42, the flag at 46,
+    // particles at 47, the generator at 79 and 111, the shuffle table at 152, the cells' count
+    // at 944, cells at 952.
     const std::string open = savedAt({{}, 300, 2.7}, 200);
     const std::string ended = savedAt({60, {}, 2.0}, 0);
     std::int32_t radius = 0;
-    std::memcpy(&radius, open.data() + 38, 4);
+    std::memcpy(&radius, open.data() + 42, 4);
     const std::array<std::uint64_t, 4> zero{};
-    const std::string sized = edited(open, 12, std::uint8_t{1});  // a size of 0 so far
+    const std::string sized = edited(open, 16, std::uint8_t{1});  // a size of 0 so far
     const std::int64_t most = std::numeric_limits<std::int64_t>::max();
     const std::pair<std::string, const char*> cases[] = {
-        {open.substr(0, 947), "cut short"},
+        {open.substr(0, 951), "cut short"},
         {edited(open, 8, std::uint32_t{1}), "version"},
-        {edited(open, 75, zero), "cannot move"},
-        {edited(open, 107, zero), "cannot move"},
-        {edited(open, 17, std::uint8_t{0}), "neither a system size nor"},
-        {edited(sized, 13, std::int32_t{-5}), "system size"},
-        {edited(sized, 13, std::int32_t{0}), "system size"},
-        {edited(open, 18, kMostParticles + 1), "particle limit"},
-        {edited(open, 26, 16.5), "kill factor"},
-        {edited(open, 26, std::nan("")), "kill factor"},
-        {edited(open, 43, most), "count outside"},
-        {edited(open, 43, std::int64_t{301}), "more particles than its limit"},
-        {edited(open, 43, std::int64_t{5}), "more cells than particles"},
-        {edited(open, 148 + 8 * 5, 5.0), "deviates that no draw gives"},
-        {edited(open, 38, radius + 1), "launch radius its cells do not give"},
-        {edited(open, 42, std::uint8_t{1}), "not reached its end"},
-        {edited(ended, 42, std::uint8_t{0}), "past its end"},
-        {edited(open, 948, Site{1, 0}), "not the seed"},
-        {edited(open, 956, Site{2, 0}), "touches none"},
-        {edited(open, 964, Site{0, 0}), "twice"},
-        {edited(open, 964, Site{radius, 0}), "outside the launch circle"},
+        {edited(open, 12, std::int32_t{7}),
+         "jump walker's version 7; this program's walker is version 1,"},
+        {edited(open, 79, zero), "cannot move"},
+        {edited(open, 111, zero), "cannot move"},
+        {edited(open, 21, std::uint8_t{0}), "neither a system size nor"},
+        {edited(sized, 17, std::int32_t{-5}), "system size"},
+        {edited(sized, 17, std::int32_t{0}), "system size"},
+        {edited(open, 22, kMostParticles + 1), "particle limit"},
+        {edited(open, 30, 16.5), "kill factor"},
+        {edited(open, 30, std::nan("")), "kill factor"},
+        {edited(open, 47, most), "count outside"},
+        {edited(open, 47, std::int64_t{301}), "more particles than its limit"},
+        {edited(open, 47, std::int64_t{5}), "more cells than particles"},
+        {edited(open, 152 + 8 * 5, 5.0), "deviates that no draw gives"},
+        {edited(open, 42, radius + 1), "launch radius its cells do not give"},
+        {edited(open, 46, std::uint8_t{1}), "not reached its end"},
+        {edited(ended, 46, std::uint8_t{0}), "past its end"},
+        {edited(open, 952, Site{1, 0}), "not the seed"},
+        {edited(open, 960, Site{2, 0}), "touches none"},
+        {edited(open, 968, Site{0, 0}), "twice"},
+        {edited(open, 968, Site{radius, 0}), "outside the launch circle"},
     };
     for (const auto& [bytes, says] : cases) {
         std::istringstream in(bytes);

@@ -32,6 +32,7 @@ def test_grows_and_measures_as_dla_cli(args, kwargs):
     result = dla.grow(**kwargs)
     assert result.seed == line["seed"]
     assert result.hash == line["hash"]
+    assert result.walker_version == line["walker_version"]
     assert result.particles == line["particles"]
     assert result.sites.shape == (line["sites"], 2)
     assert tuple(result.sites[0]) == (0, 0)
