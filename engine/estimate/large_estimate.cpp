@@ -15,9 +15,8 @@ namespace {
 // The sites of a lattice through a SparseBoxCounter: memory that follows the sites.
 class LargeOccupancy {
   public:
-    explicit LargeOccupancy(const LargeLattice& lattice)
-        : lattice_(lattice), boxes_(lattice.arrivals()) {}
-    bool occupied(std::int32_t x, std::int32_t y) const { return lattice_.isOccupied(x, y); }
+    explicit LargeOccupancy(const LargeLattice& lattice) : boxes_(lattice.arrivals()) {}
+    bool occupied(std::int32_t x, std::int32_t y) const { return boxes_.occupied(x, y); }
     std::int64_t count(std::int32_t x0, std::int32_t y0, std::int32_t side) const {
         return boxes_.count(x0, y0, side);
     }
@@ -27,7 +26,6 @@ class LargeOccupancy {
     }
 
   private:
-    const LargeLattice& lattice_;
     SparseBoxCounter boxes_;
 };
 

@@ -48,6 +48,14 @@ class SparseBoxCounter {
     /// Sites with x0 <= x < x0 + side and y0 <= y < y0 + side; side >= 0.
     std::int64_t count(std::int32_t x0, std::int32_t y0, std::int32_t side) const;
 
+    /// Whether (x, y) is one of the sites: a binary search in its row.
+    bool occupied(std::int32_t x, std::int32_t y) const {
+        if (y < yMin_ || y > yMax_) return false;
+        const auto row = static_cast<std::size_t>(y - yMin_);
+        const std::size_t i = firstAtLeast(rowX_, rowStart_[row], rowStart_[row + 1], x);
+        return i < rowStart_[row + 1] && rowX_[i] == x;
+    }
+
     /// visit(x, y) for each site with both coordinates in low..high, row by row (y, then x,
     /// increasing).
     template <class F>

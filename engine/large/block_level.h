@@ -56,6 +56,12 @@ class BlockLevel {
 
     /// Bytes held by the grid.
     std::size_t memoryBytes() const { return grid_.size(); }
+    /// Frees the grid: no block is marked any more.
+    void clear() {
+        grid_ = {};
+        half_ = 0;
+        width_ = 0;
+    }
 
   private:
     // The grid is stored in squares of 8 x 8 blocks, one cache line each, so that reads near

@@ -54,6 +54,14 @@ void CellTiles::growDirectory(std::int32_t reach) {
     width_ = width;
 }
 
+void CellTiles::clear() {
+    directory_ = {};
+    chunks_ = {};
+    half_ = 0;
+    width_ = 0;
+    made_ = 0;
+}
+
 std::size_t CellTiles::memoryBytes() const {
     return chunks_.size() * kChunk * sizeof(Tile) + directory_.size() * sizeof(Tile*);
 }

@@ -77,6 +77,8 @@ class CellTiles {
 
     /// Bytes held by the tiles and the directory.
     std::size_t memoryBytes() const;
+    /// Frees every tile and the directory: every cell reads as the blank one again.
+    void clear();
 
   private:
     Tile& make(std::int32_t tx, std::int32_t ty);

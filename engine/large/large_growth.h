@@ -93,6 +93,13 @@ class LargeGrowth {
     bool grow(const Observer& observer = {}, const std::atomic<bool>* stop = nullptr);
 
     bool finished() const { return finished_; }
+    /// For a finished run, whose lattice takes no more cells: frees the lattice's cells and
+    /// distance structure (LargeLattice::shedCells()), the largest share of a run's memory, so
+    /// that the measures that follow take theirs in its place. The arrivals, the hash, save()
+    /// and the measures stay. Nothing for a run that has not finished.
+    void shedCells() {
+        if (finished_) lattice_.shedCells();
+    }
     const LargeGrowthOptions& options() const { return options_; }
     const LargeLattice& lattice() const { return lattice_; }
     const LargeGrowthCounters& counters() const { return counters_; }

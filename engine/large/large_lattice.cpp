@@ -56,6 +56,7 @@ LargeLattice::LargeLattice()
               BlockLevel(kBlockShifts[2], kBlockCap)} {}
 
 bool LargeLattice::occupy(std::int32_t x, std::int32_t y) {
+    if (shed_) throw std::logic_error("a cell added to a lattice that has shed its cells");
     if (std::abs(x) > kLargestCoordinate || std::abs(y) > kLargestCoordinate) {
         throw std::out_of_range("cell beyond the reach of the large lattice");
     }
@@ -144,6 +145,12 @@ int LargeLattice::beyondAggregate(std::int32_t x, std::int32_t y) const {
                          ? a - reach_
                          : ((a + b) - std::sqrt(2.0 * reach_ * reach_ - across * across)) / 2.0;
     return t >= 1.0 ? static_cast<int>(std::min(t, 1e9)) : 0;
+}
+
+void LargeLattice::shedCells() {
+    cells_.clear();
+    for (BlockLevel& level : blocks_) level.clear();
+    shed_ = true;
 }
 
 std::size_t LargeLattice::memoryBytes() const {

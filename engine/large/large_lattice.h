@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <stdexcept>
 
 #include "base/growth_law.h"
 #include "large/block_level.h"
@@ -60,7 +61,18 @@ class LargeLattice {
     /// Occupies (x, y); false (and nothing changes) when it was occupied already. |x|, |y| must
     /// stay below 2^25.
     bool occupy(std::int32_t x, std::int32_t y);
-    bool isOccupied(std::int32_t x, std::int32_t y) const { return cells_.isOccupied(x, y); }
+    bool isOccupied(std::int32_t x, std::int32_t y) const {
+        if (shed_) [[unlikely]]
+            throw std::logic_error("a cell asked of a lattice that has shed its cells");
+        return cells_.isOccupied(x, y);
+    }
+
+    /// Frees the cells and the distance structure, nearly all the memory the lattice holds,
+    /// keeping the arrivals, their count and the hash: for a lattice that will take no more
+    /// cells and be asked no more distances, whose measures read the arrivals. Afterwards
+    /// occupy() and isOccupied() throw std::logic_error; bound() must not be asked.
+    void shedCells();
+    bool shed() const { return shed_; }
 
     /// A lower bound of D(x, y), see above: 0 exactly when (x, y) has an occupied neighbour.
     int bound(std::int32_t x, std::int32_t y) const {
@@ -82,6 +94,20 @@ class LargeLattice {
         if (first >= kBlocksBeyondCells) return std::max(kFineCap, blocks_[0].bound(x, y, first));
         return cells_.byte(x, y, cursor);
     }
+
+    /// The same value, read from the 64-block level first: for a walker that knows itself far
+    /// from the aggregate (D of 6 64-blocks or more), where that level nearly always settles it
+    /// and the finer ones, much larger, would cost a read from far in the cache. A 64-block
+    /// level K >= kBlocksBeyondFirst puts every near cell (K - 1) 64 + 1 >= 257 cells away, so
+    /// the 8-block level is saturated there and bound() would have come to this same level.
+    int boundFromAfar(std::int32_t x, std::int32_t y, CellTiles::Cursor& cursor) const {
+        const int second = blocks_[1].blocks(x, y);
+        if (second >= kBlocksBeyondFirst) [[likely]]
+            return levelBound(x, y, 1, second);
+        return bound(x, y, cursor);
+    }
+    /// Below this D a walker is not far enough for boundFromAfar() to pay: 6 64-blocks.
+    static constexpr int kAfar = 6 << kBlockShifts[1];
 
     /// The occupied cells in the order they were first occupied.
     const std::deque<Site>& arrivals() const { return arrivals_; }
@@ -110,6 +136,7 @@ class LargeLattice {
     std::int64_t largestNorm_ = 0;
     double reach_ = 1.0;  ///< sqrt(largestNorm_) + 1, or more
     std::uint64_t hash_ = 0;
+    bool shed_ = false;
 };
 
 }  // namespace dla

@@ -105,6 +105,20 @@ TEST(LargeGrowthTest, SavedAndRestoredRunEndsAsTheUninterruptedGoldenOne) {
         },
         &stop));
     EXPECT_EQ(first.counters().particles, 1500);
+    // Shedding the cells is for finished runs only; a finished one keeps its arrivals, hash
+    // and saved state, and refuses to be asked of cells it no longer holds.
+    first.shedCells();
+    EXPECT_FALSE(first.lattice().shed());
+    std::ostringstream unshed, shed;
+    whole.save(unshed);
+    const std::size_t held = whole.lattice().memoryBytes();
+    whole.shedCells();
+    whole.save(shed);
+    EXPECT_EQ(shed.str(), unshed.str());
+    EXPECT_EQ(whole.lattice().hash(), 6912395596011263842u);
+    EXPECT_LT(whole.lattice().memoryBytes() * 100, held);
+    EXPECT_THROW((void)whole.lattice().isOccupied(0, 0), std::logic_error);
+    EXPECT_TRUE(whole.grow()) << "a finished run stays finished, without walking";
     // The same state as the layout before walker versions wrote it (no version after the
     // layout's), which only the walker's version 1 wrote: it resumes just the same.
     std::string before = saved.str();
