@@ -81,9 +81,20 @@ for m in (100000, 1000000):
     peak = median(f"BM_LargeGrowth/{m}/", "peak_MB")
     rows.append((f"jump walker, {m:,} particles: time, peak memory of the process",
                  f"{fmt(t, 's')}, {fmt(peak, 'MB')}"))
+# Moves a particle and the time a move (growth time over moves), the walker's two costs.
+per_move = []
+for what, name in (("N = 1000", "BM_LargeWholeRun/N:1000/"), ("10^5", "BM_LargeGrowth/100000/"),
+                   ("10^6", "BM_LargeGrowth/1000000/")):
+    t, moves, particles = median(name), median(name, "moves"), median(name, "particles")
+    if t and moves and particles:
+        seconds = t / 1000 if name.startswith("BM_LargeWholeRun") else t
+        per_move.append(f"{what}: {moves / particles:.1f}, {seconds / moves * 1e9:.1f} ns")
+rows.append(("jump walker: moves a particle, time a move", " / ".join(per_move)))
 sizes = (100, 200, 300, 500, 700, 1000)
 rows.append(("fractal-dimension estimate, N = " + " / ".join(map(str, sizes)),
              " / ".join(fmt(median(f"BM_Estimate/{n}/"), "ms") for n in sizes)))
+rows.append(("the same estimate as a jump-walker run takes it (its edgeless lattice), N = 100 / 400 / 1000",
+             " / ".join(fmt(median(f"BM_EstimateJumpRun/{n}/"), "ms") for n in (100, 400, 1000))))
 rows.append(("the same at its worst (the seed alone), N = 100 / 1000",
              " / ".join(fmt(median(f"BM_EstimateSeedOnly/{n}/"), "ms") for n in (100, 1000))))
 rows.append(("the estimate of an aggregate of 10^6 particles (N = its span), with the history and shape measures",
