@@ -70,7 +70,7 @@ class ProgramRefuses : public ::testing::TestWithParam<Refused> {};
 TEST_P(ProgramRefuses, WithOneLineOnStderrLeavingNoFile) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     if (GetParam().setting == limit<RLIMIT_AS, 300'000'000> ||
-        GetParam().setting == limit<RLIMIT_AS, 100'000'000> ||
+        GetParam().setting == limit<RLIMIT_AS, 70'000'000> ||
         GetParam().setting == limit<RLIMIT_AS, 60'000'000>)
         GTEST_SKIP() << "the sanitizers reserve more address space than the limit";
 #endif
@@ -170,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{{"--size", "300", "--runs", "64", "--threads", "8", "--seed", "1"},
                 1,
                 "out of memory (the system refused more; fewer --threads need less)",
-                limit<RLIMIT_AS, 100'000'000>},
+                limit<RLIMIT_AS, 70'000'000>},
         Refused{{"--particles", "3000000", "--seed", "1"},
                 1,
                 "out of memory (the system refused more)\n",
