@@ -312,7 +312,7 @@ TEST(Program, VeryLargeSizeSaysItsMemoryFirst) {
     EXPECT_EQ(f.exitCode, 128 + SIGTERM);
     EXPECT_TRUE(
         f.err.starts_with("dla-cli: --size 1000000 grows about 4.2 billion particles a "
-                          "run, which is expected to need about 143 GB of memory"))
+                          "run, which is expected to need about 109 GB of memory"))
         << f.err;
     EXPECT_NE(f.err.find("interrupted by SIGTERM"), std::string::npos) << f.err;
 }
