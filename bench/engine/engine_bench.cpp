@@ -105,19 +105,25 @@ BENCHMARK(BM_Estimate)
     ->Unit(benchmark::kMillisecond);
 
 // The same estimate of the same aggregates as a jump-walker run measures them, on its edgeless
-// lattice (the same draws and result as BM_Estimate).
-void BM_EstimateJumpRun(benchmark::State& state) {
+// lattice (the same draws and result as BM_Estimate): with the counter it picks, and with the
+// sparse one that larger aggregates take.
+void estimateJumpRun(benchmark::State& state, EstimateCounter counter) {
     const auto n = static_cast<std::int32_t>(state.range(0));
     SilentToolkit toolkit;
     const LargeLattice& lattice = grownAt(n).run->lattice();
     std::int64_t draws = 0;
     for (auto _ : state) {
         RandomSource source(FastGenerator::seeded(5), toolkit);
-        draws = largeBoxMassEstimate(n, lattice, source)->draws;
+        draws = largeBoxMassEstimate(n, lattice, source, counter)->draws;
     }
     state.counters["draws"] = static_cast<double>(draws);
 }
-BENCHMARK(BM_EstimateJumpRun)
+void BM_EstimateJumpRun(benchmark::State& state) { estimateJumpRun(state, EstimateCounter::Fitting); }
+void BM_EstimateJumpRunSparse(benchmark::State& state) {
+    estimateJumpRun(state, EstimateCounter::Sparse);
+}
+BENCHMARK(BM_EstimateJumpRun)->Arg(100)->Arg(400)->Arg(1000)->Repetitions(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EstimateJumpRunSparse)
     ->Arg(100)
     ->Arg(400)
     ->Arg(1000)
