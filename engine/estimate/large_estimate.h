@@ -30,10 +30,10 @@ std::int32_t spanningSystemSize(const LargeLattice& lattice);
 /// Sparse.
 enum class EstimateCounter { Fitting, Dense, Sparse };
 
-/// Memory follows the sites, not n^2, but for a small aggregate, where a dense table of a few MB
-/// counts faster: test cells are read from the lattice's tiles, box masses come from a
-/// SparseBoxCounter over the sites, and after kRejectedDrawLimit rejections the direct sampler
-/// lists the occupied cells the boxes can reach (16 to 32 bytes a site more).
+/// It reads the lattice's arrivals alone (a shed lattice will do). Memory follows the sites, not
+/// n^2, but for a small aggregate, where a dense table of a few MB counts faster: test cells and
+/// box masses come from a SparseBoxCounter over the sites, and after kRejectedDrawLimit rejections
+/// the direct sampler lists the occupied cells the boxes can reach (16 to 32 bytes a site more).
 std::optional<DimensionEstimate> largeBoxMassEstimate(
     std::int32_t n, const LargeLattice& lattice, RandomSource<FastGenerator>& random,
     EstimateCounter counter = EstimateCounter::Fitting);
