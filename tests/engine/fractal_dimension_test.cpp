@@ -205,21 +205,19 @@ TEST(EstimateTest, BoxCountsAreCellCounts) {
 
 // The seed alone: the loop would reject about 10^8 corners at N = 100 and 10^11 at N = 1000.
 // Past the limit each box is drawn directly, and every box holds just the seed.
-class SeedOnlyEstimate : public ::testing::TestWithParam<std::int32_t> {};
-
-TEST_P(SeedOnlyEstimate, EndsSoonAfterTheRejectionLimitWithDimensionZero) {
+TEST(EstimateTest, SeedOnlyEndsSoonAfterTheRejectionLimitWithDimensionZero) {
     Lattice lattice;
     lattice.occupy(0, 0);
     SilentToolkit toolkit;
-    RandomSource source(FastGenerator::seeded(3), toolkit);
-    const auto estimate = Dimensão_Fractal(GetParam(), lattice, source, toolkit);
-    ASSERT_TRUE(estimate);
-    EXPECT_EQ(estimate->dimension, 0.0);
-    EXPECT_GT(estimate->draws, kRejectedDrawLimit);
-    EXPECT_LE(estimate->draws, kRejectedDrawLimit + 1 + 1000 * std::ssize(estimate->points));
+    for (const std::int32_t n : {100, 1000}) {
+        RandomSource source(FastGenerator::seeded(3), toolkit);
+        const auto estimate = Dimensão_Fractal(n, lattice, source, toolkit);
+        ASSERT_TRUE(estimate) << n;
+        EXPECT_EQ(estimate->dimension, 0.0) << n;
+        EXPECT_GT(estimate->draws, kRejectedDrawLimit) << n;
+        EXPECT_LE(estimate->draws, kRejectedDrawLimit + 1 + 1000 * std::ssize(estimate->points));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Sizes, SeedOnlyEstimate, ::testing::Values(100, 1000));
 
 // One accepted box: its corner, its mass, and the chance q(x0) q(y0) of drawing that corner.
 struct Box {
@@ -256,16 +254,15 @@ std::vector<std::vector<Box>> acceptedBoxes(const Lattice& lattice, std::int32_t
     return all;
 }
 
-class BoxMassLaw : public ::testing::TestWithParam<const char*> {};
-
 // Mean masses against the exact mean and variance of one box, side by side. At N = 100 a grown
 // aggregate keeps the estimate in its rejection loop; at N = 900 the seed and two particles pass
 // the limit within the first side. There the test cell (472, 0) takes most boxes of side 45; it
 // comes from the corner x0 = 449 only (450 has probability 0), whose box also holds (449, 0):
 // mass 2, where x0 = 450 would give 1.
+class BoxMassLaw : public ::testing::TestWithParam<std::int32_t> {};
+
 TEST_P(BoxMassLaw, MeanMassesMatchTheirExpectation) {
-    const std::string sampler = GetParam();
-    const std::int32_t n = sampler == "RejectionLoop" ? 100 : 900;
+    const std::int32_t n = GetParam();
     SilentToolkit toolkit;
     Lattice lattice;
     RandomSource source(FastGenerator::seeded(12), toolkit);
@@ -290,9 +287,7 @@ TEST_P(BoxMassLaw, MeanMassesMatchTheirExpectation) {
     EXPECT_LT(worst, 5.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Samplers, BoxMassLaw,
-                         ::testing::Values("RejectionLoop", "DirectAfterTheLimit"),
-                         [](const auto& info) { return std::string(info.param); });
+INSTANTIATE_TEST_SUITE_P(RejectionLoopThenDirect, BoxMassLaw, ::testing::Values(100, 900));
 
 }  // namespace
 }  // namespace dla

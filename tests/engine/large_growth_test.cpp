@@ -19,11 +19,6 @@
 namespace dla {
 namespace {
 
-LargeGrowthOptions sized(std::optional<std::int32_t> n, std::optional<std::int64_t> m = {},
-                         int largestJump = ExitLadder::kLargest) {
-    return {n, m, 2.0, largestJump};
-}
-
 // S is the largest integer whose square root does not exceed K R; for K = 2 it is 4 R^2, the
 // window's rule.
 TEST(LargeGrowthTest, KillSquareIsExactlyTheDistanceRule) {
@@ -72,12 +67,11 @@ TEST(LargeGrowthTest, LiteralWalkIsTheWindowsRunDrawForDraw) {
     Lattice window;
     RandomSource source(FastGenerator::seeded(31), toolkit);
     const GrowthResult today = Gerar_DLA(121, window, source, toolkit);
-    LargeGrowth run(sized(121, {}, 1), FastGenerator::seeded(31));
+    LargeGrowth run({121, {}, 2.0, 1}, FastGenerator::seeded(31));
     EXPECT_TRUE(run.grow());
-    EXPECT_EQ(run.counters().particles, today.particles);
-    EXPECT_EQ(run.counters().walkersKilled, today.walkersKilled);
-    EXPECT_EQ(run.counters().steps, today.steps);
-    EXPECT_EQ(run.launchRadius(), today.launchRadius);
+    EXPECT_EQ(std::tuple(run.counters().particles, run.counters().walkersKilled,
+                         run.counters().steps, run.launchRadius()),
+              std::tuple(today.particles, today.walkersKilled, today.steps, today.launchRadius));
     EXPECT_EQ(run.lattice().occupiedCount(), window.occupiedCount());
     for (const Site& c : run.lattice().arrivals()) ASSERT_TRUE(window.isOccupied(c.x, c.y));
 }
