@@ -12,10 +12,12 @@ namespace dla {
 
 namespace {
 
-// The sites of a lattice through a SparseBoxCounter: memory that follows the sites.
-class LargeOccupancy {
+// The sites of a lattice as the estimate reads them, through a DenseSiteCounter (a small
+// aggregate) or a SparseBoxCounter (memory that follows the sites).
+template <class Counter>
+class SiteOccupancy {
   public:
-    explicit LargeOccupancy(const LargeLattice& lattice) : boxes_(lattice.arrivals()) {}
+    explicit SiteOccupancy(const LargeLattice& lattice) : boxes_(lattice.arrivals()) {}
     bool occupied(std::int32_t x, std::int32_t y) const { return boxes_.occupied(x, y); }
     std::int64_t count(std::int32_t x0, std::int32_t y0, std::int32_t side) const {
         return boxes_.count(x0, y0, side);
@@ -26,24 +28,7 @@ class LargeOccupancy {
     }
 
   private:
-    SparseBoxCounter boxes_;
-};
-
-// The sites of a lattice whose bounding rectangle is small, through a DenseSiteCounter.
-class SmallOccupancy {
-  public:
-    explicit SmallOccupancy(const LargeLattice& lattice) : boxes_(lattice.arrivals()) {}
-    bool occupied(std::int32_t x, std::int32_t y) const { return boxes_.occupied(x, y); }
-    std::int64_t count(std::int32_t x0, std::int32_t y0, std::int32_t side) const {
-        return boxes_.count(x0, y0, side);
-    }
-    template <class F>
-    void forEachOccupied(std::int32_t low, std::int32_t high, F&& visit) const {
-        boxes_.forEachIn(low, high, visit);
-    }
-
-  private:
-    DenseSiteCounter boxes_;
+    Counter boxes_;
 };
 
 }  // namespace
@@ -68,8 +53,8 @@ std::optional<DimensionEstimate> largeBoxMassEstimate(std::int32_t n, const Larg
                       ? EstimateCounter::Dense
                       : EstimateCounter::Sparse;
     if (counter == EstimateCounter::Dense)
-        return detail::boxMassEstimate(n, SmallOccupancy(lattice), random);
-    return detail::boxMassEstimate(n, LargeOccupancy(lattice), random);
+        return detail::boxMassEstimate(n, SiteOccupancy<DenseSiteCounter>(lattice), random);
+    return detail::boxMassEstimate(n, SiteOccupancy<SparseBoxCounter>(lattice), random);
 }
 
 }  // namespace dla
