@@ -281,12 +281,17 @@ std::string cell(const Json& value) {
     return value.dump();
 }
 
+// A run's line with every member, in order: the table's columns.
+const Json& columnsLine() {
+    static const Json columns = runToJson(RunRecord{}, 1);
+    return columns;
+}
+
 }  // namespace
 
 std::string csvColumns() {
-    const Json sample = runToJson(RunRecord{}, 1);
     std::string line;
-    for (const auto& [key, value] : sample.items()) {
+    for (const auto& [key, value] : columnsLine().items()) {
         if (key == "type") continue;
         if (const auto* members = nestedOf(key)) {
             for (const std::string& member : *members) line += key + "_" + member + ",";
@@ -301,9 +306,8 @@ std::string csvColumns() {
 std::string csvRow(const Json& run) {
     // By the columns, not by the line's own members: a line written before a member was added
     // leaves its cell empty instead of shifting the rest.
-    static const Json columns = runToJson(RunRecord{}, 1);
     std::string line;
-    for (const auto& [key, ignored] : columns.items()) {
+    for (const auto& [key, ignored] : columnsLine().items()) {
         if (key == "type") continue;
         const Json value = run.contains(key) ? run[key] : Json(nullptr);
         if (const auto* members = nestedOf(key)) {

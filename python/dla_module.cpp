@@ -184,7 +184,10 @@ PYBIND11_MODULE(dla, m) {
             "the run's seed: dla.grow(seed=...) or dla-cli --seed repeats it")
         .def_property_readonly(
             "walker_version",
-            [](Result& r) { return r.measured().walkerVersion ? py::object(py::int_(*r.measured().walkerVersion)) : py::none(); },
+            [](Result& r) {
+                const auto& version = r.measured().walkerVersion;
+                return version ? py::object(py::int_(*version)) : py::none();
+            },
             "the jump walker's version, with which the seed repeats this aggregate (None for the "
             "literal walk)")
         .def_property_readonly(

@@ -118,11 +118,18 @@ void estimateJumpRun(benchmark::State& state, EstimateCounter counter) {
     }
     state.counters["draws"] = static_cast<double>(draws);
 }
-void BM_EstimateJumpRun(benchmark::State& state) { estimateJumpRun(state, EstimateCounter::Fitting); }
+void BM_EstimateJumpRun(benchmark::State& state) {
+    estimateJumpRun(state, EstimateCounter::Fitting);
+}
 void BM_EstimateJumpRunSparse(benchmark::State& state) {
     estimateJumpRun(state, EstimateCounter::Sparse);
 }
-BENCHMARK(BM_EstimateJumpRun)->Arg(100)->Arg(400)->Arg(1000)->Repetitions(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EstimateJumpRun)
+    ->Arg(100)
+    ->Arg(400)
+    ->Arg(1000)
+    ->Repetitions(5)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EstimateJumpRunSparse)
     ->Arg(100)
     ->Arg(400)

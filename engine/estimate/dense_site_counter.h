@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/growth_law.h"
+#include "estimate/site_bounds.h"
 
 namespace dla {
 
@@ -20,18 +21,10 @@ class DenseSiteCounter {
     /// The rectangles it takes: at most this many cells (17 MB).
     static constexpr std::int64_t kMostCells = std::int64_t{1} << 22;
 
-    /// Cells of the rectangle that bounds `sites` (0 for none).
+    /// The distinct sites in `sites`, any range of Site, whose `bounds` hold at most kMostCells
+    /// cells.
     template <class Sites>
-    static std::int64_t boundingCells(const Sites& sites) {
-        Bounds b;
-        for (const Site s : sites) b.add(s);
-        return b.cells();
-    }
-
-    /// The distinct sites in `sites`, any range of Site, bounded by at most kMostCells cells.
-    template <class Sites>
-    explicit DenseSiteCounter(const Sites& sites) {
-        for (const Site s : sites) bounds_.add(s);
+    DenseSiteCounter(const Sites& sites, const SiteBounds& bounds) : bounds_(bounds) {
         bits_.assign(1, 0);  // so that bits_[0] can be read
         if (bounds_.empty()) return;
         width_ = static_cast<std::size_t>(bounds_.xMax - bounds_.xMin + 1);
@@ -95,37 +88,22 @@ class DenseSiteCounter {
     }
 
   private:
-    struct Bounds {
-        std::int64_t xMin = 0, xMax = -1, yMin = 0, yMax = -1;
-        bool empty() const { return xMax < xMin; }
-        void add(Site s) {
-            if (empty()) {
-                xMin = xMax = s.x;
-                yMin = yMax = s.y;
-            }
-            xMin = std::min<std::int64_t>(xMin, s.x);
-            xMax = std::max<std::int64_t>(xMax, s.x);
-            yMin = std::min<std::int64_t>(yMin, s.y);
-            yMax = std::max<std::int64_t>(yMax, s.y);
-        }
-        std::int64_t cells() const { return empty() ? 0 : (xMax - xMin + 1) * (yMax - yMin + 1); }
-    };
-
     void sumRows();
     // Sites with x' < x and y' < y, x and y first clamped to the rectangle and one past it.
     std::uint32_t sum(std::int64_t x, std::int64_t y) const {
-        const auto dx = static_cast<std::size_t>(std::clamp(x - bounds_.xMin, std::int64_t{0},
-                                                            static_cast<std::int64_t>(width_)));
-        const auto dy = static_cast<std::size_t>(std::clamp(y - bounds_.yMin, std::int64_t{0},
-                                                            static_cast<std::int64_t>(height_)));
+        const auto dx = static_cast<std::size_t>(
+            std::clamp(x - bounds_.xMin, std::int64_t{0}, static_cast<std::int64_t>(width_)));
+        const auto dy = static_cast<std::size_t>(
+            std::clamp(y - bounds_.yMin, std::int64_t{0}, static_cast<std::int64_t>(height_)));
         return sums_[dy * (width_ + 1) + dx];
     }
 
-    Bounds bounds_;
+    SiteBounds bounds_;
     std::size_t width_ = 0, height_ = 0;
-    std::size_t words_ = 0;               // 64-bit words a row of bits
-    std::vector<std::uint64_t> bits_;     // at least a word; row by row from yMin, bit dx of a row for xMin + dx
-    std::vector<std::uint32_t> sums_;     // (height_ + 1) x (width_ + 1), a first row and column of 0
+    std::size_t words_ = 0;  // 64-bit words a row of bits
+    // At least a word; row by row from yMin, bit dx of a row for xMin + dx.
+    std::vector<std::uint64_t> bits_;
+    std::vector<std::uint32_t> sums_;  // (height_ + 1) x (width_ + 1), a first row and column of 0
 };
 
 }  // namespace dla

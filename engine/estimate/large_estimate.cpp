@@ -17,7 +17,8 @@ namespace {
 template <class Counter>
 class SiteOccupancy {
   public:
-    explicit SiteOccupancy(const LargeLattice& lattice) : boxes_(lattice.arrivals()) {}
+    SiteOccupancy(const LargeLattice& lattice, const SiteBounds& bounds)
+        : boxes_(lattice.arrivals(), bounds) {}
     bool occupied(std::int32_t x, std::int32_t y) const { return boxes_.occupied(x, y); }
     std::int64_t count(std::int32_t x0, std::int32_t y0, std::int32_t side) const {
         return boxes_.count(x0, y0, side);
@@ -48,13 +49,13 @@ std::optional<DimensionEstimate> largeBoxMassEstimate(std::int32_t n, const Larg
         return std::nullopt;
     // The aggregates of the window's sizes fit in a few MB of table, and there a count is
     // constant time; larger ones go by the sites.
+    const SiteBounds bounds = SiteBounds::of(lattice.arrivals());
     if (counter == EstimateCounter::Fitting)
-        counter = DenseSiteCounter::boundingCells(lattice.arrivals()) <= DenseSiteCounter::kMostCells
-                      ? EstimateCounter::Dense
-                      : EstimateCounter::Sparse;
+        counter = bounds.cells() <= DenseSiteCounter::kMostCells ? EstimateCounter::Dense
+                                                                 : EstimateCounter::Sparse;
     if (counter == EstimateCounter::Dense)
-        return detail::boxMassEstimate(n, SiteOccupancy<DenseSiteCounter>(lattice), random);
-    return detail::boxMassEstimate(n, SiteOccupancy<SparseBoxCounter>(lattice), random);
+        return detail::boxMassEstimate(n, SiteOccupancy<DenseSiteCounter>(lattice, bounds), random);
+    return detail::boxMassEstimate(n, SiteOccupancy<SparseBoxCounter>(lattice, bounds), random);
 }
 
 }  // namespace dla

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/growth_law.h"
+#include "estimate/site_bounds.h"
 
 namespace dla {
 
@@ -27,16 +28,14 @@ class SparseBoxCounter {
     static constexpr int kSmallestBlockShift = 7;
 
     /// The distinct sites in `sites`, any range of Site (any order; a site given twice is an
-    /// error).
+    /// error), and their `bounds`.
     template <class Sites>
-    explicit SparseBoxCounter(const Sites& sites) {
-        for (const Site s : sites) {
-            if (sites_++ == 0) xMin_ = xMax_ = s.x, yMin_ = yMax_ = s.y;
-            xMin_ = std::min<std::int64_t>(xMin_, s.x);
-            xMax_ = std::max<std::int64_t>(xMax_, s.x);
-            yMin_ = std::min<std::int64_t>(yMin_, s.y);
-            yMax_ = std::max<std::int64_t>(yMax_, s.y);
-        }
+    SparseBoxCounter(const Sites& sites, const SiteBounds& bounds)
+        : sites_(static_cast<std::size_t>(bounds.sites)),
+          xMin_(bounds.xMin),
+          xMax_(bounds.xMax),
+          yMin_(bounds.yMin),
+          yMax_(bounds.yMax) {
         if (sites_ == 0) return;
         bucket(sites, yMin_, yMax_, true, rowX_, rowStart_);
         bucket(sites, xMin_, xMax_, false, columnY_, columnStart_);

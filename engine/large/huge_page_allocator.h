@@ -38,7 +38,8 @@ struct HugePageAllocator {
         // A huge page's worth more than needed, then the parts before and after the aligned
         // block handed back.
         const std::size_t mapped = rounded + kHugePage;
-        void* area = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        void* area =
+            mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (area == MAP_FAILED) throw std::bad_alloc();
         const auto start = reinterpret_cast<std::uintptr_t>(area);
         const std::uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;

@@ -111,8 +111,9 @@ class LargeGrowth {
     std::optional<std::int32_t> halfSide() const { return halfSide_; }
 
     /// Writes the whole state (the walker's version, options, counters, R, random source,
-    /// occupied cells in arrival order) in a binary form. It carries no checksum: a file that holds it checks its bytes as
-    /// one whole. Throws std::ios_base::failure when the stream fails.
+    /// occupied cells in arrival order) in a binary form. It carries no checksum: a file that
+    /// holds it checks its bytes as one whole. Throws std::ios_base::failure when the stream
+    /// fails.
     void save(std::ostream& out) const;
     /// A run exactly as save() left it. Every field is checked against what a run can hold
     /// before it is used: the options' ranges and an end, a generator that can move, deviates
