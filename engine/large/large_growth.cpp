@@ -76,14 +76,18 @@ bool LargeGrowth::grow(const Observer& observer, const std::atomic<bool>* stop) 
     const LargeWalker<> walker(lattice_, ladder_, options_.largestJump);
     const double pi = std::atan(1.0) * 4.0;
     // The walkers draw from a detached copy of the source, with its generator in registers; it
-    // is given back wherever the run's state may be read: before the observer is told, and on
-    // the way out, an exception's too.
+    // is given back on the way out, an exception's too, and to whoever asks for the source
+    // meanwhile (random()).
     DetachedSource<FastGenerator> source = random_.detach();
     struct GivenBack {
-        RandomSource<FastGenerator>& random;
+        LargeGrowth& run;
         const DetachedSource<FastGenerator>& source;
-        ~GivenBack() { random.attach(source); }
-    } givenBack{random_, source};
+        ~GivenBack() {
+            run.random_.attach(source);
+            run.detached_ = nullptr;
+        }
+    } givenBack{*this, source};
+    detached_ = &source;
     while (!finished_) {
         if (stop && stop->load(std::memory_order_relaxed)) return false;
         const Site release = releasePoint(radius_, source.next(), pi);
@@ -98,10 +102,7 @@ bool LargeGrowth::grow(const Observer& observer, const std::atomic<bool>* stop) 
         lattice_.occupy(end.at.x, end.at.y);
         ++counters_.particles;
         finished_ = ended(end.at);
-        if (observer) {
-            random_.attach(source);
-            observer(*this, {end.at, counters_.particles});
-        }
+        if (observer) observer(*this, {end.at, counters_.particles});
     }
     return true;
 }

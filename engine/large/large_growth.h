@@ -106,7 +106,12 @@ class LargeGrowth {
     std::int32_t launchRadius() const { return radius_; }
     /// The run's random source as it stands (a measurement that follows the run draws on from a
     /// copy of it, as the window's estimate follows its run).
-    const RandomSource<FastGenerator>& random() const { return random_; }
+    const RandomSource<FastGenerator>& random() const {
+        // While grow() draws from a detached copy, the source is brought up to date when asked
+        // (by an observer that saves the run), rather than after every particle.
+        if (detached_) random_.attach(*detached_);
+        return random_;
+    }
     /// h = round(N / 2), when a system size was given.
     std::optional<std::int32_t> halfSide() const { return halfSide_; }
 
@@ -136,7 +141,8 @@ class LargeGrowth {
     LargeGrowthOptions options_;
     std::optional<std::int32_t> halfSide_;
     SilentToolkit toolkit_;
-    RandomSource<FastGenerator> random_;
+    mutable RandomSource<FastGenerator> random_;
+    const DetachedSource<FastGenerator>* detached_ = nullptr;  ///< grow()'s copy while it runs
     LargeLattice lattice_;
     ExitLadder ladder_;
     std::int32_t radius_ = 4;

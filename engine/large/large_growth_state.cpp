@@ -102,12 +102,13 @@ void LargeGrowth::save(std::ostream& out) const {
          {counters_.particles, counters_.walkersKilled, counters_.steps, counters_.jumps}) {
         w.put(c);
     }
-    const FastGenerator::State g = random_.generator().state();
+    const RandomSource<FastGenerator>& random = this->random();
+    const FastGenerator::State g = random.generator().state();
     for (std::uint64_t word : g.engine) w.put(word);
     for (std::uint64_t word : g.streamBase) w.put(word);
     w.putOptional(g.seed);
-    for (double v : random_.table().v) w.put(v);
-    w.put(random_.table().y);
+    for (double v : random.table().v) w.put(v);
+    w.put(random.table().y);
     w.put(static_cast<std::uint64_t>(lattice_.occupiedCount()));
     for (const Site& s : lattice_.arrivals()) {
         w.put(s.x);
