@@ -95,20 +95,6 @@ class LargeLattice {
         return cells_.byte(x, y, cursor);
     }
 
-    /// The same value, read from the 64-block level first: for a walker that knows itself far
-    /// from the aggregate (D of 6 64-blocks or more), where that level nearly always settles it
-    /// and the finer ones, much larger, would cost a read from far in the cache. A 64-block
-    /// level K >= kBlocksBeyondFirst puts every near cell (K - 1) 64 + 1 >= 257 cells away, so
-    /// the 8-block level is saturated there and bound() would have come to this same level.
-    int boundFromAfar(std::int32_t x, std::int32_t y, CellTiles::Cursor& cursor) const {
-        const int second = blocks_[1].blocks(x, y);
-        if (second >= kBlocksBeyondFirst) [[likely]]
-            return levelBound(x, y, 1, second);
-        return bound(x, y, cursor);
-    }
-    /// Below this D a walker is not far enough for boundFromAfar() to pay: 6 64-blocks.
-    static constexpr int kAfar = 6 << kBlockShifts[1];
-
     /// The occupied cells in the order they were first occupied.
     const std::deque<Site>& arrivals() const { return arrivals_; }
     std::int64_t occupiedCount() const { return static_cast<std::int64_t>(arrivals_.size()); }

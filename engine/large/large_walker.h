@@ -116,9 +116,7 @@ LargeWalkEnd LargeWalker<Rule>::walk(DetachedSource<G>& source, Site from, const
             outcome = WalkOutcome::Killed;
             break;
         }
-        // D was at least d and the walker moved m cells (Chebyshev): D is still at least d - m.
-        d = d - m >= LargeLattice::kAfar ? lattice_->boundFromAfar(x, y, cursor)
-                                         : lattice_->bound(x, y, cursor);
+        d = lattice_->bound(x, y, cursor);
     }
     steps += single;
     jumps += jumped;
