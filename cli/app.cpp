@@ -274,6 +274,40 @@ Options resumedOptions(Options options, const Run& saved) {
     return options;
 }
 
+// Where one kind of per-run output goes: a numbered file a run, or, where the path is a stream
+// that takes every run's output in turn (stdout, a device, a pipe), that stream, opened once
+// for the batch: each run's output then comes whole and in the plan's order, and a pipe's
+// reader sees one writer from the first run to the last.
+class RunOutput {
+  public:
+    RunOutput(const std::string& path, std::int64_t total) : path_(path), total_(total) {
+        if (!path.empty() && total > 1 && numberedPath(path, 0, total) == path)
+            shared_.emplace(path);
+    }
+    bool wanted() const { return !path_.empty(); }
+    bool shared() const { return shared_.has_value(); }
+    /// Calls write(file) with the file of run `index`; safe from several threads unless shared.
+    template <class Write>
+    void write(std::int64_t index, const Write& write) {
+        if (shared_) {
+            write(*shared_);
+            shared_->flush();
+            return;
+        }
+        OutputFile file(numberedPath(path_, index, total_));
+        write(file);
+        file.commit();
+    }
+    void close() {
+        if (shared_) shared_->commit();
+    }
+
+  private:
+    std::string path_;
+    std::int64_t total_;
+    std::optional<OutputFile> shared_;
+};
+
 void runBatch(const Options& given, const std::string& commandLine, std::ostream& out,
               std::ostream& err, bool errIsTerminal) {
     std::unique_ptr<Run> resumed;
@@ -282,16 +316,21 @@ void runBatch(const Options& given, const std::string& commandLine, std::ostream
     const std::vector<RunPlan> plans = planRuns(options);
     BatchSettings batch = batchSettings(options);
     noteCost(options, err);
-    // The sites leave as each run ends, on its worker, so that no record keeps them.
-    if (!options.sitesPath.empty()) {
-        batch.exportRun = [&options, total = options.totalRuns()](const RunPlan& plan,
-                                                                  const Run& run) {
-            writeSites(numberedPath(options.sitesPath, plan.index, total), run.arrivals(),
-                       about(plan, total));
-        };
-    }
     // A part numbers its runs and files as the whole plan does.
     const std::int64_t total = options.totalRuns();
+    RunOutput images(options.imagePath, total), plots(options.plotPath, total),
+        sites(options.sitesPath, total), histories(options.historyPath, total);
+    // The sites leave as each run ends, on its worker, so that no record keeps them; into one
+    // stream they leave in the plan's order, from the records.
+    if (sites.shared()) {
+        batch.keepArrivals = true;
+    } else if (sites.wanted()) {
+        batch.exportRun = [&sites, total](const RunPlan& plan, const Run& run) {
+            sites.write(plan.index, [&](OutputFile& file) {
+                writeSites(file, run.arrivals(), about(plan, total));
+            });
+        };
+    }
     const auto mine = static_cast<std::int64_t>(plans.size());
     SummaryBuilder summary;
     RunTables tables(options.fitPath, options.csvPath, commandLine, planToJson(options));
@@ -303,25 +342,34 @@ void runBatch(const Options& given, const std::string& commandLine, std::ostream
     BatchObserver observer;
     observer.record = [&](RunRecord&& record) {
         progress.finish();
+        const std::int64_t index = record.plan.index;
+        const std::string aboutRun = about(record.plan, total);
         send(out, "standard output",
              (options.json ? runToJson(record, total).dump() : runLine(record, total)) + '\n');
-        if (record.picture) {
-            savePng(*record.picture, numberedPath(options.imagePath, record.plan.index, total),
-                    kProgram, about(record.plan, total));
-        } else if (!options.imagePath.empty()) {
-            savePng(drawRun(record, options.scale),
-                    numberedPath(options.imagePath, record.plan.index, total), kProgram,
-                    about(record.plan, total));
+        if (images.wanted()) {
+            const Image drawn = record.picture ? Image{} : drawRun(record, options.scale);
+            const Image& picture = record.picture ? *record.picture : drawn;
+            images.write(index, [&](OutputFile& file) {
+                writePng(file, picture, kProgram, aboutRun);
+            });
         }
-        if (!options.plotPath.empty() && record.result.estimate && record.result.fit) {
-            savePlot(numberedPath(options.plotPath, record.plan.index, total),
-                     record.result.estimate->points, *record.result.fit, plotText(record, total));
+        if (plots.wanted() && record.result.estimate && record.result.fit) {
+            plots.write(index, [&](OutputFile& file) {
+                file.write(plotSvg(record.result.estimate->points, *record.result.fit,
+                                   plotText(record, total)));
+            });
+        }
+        if (sites.shared()) {
+            sites.write(index, [&](OutputFile& file) {
+                writeSites(file, record.arrivals, aboutRun);
+            });
         }
         if (!options.fitPath.empty() || !options.csvPath.empty())
             tables.add(record, runToJson(record, total));
-        if (!options.historyPath.empty()) {
-            writeHistory(numberedPath(options.historyPath, record.plan.index, total),
-                         record.result.history, about(record.plan, total));
+        if (histories.wanted()) {
+            histories.write(index, [&](OutputFile& file) {
+                writeHistory(file, record.result.history, aboutRun);
+            });
         }
         summary.add(record);
     };
@@ -341,6 +389,7 @@ void runBatch(const Options& given, const std::string& commandLine, std::ostream
     }
     progress.finish();
 
+    for (RunOutput* output : {&images, &plots, &sites, &histories}) output->close();
     tables.commit();
     Summary built = summary.build();
     if (options.seedDrawn) built.drawnSeed = options.seed;

@@ -5,18 +5,19 @@
 #include <cstdio>
 #include <cstring>
 
-#include "output_file.h"
-
 namespace dla::cli {
 
-namespace {
-
 static_assert(std::endian::native == std::endian::little, "the .npy header says '<i4'");
+
+bool sitesAsNpy(const std::string& path) {
+    return path.ends_with(".npy");
+}
 
 // The format of numpy's .npy files, version 1.0: a magic string, the header's length and a
 // Python dict literal padded to a multiple of 64 bytes, then the array's bytes. numpy reads the
 // dict with ast.literal_eval, which takes a comment after it.
-std::string npyHeader(std::int64_t rows, const std::string& about) {
+std::string sitesHeader(bool npy, std::int64_t rows, const std::string& about) {
+    if (!npy) return "# " + about + "\n# x,y,arrival\n";
     std::string dict = "{'descr': '<i4', 'fortran_order': False, 'shape': (" +
                        std::to_string(rows) + ", 3), } # " + about;
     const std::size_t fixed = 6 + 2 + 2 + 1;  // magic, version, length, newline
@@ -30,36 +31,20 @@ std::string npyHeader(std::int64_t rows, const std::string& about) {
     return header + dict;
 }
 
-}  // namespace
-
-void writeSites(const std::string& path, const std::deque<Site>& sites, const std::string& about) {
-    OutputFile file(path);
-    if (path.ends_with(".npy")) {
-        file.write(npyHeader(static_cast<std::int64_t>(sites.size()), about));
-        std::int32_t row[3];
-        std::int32_t arrival = 0;
-        for (const Site& s : sites) {
-            row[0] = s.x;
-            row[1] = s.y;
-            row[2] = arrival++;
-            file.write({reinterpret_cast<const char*>(row), sizeof row});
-        }
-    } else {
-        file.write("# " + about + "\n# x,y,arrival\n");
-        char line[48];
-        std::int64_t arrival = 0;
-        for (const Site& s : sites) {
-            const int n = std::snprintf(line, sizeof line, "%d,%d,%lld\n", s.x, s.y,
-                                        static_cast<long long>(arrival++));
-            file.write({line, static_cast<std::size_t>(n)});
-        }
+void writeSiteRow(OutputFile& file, bool npy, const Site& s, std::int64_t arrival) {
+    if (npy) {
+        const std::int32_t row[3]{s.x, s.y, static_cast<std::int32_t>(arrival)};
+        file.write({reinterpret_cast<const char*>(row), sizeof row});
+        return;
     }
-    file.commit();
+    char line[48];
+    const int n = std::snprintf(line, sizeof line, "%d,%d,%lld\n", s.x, s.y,
+                                static_cast<long long>(arrival));
+    file.write({line, static_cast<std::size_t>(n)});
 }
 
-void writeHistory(const std::string& path, const std::vector<HistoryPoint>& history,
+void writeHistory(OutputFile& file, const std::vector<HistoryPoint>& history,
                   const std::string& about) {
-    OutputFile file(path);
     file.write("# " + about +
                "\n# sites,radius_of_gyration,arm_plus_x,arm_minus_x,arm_plus_y,arm_minus_y\n");
     char line[160];
@@ -72,7 +57,6 @@ void writeHistory(const std::string& path, const std::vector<HistoryPoint>& hist
                                     radius, p.arms[0], p.arms[1], p.arms[2], p.arms[3]);
         file.write({line, static_cast<std::size_t>(n)});
     }
-    file.commit();
 }
 
 }  // namespace dla::cli

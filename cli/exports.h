@@ -1,26 +1,39 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <vector>
 
 #include "base/growth_law.h"
 #include "measure/growth_history.h"
+#include "output_file.h"
 
 /// A run's data for other programs: its sites in arrival order (CSV or numpy's .npy) and its
 /// growth history (CSV), each readable by numpy.loadtxt or numpy.load alone and carrying
-/// `about` (the program, the run and its seed) in its header. Written whole or not at all.
+/// `about` (the program, the run and its seed) in its header.
 namespace dla::cli {
 
-/// x, y and arrival index (the seed 0) of every site; .npy (an int32 array of shape (M, 3),
-/// `about` a comment in its header) when `path` ends in ".npy", else CSV with '#' lines first.
-/// Throws FileError.
-void writeSites(const std::string& path, const std::deque<Site>& sites, const std::string& about);
+/// Whether the sites go out as numpy's .npy (an int32 array of shape (M, 3), `about` a comment
+/// in its header) rather than CSV with '#' lines first: when `path` ends in ".npy".
+bool sitesAsNpy(const std::string& path);
+/// What comes before the rows of `rows` sites.
+std::string sitesHeader(bool npy, std::int64_t rows, const std::string& about);
+/// The row of site `s`, arrival index `arrival` (the seed 0).
+void writeSiteRow(OutputFile& file, bool npy, const Site& s, std::int64_t arrival);
+
+/// x, y and arrival index (the seed 0) of every one of `sites`, a range of Site in arrival
+/// order, to `file`. Throws FileError.
+template <class Sites>
+void writeSites(OutputFile& file, const Sites& sites, const std::string& about) {
+    const bool npy = sitesAsNpy(file.path());
+    file.write(sitesHeader(npy, static_cast<std::int64_t>(sites.size()), about));
+    std::int64_t arrival = 0;
+    for (const Site& s : sites) writeSiteRow(file, npy, s, arrival++);
+}
 
 /// One CSV row a recorded count: sites, radius of gyration, and the arms' reach along +x, -x,
 /// +y, -y. Throws FileError.
-void writeHistory(const std::string& path, const std::vector<HistoryPoint>& history,
+void writeHistory(OutputFile& file, const std::vector<HistoryPoint>& history,
                   const std::string& about);
 
 }  // namespace dla::cli

@@ -49,6 +49,8 @@ class OutputFile {
     /// target is left as it was.
     void commit();
 
+    const std::string& path() const { return path_; }  ///< as given
+
   private:
     enum class Kind { Unnamed, Hidden, InPlace };
     [[noreturn]] void fail(int error) const;

@@ -237,9 +237,8 @@ std::string formatBytes(std::uint64_t bytes) {
     return text;
 }
 
-void savePng(const Image& image, const std::string& path, const std::string& software,
-             const std::string& comment) {
-    OutputFile file(path);
+void writePng(OutputFile& file, const Image& image, const std::string& software,
+              const std::string& comment) {
     PngSink sink{&file, {}, "out of memory"};
     std::vector<png_text> text;
     for (const auto& [key, value] :
@@ -255,8 +254,14 @@ void savePng(const Image& image, const std::string& path, const std::string& sof
     if (!writePngRows(sink, image.width, image.height, image.rgb.data(), text)) {
         throw FileError(!sink.failure.empty()
                             ? sink.failure
-                            : "cannot write '" + path + "': libpng: " + sink.complaint);
+                            : "cannot write '" + file.path() + "': libpng: " + sink.complaint);
     }
+}
+
+void savePng(const Image& image, const std::string& path, const std::string& software,
+             const std::string& comment) {
+    OutputFile file(path);
+    writePng(file, image, software, comment);
     file.commit();
 }
 

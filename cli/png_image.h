@@ -58,9 +58,15 @@ std::uint64_t imageBytes(std::int32_t systemSize, int scale);
 /// A byte count for people: "12.4 GB", "510 MB".
 std::string formatBytes(std::uint64_t bytes);
 
-/// Writes `image` as an 8-bit RGB PNG to `path` whole or not at all (see OutputFile), with
-/// `about` (what made it) as its "Software" and "Comment" text chunks when given. Throws
-/// FileError naming the cause (the system's reason for a failed write, or libpng's message).
+class OutputFile;
+
+/// Writes `image` as an 8-bit RGB PNG to `file`, with `software` and `comment` (what made it) as
+/// its "Software" and "Comment" text chunks when given. Throws FileError naming the cause (the
+/// system's reason for a failed write, or libpng's message).
+void writePng(OutputFile& file, const Image& image, const std::string& software = {},
+              const std::string& comment = {});
+
+/// writePng to `path`, whole or not at all (see OutputFile).
 void savePng(const Image& image, const std::string& path, const std::string& software = {},
              const std::string& comment = {});
 

@@ -4,8 +4,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "output_file.h"
-
 namespace dla::cli {
 
 namespace {
@@ -166,11 +164,6 @@ std::string plotSvg(const std::vector<FitPoint>& points, const LineFit& fit, con
     }
     svg += "</g>\n</svg>\n";
     return svg;
-}
-
-void savePlot(const std::string& path, const std::vector<FitPoint>& points, const LineFit& fit,
-              const PlotText& text) {
-    writeWholeFile(path, plotSvg(points, fit, text));
 }
 
 }  // namespace dla::cli

@@ -25,8 +25,4 @@ std::string dimensionTitle(const LineFit& fit);
 /// `points` holds at least two sides with positive masses.
 std::string plotSvg(const std::vector<FitPoint>& points, const LineFit& fit, const PlotText& text);
 
-/// Writes plotSvg's text to `path` whole or not at all.
-void savePlot(const std::string& path, const std::vector<FitPoint>& points, const LineFit& fit,
-              const PlotText& text);
-
 }  // namespace dla::cli

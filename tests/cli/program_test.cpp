@@ -2,12 +2,15 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <thread>
 
 #include "large/large_growth.h"
 #include "test_support.h"
@@ -383,9 +386,28 @@ TEST(Program, InterruptedAndResumedRunGrowsTheSameAggregate) {
         EXPECT_EQ(a[key], b[key]) << key;
 }
 
+// The runs of a text of several runs' data files, in the order they come: each one's "# about"
+// line, and whether its rows are whole (arrival indices 0, 1, 2, ... in the third column).
+std::vector<std::pair<std::string, bool>> runsIn(const std::string& text) {
+    std::vector<std::pair<std::string, bool>> runs;
+    std::istringstream in(text);
+    long next = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (line.starts_with("# dla-cli")) {
+            runs.emplace_back(line.substr(line.find(", run ") + 2), true);
+            next = 0;
+        } else if (!line.starts_with("#") && !runs.empty()) {
+            runs.back().second &= std::stol(line.substr(line.rfind(',') + 1)) == next++;
+        }
+    }
+    return runs;
+}
+
 // Written through, not replaced: the file that is already stdout, and a pipe (through a link),
 // which takes every run's plot in turn rather than numbered files beside it. Only files of the
-// test's own: a fault must not replace the system's /dev/null.
+// test's own: a fault must not replace the system's /dev/null. A stream takes each run whole
+// and in the plan's order, however the runs finish on their threads, and a pipe is opened once:
+// its reader, which ends when the writer closes, gets every run.
 TEST(Program, PipesAndStdoutAreWrittenThrough) {
     test::ScratchFolder folder;
     const std::string all = folder.file("all.txt");
@@ -403,6 +425,44 @@ TEST(Program, PipesAndStdoutAreWrittenThrough) {
     const std::string text = test::readFile(all);
     EXPECT_EQ(text.rfind("run 1/2  N=100  seed=1", 0), 0u) << text;
     EXPECT_NE(text.find("\nrun,seed,size,side,"), std::string::npos) << text;
+
+    // The runs of size 100 end long before those of 400.
+    const std::vector<std::pair<std::string, bool>> inOrder{
+        {"run 1 of 4, N = 400, seed 7", true},
+        {"run 2 of 4, N = 400, seed 8", true},
+        {"run 3 of 4, N = 100, seed 9", true},
+        {"run 4 of 4, N = 100, seed 10", true}};
+    const std::vector<std::string> plan{"--size", "400,100", "--runs", "2", "--threads", "4",
+                                        "--seed", "7",       "-q"};
+    std::vector<std::string> toStdout = plan;
+    toStdout.insert(toStdout.end(), {"--sites", "-"});
+    const test::Finished sites = test::runProgram(toStdout);
+    EXPECT_EQ(sites.exitCode, 0) << sites.err;
+    EXPECT_EQ(runsIn(sites.out), inOrder);
+
+    const std::string fifo = folder.file("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::vector<std::string> toFifo = plan;
+    toFifo.insert(toFifo.end(), {"--sites", fifo});
+    std::string read;
+    const test::Finished piped = test::runProgram(toFifo, {}, [&](pid_t pid, int) {
+        std::thread reader([&] { read = test::readFile(fifo); });
+        siginfo_t ended{};
+        for (int wait = 0; wait < 3000; ++wait) {
+            if (::waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOHANG | WNOWAIT) ==
+                    0 &&
+                ended.si_pid == pid)
+                break;
+            ::usleep(10'000);
+        }
+        if (ended.si_pid != pid) ::kill(pid, SIGKILL);
+        // A reader still waiting for a writer is let go.
+        if (const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK); writer >= 0)
+            ::close(writer);
+        reader.join();
+    });
+    EXPECT_EQ(piped.exitCode, 0) << piped.err;
+    EXPECT_EQ(runsIn(read), inOrder);
 }
 
 }  // namespace
