@@ -199,15 +199,19 @@ void growHere(const Options& options, const RunPlan& plan, const BatchSettings& 
     bool finished = false;
     int signal = 0;
     {
-        // Without a checkpoint to write, a signal ends the program as it always does.
+        // Without a checkpoint to write, a signal ends the program as it always does. With one,
+        // a signal that comes during the last save waits for it, and then ends the program as
+        // one during the growth does.
         std::optional<InterruptRequest> interrupt;
         if (!path.empty()) interrupt.emplace();
         finished = run->grow(&watch, interrupt ? &interrupt->requested() : nullptr);
-        if (interrupt) signal = interrupt->signal();
+        if (interrupt) {
+            saveCheckpoint(path, *run);
+            signal = interrupt->signal();
+        }
     }
-    if (!path.empty()) saveCheckpoint(path, *run);
     progress.finish();
-    if (!finished) {
+    if (signal != 0) {
         throw Interrupted(signal, std::string("interrupted by ") +
                                       (signal == SIGINT ? "SIGINT" : "SIGTERM") + "; '" + path +
                                       "' holds the run at " + std::to_string(run->particles()) +

@@ -195,6 +195,13 @@ std::function<void(pid_t, int)> termOnceWritten(const std::string& c) {
     };
 }
 
+// Whether the child `pid` has ended, leaving it to be waited for.
+bool hasEnded(pid_t pid) {
+    siginfo_t ended{};
+    return ::waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           ended.si_pid == pid;
+}
+
 class Interrupted : public ::testing::TestWithParam<Interruption> {};
 
 // Ended while the fit file is being written, after its first run: by a signal, or by the reader
@@ -237,6 +244,44 @@ INSTANTIATE_TEST_SUITE_P(Table, Interrupted,
                                            Interruption{SIGTERM, false},
                                            Interruption{SIGHUP, false}, Interruption{SIGKILL, true},
                                            Interruption{SIGKILL, false}));
+
+// A SIGTERM that comes while the run's last checkpoint is being written waits for the save: the
+// program ends with 143 and its line, and the file holds the finished run. The program is
+// stopped once the save's hidden file has bytes, and the signal sent while it is stopped.
+TEST(Program, SignalDuringTheLastSaveKeepsTheCheckpoint) {
+    const auto saving = [](const test::ScratchFolder& folder) {
+        for (const std::string& name : folder.entries()) {
+            std::error_code gone;
+            const auto bytes = std::filesystem::file_size(folder.file(name), gone);
+            if (name.starts_with(".dla-cli-") && !gone && bytes > 0) return true;
+        }
+        return false;
+    };
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        test::ScratchFolder folder;
+        const std::string c = folder.file("c");
+        bool caught = false;
+        const test::Finished f = test::runProgram(
+            {"--particles", "300000", "--seed", "4", "-q", "--checkpoint", c,
+             "--checkpoint-every", "1000"},
+            test::refuseUnnamedFiles, [&](pid_t pid, int) {
+                while (!hasEnded(pid) && !saving(folder)) {
+                }
+                ::kill(pid, SIGSTOP);
+                caught = saving(folder);
+                ::kill(pid, SIGTERM);
+                ::kill(pid, SIGCONT);
+            });
+        if (!caught) continue;
+        EXPECT_EQ(f.exitCode, 128 + SIGTERM) << f.err;
+        EXPECT_NE(f.err.find("interrupted by SIGTERM; '" + c + "' holds the run at 300000 "),
+                  std::string::npos)
+            << f.err;
+        EXPECT_EQ(test::runProgram({"--resume", c, "-q"}).exitCode, 0);
+        return;
+    }
+    GTEST_SKIP() << "the last save ended before the program could be stopped in it";
+}
 
 // The conventions a user expects of such a tool: a version; without --seed, a seed that repeats
 // the run; results on stdout unless an output takes it ("-"), then on stderr; a reader that
@@ -447,15 +492,8 @@ TEST(Program, PipesAndStdoutAreWrittenThrough) {
     std::string read;
     const test::Finished piped = test::runProgram(toFifo, {}, [&](pid_t pid, int) {
         std::thread reader([&] { read = test::readFile(fifo); });
-        siginfo_t ended{};
-        for (int wait = 0; wait < 3000; ++wait) {
-            if (::waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOHANG | WNOWAIT) ==
-                    0 &&
-                ended.si_pid == pid)
-                break;
-            ::usleep(10'000);
-        }
-        if (ended.si_pid != pid) ::kill(pid, SIGKILL);
+        for (int wait = 0; wait < 3000 && !hasEnded(pid); ++wait) ::usleep(10'000);
+        if (!hasEnded(pid)) ::kill(pid, SIGKILL);
         // A reader still waiting for a writer is let go.
         if (const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK); writer >= 0)
             ::close(writer);
