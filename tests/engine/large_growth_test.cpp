@@ -166,6 +166,16 @@ TEST(LargeGrowthTest, RestoreRefusesWhatNoRunReaches) {
     const std::array<std::uint64_t, 4> zero{};
     const std::string sized = edited(open, 16, std::uint8_t{1});  // a size of 0 so far
     const std::int64_t most = std::numeric_limits<std::int64_t>::max();
+    // The same cells in a line along +x, with the R they give: a growth that no run meets.
+    std::uint64_t cells = 0;
+    std::memcpy(&cells, open.data() + 944, 8);
+    std::string line = open;
+    std::int32_t lineRadius = 4;
+    for (std::int32_t i = 1; i < static_cast<std::int32_t>(cells); ++i) {
+        line = edited(line, 952 + 8 * static_cast<std::size_t>(i), Site{i, 0});
+        lineRadius = launchRadiusAfter(lineRadius, {i, 0});
+    }
+    line = edited(line, 42, lineRadius);
     const std::pair<std::string, const char*> cases[] = {
         {open.substr(0, 951), "cut short"},
         {edited(open, 8, std::uint32_t{1}), "version"},
@@ -190,6 +200,7 @@ TEST(LargeGrowthTest, RestoreRefusesWhatNoRunReaches) {
         {edited(open, 960, Site{2, 0}), "touches none"},
         {edited(open, 968, Site{0, 0}), "twice"},
         {edited(open, 968, Site{radius, 0}), "outside the launch circle"},
+        {line, "a launch radius that grown cells never reach"},
     };
     for (const auto& [bytes, says] : cases) {
         std::istringstream in(bytes);
