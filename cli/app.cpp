@@ -18,15 +18,17 @@
 
 #include "checkpoint.h"
 #include "exports.h"
+#include "files/output_file.h"
+#include "files/signals.h"
+#include "formats/byte_count.h"
+#include "formats/picture.h"
+#include "formats/png.h"
 #include "merge.h"
 #include "options.h"
-#include "output_file.h"
 #include "output_paths.h"
-#include "png_image.h"
 #include "progress.h"
 #include "report.h"
 #include "runner.h"
-#include "signals.h"
 #include "summary.h"
 #include "svg_plot.h"
 
@@ -353,9 +355,8 @@ void runBatch(const Options& given, const std::string& commandLine, std::ostream
         if (images.wanted()) {
             const Image drawn = record.picture ? Image{} : drawRun(record, options.scale);
             const Image& picture = record.picture ? *record.picture : drawn;
-            images.write(index, [&](OutputFile& file) {
-                writePng(file, picture, kProgram, aboutRun);
-            });
+            images.write(index,
+                         [&](OutputFile& file) { writePng(file, picture, kProgram, aboutRun); });
         }
         if (plots.wanted() && record.result.estimate && record.result.fit) {
             plots.write(index, [&](OutputFile& file) {
@@ -364,9 +365,8 @@ void runBatch(const Options& given, const std::string& commandLine, std::ostream
             });
         }
         if (sites.shared()) {
-            sites.write(index, [&](OutputFile& file) {
-                writeSites(file, record.arrivals, aboutRun);
-            });
+            sites.write(index,
+                        [&](OutputFile& file) { writeSites(file, record.arrivals, aboutRun); });
         }
         if (!options.fitPath.empty() || !options.csvPath.empty())
             tables.add(record, runToJson(record, total));

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "output_file.h"
+#include "files/output_file.h"
 
 namespace dla::cli {
 

@@ -38,8 +38,8 @@ void writeSiteRow(OutputFile& file, bool npy, const Site& s, std::int64_t arriva
         return;
     }
     char line[48];
-    const int n = std::snprintf(line, sizeof line, "%d,%d,%lld\n", s.x, s.y,
-                                static_cast<long long>(arrival));
+    const int n =
+        std::snprintf(line, sizeof line, "%d,%d,%lld\n", s.x, s.y, static_cast<long long>(arrival));
     file.write({line, static_cast<std::size_t>(n)});
 }
 

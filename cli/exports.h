@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "base/growth_law.h"
+#include "files/output_file.h"
 #include "measure/growth_history.h"
-#include "output_file.h"
 
 /// A run's data for other programs: its sites in arrival order (CSV or numpy's .npy) and its
 /// growth history (CSV), each readable by numpy.loadtxt or numpy.load alone and carrying

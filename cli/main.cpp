@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "app.h"
-#include "output_file.h"
-#include "signals.h"
+#include "files/output_file.h"
+#include "files/signals.h"
 
 int main(int argc, char** argv) {
     // A reader that goes away makes writes fail with EPIPE, so that the program ends at a point
@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     // A file-size limit makes writes beyond it fail with EFBIG, reported like a full disk,
     // instead of ending the process without a word.
     std::signal(SIGXFSZ, SIG_IGN);
-    dla::cli::installSignalHandling();
+    dla::installSignalHandling();
     // A closed standard descriptor would go to the first file opened, and stdout's lines into
     // it; /dev/null opened read-only holds the place and fails every write as the closed one.
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
     }
     const std::vector<std::string> args(argv + 1, argv + argc);
     const auto cores = static_cast<int>(std::thread::hardware_concurrency());
-    dla::cli::DescriptorBuffer standardOutput(STDOUT_FILENO);
+    dla::DescriptorBuffer standardOutput(STDOUT_FILENO);
     std::ostream out(&standardOutput);
     const int status =
         dla::cli::runCli(args, out, std::cerr, ::isatty(STDERR_FILENO) != 0, cores > 0 ? cores : 1);

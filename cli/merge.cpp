@@ -12,7 +12,7 @@
 #include <set>
 
 #include "json_schema.h"
-#include "output_file.h"
+#include "files/output_file.h"
 #include "output_paths.h"
 #include "report.h"
 

@@ -10,9 +10,10 @@
 
 #include "app.h"
 #include "estimate/dimension_estimate.h"
-#include "output_file.h"
+#include "files/output_file.h"
 #include "output_paths.h"
-#include "png_image.h"
+#include "formats/byte_count.h"
+#include "formats/picture.h"
 #include "window/growth.h"
 
 namespace dla::cli {

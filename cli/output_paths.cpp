@@ -1,99 +1,12 @@
 #include "output_paths.h"
 
-#include <sys/stat.h>
-
-#include <algorithm>
-#include <filesystem>
-#include <optional>
 #include <string_view>
 #include <vector>
 
-#include "output_file.h"
+#include "files/file_names.h"
+#include "files/output_file.h"
 
 namespace dla::cli {
-
-namespace {
-
-namespace fs = std::filesystem;
-
-struct OutputName {
-    const char* option;
-    bool numbered;
-    fs::path folder;   // absolute, with "." and ".." and the links that exist resolved
-    std::string leaf;  // numbered: as given, the base of the numbered names
-};
-
-fs::path resolved(const fs::path& path) {
-    std::error_code error;
-    const fs::path absolute = fs::absolute(path, error);
-    const fs::path canonical = fs::weakly_canonical(absolute, error);
-    return error ? absolute.lexically_normal() : canonical;
-}
-
-// The file that a write to `path` reaches, as OutputFile finds it: a link that points nowhere
-// yet names its target. (A loop of links is left to the write, which reports it.)
-fs::path named(const std::string& path) {
-    try {
-        return finalName(path);
-    } catch (const FileError&) {
-        return path;
-    }
-}
-
-OutputName describe(const char* option, const std::string& path, bool numbered) {
-    // A numbered name does not exist yet; an unnumbered one may be a link to follow.
-    const fs::path given(path);
-    const fs::path folder = given.has_parent_path() ? given.parent_path() : fs::path(".");
-    const fs::path full = numbered ? resolved(folder) / given.filename() : resolved(named(path));
-    return {option, numbered, full.parent_path(), full.filename().string()};
-}
-
-// The run number (1..totalRuns) whose numbered name from `base` is `leaf`, or 0.
-std::int64_t runNumberIn(const std::string& leaf, const std::string& base, std::int64_t totalRuns) {
-    const std::string stem = fs::path(base).stem().string() + "-";
-    const std::string extension = fs::path(base).extension().string();
-    const std::size_t width = std::to_string(totalRuns).size();
-    if (leaf.size() != stem.size() + width + extension.size() || !leaf.starts_with(stem) ||
-        !leaf.ends_with(extension))
-        return 0;
-    const std::string digits = leaf.substr(stem.size(), width);
-    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return 0;
-    const std::int64_t number = std::stoll(digits);
-    return number <= totalRuns ? number : 0;
-}
-
-std::optional<std::string> sharedLeaf(const OutputName& a, const OutputName& b,
-                                      std::int64_t totalRuns) {
-    if (a.folder != b.folder) return std::nullopt;
-    if (!a.numbered && !b.numbered) return a.leaf == b.leaf ? std::optional(a.leaf) : std::nullopt;
-    if (!a.numbered) return sharedLeaf(b, a, totalRuns);
-    if (!b.numbered)
-        return runNumberIn(b.leaf, a.leaf, totalRuns) > 0 ? std::optional(b.leaf) : std::nullopt;
-    // The stem, number and extension of a numbered name can be read back from it, so two
-    // different bases never give one name.
-    if (a.leaf == b.leaf) return numberedPath(a.leaf, 0, totalRuns);
-    return std::nullopt;
-}
-
-}  // namespace
-
-std::string numberedPath(const std::string& path, std::int64_t index, std::int64_t totalRuns) {
-    struct stat existing {};
-    const bool device =
-        path == kStandardStream || (::stat(path.c_str(), &existing) == 0 &&
-                                    !S_ISREG(existing.st_mode) && !S_ISDIR(existing.st_mode));
-    if (totalRuns <= 1 || device) return path;
-    const fs::path p(path);
-    std::string number = std::to_string(index + 1);
-    const std::size_t width = std::to_string(totalRuns).size();
-    if (number.size() < width) number.insert(0, width - number.size(), '0');
-    return (p.parent_path() / (p.stem().string() + "-" + number + p.extension().string())).string();
-}
-
-bool namesOneFile(const std::string& output, const std::string& input) {
-    return sharedLeaf(describe("", output, false), describe("", input, false), 1).has_value();
-}
 
 void checkDistinctOutputs(const Options& options) {
     const std::int64_t total = options.totalRuns();
@@ -102,18 +15,19 @@ void checkDistinctOutputs(const Options& options) {
          {std::pair{"--image", &options.imagePath}, std::pair{"--plot", &options.plotPath},
           std::pair{"--sites", &options.sitesPath}, std::pair{"--history", &options.historyPath}}) {
         if (!path->empty())
-            outputs.push_back(describe(option, *path, numberedPath(*path, 0, total) != *path));
+            outputs.push_back(
+                describeOutput(option, *path, numberedPath(*path, 0, total) != *path));
     }
     for (const auto& [option, path] :
          {std::pair{"--fit", &options.fitPath}, std::pair{"--csv", &options.csvPath}}) {
-        if (!path->empty()) outputs.push_back(describe(option, *path, false));
+        if (!path->empty()) outputs.push_back(describeOutput(option, *path, false));
     }
     if (!options.checkpointPath.empty())
-        outputs.push_back(describe("--checkpoint", options.checkpointPath, false));
+        outputs.push_back(describeOutput("--checkpoint", options.checkpointPath, false));
     // An input is never also an output, but for the checkpoint a run resumes and saves anew:
     // that file is read whole before the first save replaces it.
     if (!options.resumePath.empty() && options.resumePath != kStandardStream) {
-        const OutputName input = describe("--resume", options.resumePath, false);
+        const OutputName input = describeOutput("--resume", options.resumePath, false);
         for (const OutputName& output : outputs) {
             const auto leaf = sharedLeaf(output, input, total);
             if (leaf && std::string_view(output.option) != "--checkpoint") {

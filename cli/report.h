@@ -5,7 +5,7 @@
 #include <string>
 
 #include "json_schema.h"
-#include "output_file.h"
+#include "files/output_file.h"
 #include "runner.h"
 #include "shard.h"
 #include "summary.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "options.h"
-#include "png_image.h"
+#include "formats/picture.h"
 #include "run.h"
 
 /// Making the runs of a batch, one at a time or many on worker threads, through the engine's

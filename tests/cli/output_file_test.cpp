@@ -1,4 +1,4 @@
-#include "output_file.h"
+#include "files/output_file.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -249,29 +249,26 @@ INSTANTIATE_TEST_SUITE_P(Table, Interrupted,
 // program ends with 143 and its line, and the file holds the finished run. The program is
 // stopped once the save's hidden file has bytes, and the signal sent while it is stopped.
 TEST(Program, SignalDuringTheLastSaveKeepsTheCheckpoint) {
-    const auto saving = [](const test::ScratchFolder& folder) {
-        for (const std::string& name : folder.entries()) {
-            std::error_code gone;
-            const auto bytes = std::filesystem::file_size(folder.file(name), gone);
-            if (name.starts_with(".dla-cli-") && !gone && bytes > 0) return true;
-        }
-        return false;
-    };
     for (int attempt = 0; attempt < 5; ++attempt) {
         test::ScratchFolder folder;
         const std::string c = folder.file("c");
+        const auto saving = [&] {
+            const auto names = folder.entries();
+            struct stat file {};
+            return !names.empty() && names[0].starts_with(".dla-cli-") &&
+                   ::stat(folder.file(names[0]).c_str(), &file) == 0 && file.st_size > 0;
+        };
         bool caught = false;
-        const test::Finished f = test::runProgram(
-            {"--particles", "300000", "--seed", "4", "-q", "--checkpoint", c,
-             "--checkpoint-every", "1000"},
-            test::refuseUnnamedFiles, [&](pid_t pid, int) {
-                while (!hasEnded(pid) && !saving(folder)) {
-                }
-                ::kill(pid, SIGSTOP);
-                caught = saving(folder);
-                ::kill(pid, SIGTERM);
-                ::kill(pid, SIGCONT);
-            });
+        const test::Finished f = test::runProgram({"--particles", "300000", "--seed", "4", "-q",
+                                                   "--checkpoint", c, "--checkpoint-every", "1000"},
+                                                  test::refuseUnnamedFiles, [&](pid_t pid, int) {
+                                                      while (!hasEnded(pid) && !saving()) {
+                                                      }
+                                                      ::kill(pid, SIGSTOP);
+                                                      caught = saving();
+                                                      ::kill(pid, SIGTERM);
+                                                      ::kill(pid, SIGCONT);
+                                                  });
         if (!caught) continue;
         EXPECT_EQ(f.exitCode, 128 + SIGTERM) << f.err;
         EXPECT_NE(f.err.find("interrupted by SIGTERM; '" + c + "' holds the run at 300000 "),
@@ -449,58 +446,45 @@ std::vector<std::pair<std::string, bool>> runsIn(const std::string& text) {
 }
 
 // Written through, not replaced: the file that is already stdout, and a pipe (through a link),
-// which takes every run's plot in turn rather than numbered files beside it. Only files of the
-// test's own: a fault must not replace the system's /dev/null. A stream takes each run whole
-// and in the plan's order, however the runs finish on their threads, and a pipe is opened once:
-// its reader, which ends when the writer closes, gets every run.
+// which takes every run's sites in turn rather than numbered files beside it. A stream takes
+// each run whole and in the plan's order, however the runs finish on their threads (those of
+// size 100 end long before those of 400), and a pipe is opened once: its reader, which ends when
+// the writer closes, gets every run.
 TEST(Program, PipesAndStdoutAreWrittenThrough) {
     test::ScratchFolder folder;
-    const std::string all = folder.file("all.txt");
-    ASSERT_EQ(::mkfifo(folder.file("pipe").c_str(), 0600), 0);
-    std::filesystem::create_symlink("pipe", folder.file("link"));
-    const int pipe = ::open(folder.file("pipe").c_str(), O_RDWR | O_CLOEXEC);  // room for both
-    const test::Finished f = test::runProgram(
-        {"--size", "100", "--runs", "2", "--seed", "1", "--fit", "/dev/stdout", "--plot",
-         folder.file("link")},
-        [&] { ::dup2(::open(all.c_str(), O_WRONLY | O_CREAT, 0644), STDOUT_FILENO); });
-    ::close(pipe);
-    EXPECT_EQ(f.exitCode, 0) << f.err;
-    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"all.txt", "link", "pipe"}));
-    EXPECT_TRUE(std::filesystem::is_fifo(folder.file("pipe")));
-    const std::string text = test::readFile(all);
-    EXPECT_EQ(text.rfind("run 1/2  N=100  seed=1", 0), 0u) << text;
-    EXPECT_NE(text.find("\nrun,seed,size,side,"), std::string::npos) << text;
-
-    // The runs of size 100 end long before those of 400.
-    const std::vector<std::pair<std::string, bool>> inOrder{
-        {"run 1 of 4, N = 400, seed 7", true},
-        {"run 2 of 4, N = 400, seed 8", true},
-        {"run 3 of 4, N = 100, seed 9", true},
-        {"run 4 of 4, N = 100, seed 10", true}};
-    const std::vector<std::string> plan{"--size", "400,100", "--runs", "2", "--threads", "4",
-                                        "--seed", "7",       "-q"};
-    std::vector<std::string> toStdout = plan;
-    toStdout.insert(toStdout.end(), {"--sites", "-"});
-    const test::Finished sites = test::runProgram(toStdout);
-    EXPECT_EQ(sites.exitCode, 0) << sites.err;
-    EXPECT_EQ(runsIn(sites.out), inOrder);
-
-    const std::string fifo = folder.file("fifo");
+    const std::string all = folder.file("all.txt"), fifo = folder.file("fifo");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    std::vector<std::string> toFifo = plan;
-    toFifo.insert(toFifo.end(), {"--sites", fifo});
+    std::filesystem::create_symlink("fifo", folder.file("link"));
+    std::vector<std::pair<std::string, bool>> inOrder;
+    for (const int run : {1, 2, 3, 4})
+        inOrder.emplace_back("run " + std::to_string(run) + " of 4, N = " +
+                                 (run < 3 ? "400" : "100") + ", seed " + std::to_string(6 + run),
+                             true);
+    const std::vector<std::string> plan{"--size",    "400,100", "--runs", "2",
+                                        "--threads", "4",       "--seed", "7"};
+    std::vector<std::string> piping = plan;
+    piping.insert(piping.end(), {"--fit", "/dev/stdout", "--sites", folder.file("link")});
     std::string read;
-    const test::Finished piped = test::runProgram(toFifo, {}, [&](pid_t pid, int) {
-        std::thread reader([&] { read = test::readFile(fifo); });
-        for (int wait = 0; wait < 3000 && !hasEnded(pid); ++wait) ::usleep(10'000);
-        if (!hasEnded(pid)) ::kill(pid, SIGKILL);
-        // A reader still waiting for a writer is let go.
-        if (const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK); writer >= 0)
-            ::close(writer);
-        reader.join();
+    std::thread reader([&] { read = test::readFile(fifo); });
+    // A program that waits for a reader that has gone is ended by SIGALRM.
+    const test::Finished piped = test::runProgram(piping, [&] {
+        ::dup2(::open(all.c_str(), O_WRONLY | O_CREAT, 0644), STDOUT_FILENO);
+        ::alarm(30);
     });
+    // A reader still waiting for a writer is let go.
+    if (const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK); writer >= 0)
+        ::close(writer);
+    reader.join();
     EXPECT_EQ(piped.exitCode, 0) << piped.err;
     EXPECT_EQ(runsIn(read), inOrder);
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"all.txt", "fifo", "link"}));
+    const std::string text = test::readFile(all);
+    EXPECT_EQ(text.rfind("run 1/4  N=400  seed=7", 0), 0u) << text;
+    EXPECT_NE(text.find("\nrun,seed,size,side,"), std::string::npos) << text;
+
+    std::vector<std::string> toStdout = plan;
+    toStdout.insert(toStdout.end(), {"--sites", "-"});
+    EXPECT_EQ(runsIn(test::runProgram(toStdout).out), inOrder);
 }
 
 }  // namespace

@@ -4,7 +4,8 @@
 #include <cmath>
 #include <deque>
 
-#include "png_image.h"
+#include "formats/picture.h"
+#include "formats/png.h"
 #include "svg_plot.h"
 #include "test_support.h"
 

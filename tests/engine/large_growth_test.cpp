@@ -166,12 +166,10 @@ TEST(LargeGrowthTest, RestoreRefusesWhatNoRunReaches) {
     const std::array<std::uint64_t, 4> zero{};
     const std::string sized = edited(open, 16, std::uint8_t{1});  // a size of 0 so far
     const std::int64_t most = std::numeric_limits<std::int64_t>::max();
-    // The same cells in a line along +x, with the R they give: a growth that no run meets.
-    std::uint64_t cells = 0;
-    std::memcpy(&cells, open.data() + 944, 8);
-    std::string line = open;
+    // 100 cells in a line along +x, with the R they give: a growth that no run meets.
+    std::string line = edited(open, 944, std::uint64_t{100});
     std::int32_t lineRadius = 4;
-    for (std::int32_t i = 1; i < static_cast<std::int32_t>(cells); ++i) {
+    for (std::int32_t i = 1; i < 100; ++i) {
         line = edited(line, 952 + 8 * static_cast<std::size_t>(i), Site{i, 0});
         lineRadius = launchRadiusAfter(lineRadius, {i, 0});
     }

@@ -1,4 +1,4 @@
-#include "signals.h"
+#include "files/signals.h"
 
 #include <unistd.h>
 
@@ -7,7 +7,7 @@
 #include <csignal>
 #include <cstring>
 
-namespace dla::cli {
+namespace dla {
 
 namespace {
 
@@ -86,4 +86,4 @@ int InterruptRequest::signal() const {
     return interruptSignal.load();
 }
 
-}  // namespace dla::cli
+}  // namespace dla

@@ -15,7 +15,7 @@
 /// owner where allowed). A symbolic link is followed, not replaced. Devices, pipes and sockets,
 /// and the file that is already the process's stdout or stderr, are written in place, since
 /// they cannot be replaced.
-namespace dla::cli {
+namespace dla {
 
 /// An output that could not be written; what() is one line naming it and the reason.
 class FileError : public std::runtime_error {
@@ -94,4 +94,4 @@ void writeWholeFile(const std::string& path, std::string_view contents);
 /// fails before its work rather than after it. Leaves nothing behind; opens no device or pipe.
 void checkWritable(const std::string& path);
 
-}  // namespace dla::cli
+}  // namespace dla

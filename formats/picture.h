@@ -2,15 +2,14 @@
 
 #include <cstdint>
 #include <deque>
-#include <string>
 #include <vector>
 
+#include "base/growth_law.h"
 #include "base/toolkit.h"
-#include "window/walk.h"
 
-/// The aggregate as a picture: one square of `scale` pixels per site, coloured by arrival order,
-/// written as PNG through libpng.
-namespace dla::cli {
+/// The aggregate as a picture: one square of `scale` pixels per site, or one pixel a block of
+/// sites, coloured by arrival order. Standard library only, for every front end.
+namespace dla {
 
 /// 8-bit RGB pixels, row by row from the top, three bytes a pixel.
 struct Image {
@@ -55,19 +54,4 @@ inline constexpr std::uint64_t kLargestImageBytes = 1'000'000'000;
 /// 2h + 3 sites a side.
 std::uint64_t imageBytes(std::int32_t systemSize, int scale);
 
-/// A byte count for people: "12.4 GB", "510 MB".
-std::string formatBytes(std::uint64_t bytes);
-
-class OutputFile;
-
-/// Writes `image` as an 8-bit RGB PNG to `file`, with `software` and `comment` (what made it) as
-/// its "Software" and "Comment" text chunks when given. Throws FileError naming the cause (the
-/// system's reason for a failed write, or libpng's message).
-void writePng(OutputFile& file, const Image& image, const std::string& software = {},
-              const std::string& comment = {});
-
-/// writePng to `path`, whole or not at all (see OutputFile).
-void savePng(const Image& image, const std::string& path, const std::string& software = {},
-             const std::string& comment = {});
-
-}  // namespace dla::cli
+}  // namespace dla

@@ -1,4 +1,4 @@
-#include "output_file.h"
+#include "files/output_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,9 +11,9 @@
 #include <filesystem>
 #include <utility>
 
-#include "signals.h"
+#include "files/signals.h"
 
-namespace dla::cli {
+namespace dla {
 
 namespace {
 
@@ -241,4 +241,4 @@ void checkWritable(const std::string& path) {
     OutputFile probe(path);
 }
 
-}  // namespace dla::cli
+}  // namespace dla

@@ -8,7 +8,7 @@
 /// InterruptRequest exists, the first SIGINT or SIGTERM only sets its flag, so that the run can
 /// stop between two particles and be saved; a second one ends the process. A signal that was
 /// ignored when the handler was installed stays ignored.
-namespace dla::cli {
+namespace dla {
 
 /// Installs the handler (again: nothing more).
 void installSignalHandling();
@@ -33,4 +33,4 @@ class InterruptRequest {
     int signal() const;
 };
 
-}  // namespace dla::cli
+}  // namespace dla
