@@ -198,7 +198,6 @@ void growHere(const Options& options, const RunPlan& plan, const BatchSettings& 
     } watch(options, progress);
 
     progress.update(0, run->particles());
-    bool finished = false;
     int signal = 0;
     {
         // Without a checkpoint to write, a signal ends the program as it always does. With one,
@@ -206,7 +205,8 @@ void growHere(const Options& options, const RunPlan& plan, const BatchSettings& 
         // one during the growth does.
         std::optional<InterruptRequest> interrupt;
         if (!path.empty()) interrupt.emplace();
-        finished = run->grow(&watch, interrupt ? &interrupt->requested() : nullptr);
+        // A run stopped before its end was stopped by a signal, whose number says so.
+        run->grow(&watch, interrupt ? &interrupt->requested() : nullptr);
         if (interrupt) {
             saveCheckpoint(path, *run);
             signal = interrupt->signal();
