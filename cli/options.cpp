@@ -5,11 +5,11 @@
 #include <charconv>
 #include <cstdio>
 #include <limits>
-#include <random>
 #include <string_view>
 
 #include "app.h"
 #include "estimate/dimension_estimate.h"
+#include "batch/seed.h"
 #include "files/output_file.h"
 #include "output_paths.h"
 #include "formats/byte_count.h"
@@ -551,12 +551,9 @@ Command parseCommand(const std::vector<std::string>& args, int defaultThreads) {
         const std::string message = e.what();
         throw UsageError(message.ends_with("(see --help)") ? message : message + " (see --help)");
     }
-    // A batch without a seed gets one that can repeat it: below 2^52, so that every run's seed
-    // S + i stays below 2^53, exact where JSON is read into doubles (jq, JavaScript).
+    // A batch without a seed gets one that can repeat it.
     if (!options.seed && options.resumePath.empty()) {
-        std::random_device entropy;
-        static_assert(sizeof(std::random_device::result_type) * 8 + 20 <= 52);
-        options.seed = (std::uint64_t{entropy()} << 20) ^ entropy();
+        options.seed = drawSeed();
         options.seedDrawn = true;
     }
     return command;

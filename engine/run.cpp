@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
 #include <unordered_set>
 
@@ -83,12 +84,67 @@ std::string hashText(std::uint64_t hash) {
     return text;
 }
 
+SettingError SettingError::atLeast(std::string_view setting, std::string_view least,
+                                   std::string_view got) {
+    return SettingError(std::string(setting) + " must be at least " + std::string(least) +
+                        ", got " + std::string(got));
+}
+
+SettingError SettingError::atMost(std::string_view setting, std::string_view most,
+                                  std::string_view got) {
+    return SettingError(std::string(setting) + " must be at most " + std::string(most) + ", got " +
+                        std::string(got));
+}
+
+WholeRange sizeRange(Walker walker) {
+    return {1, walker == Walker::Literal ? kLargestSystemSize : kLargestJumpSize};
+}
+
+WholeRange particlesRange() {
+    return {1, kMostParticles};
+}
+
+void checkWhole(std::string_view setting, const WholeRange& range, std::int64_t value,
+                std::string_view got) {
+    if (value < range.least) throw SettingError::atLeast(setting, std::to_string(range.least), got);
+    if (value > range.most) throw SettingError::atMost(setting, std::to_string(range.most), got);
+}
+
+void checkSettings(const RunSettings& settings) {
+    const bool literal = settings.walker == Walker::Literal;
+    if (literal && settings.particles) throw SettingError("particles needs the jump walk");
+    if (settings.size) {
+        checkWhole("size", sizeRange(settings.walker), *settings.size,
+                   std::to_string(*settings.size));
+    } else if (literal) {
+        throw SettingError("the literal walk needs a size");
+    }
+    if (settings.particles) {
+        checkWhole("particles", particlesRange(), *settings.particles,
+                   std::to_string(*settings.particles));
+    }
+    const double k = settings.killFactor;
+    if (literal && k != kWindowKillFactor) throw SettingError("kill_factor needs the jump walk");
+    if (!(k >= kWindowKillFactor && k <= kLargestKillFactor)) {
+        // The shortest text that reads back as k (the page's library has no to_chars of a
+        // double).
+        char got[32];
+        for (int digits = 1; digits <= 17; ++digits) {
+            std::snprintf(got, sizeof got, "%.*g", digits, k);
+            if (std::strtod(got, nullptr) == k) break;
+        }
+        char text[96];
+        std::snprintf(text, sizeof text, "kill_factor must be from %g to %g, got %s",
+                      kWindowKillFactor, kLargestKillFactor, got);
+        throw SettingError(text);
+    }
+    if (!literal && !settings.size && !settings.particles)
+        throw SettingError("size or particles must be given");
+}
+
 Run::Run(const RunSettings& settings, Lattice* workspace) : settings_(settings) {
+    checkSettings(settings);
     if (settings.walker == Walker::Literal) {
-        if (!settings.size || *settings.size < 1 || *settings.size > kLargestSystemSize)
-            throw std::invalid_argument("the literal walker grows sizes 1..1000");
-        if (settings.particles || settings.killFactor != kWindowKillFactor)
-            throw std::invalid_argument("the literal walker takes no particle limit or kill factor");
         literal_ = std::make_unique<Literal>(settings, workspace);
         return;
     }
@@ -159,12 +215,18 @@ const std::deque<Site>& Run::arrivals() const {
 RunCounts Run::counts() const {
     if (large_) {
         const LargeGrowthCounters& c = large_->counters();
-        return {large_->halfSide(), large_->launchRadius(), c.particles, c.walkersKilled, 0,
-                c.steps, c.jumps, large_->finished()};
+        return {large_->halfSide(),
+                large_->launchRadius(),
+                c.particles,
+                c.walkersKilled,
+                0,
+                c.steps,
+                c.jumps,
+                large_->finished()};
     }
     const GrowthResult& g = literal_->grown;
-    return {g.halfSide, g.launchRadius, g.particles, g.walkersKilled, g.walkersAtEdge,
-            g.steps, 0, g.finished};
+    return {g.halfSide,      g.launchRadius, g.particles, g.walkersKilled,
+            g.walkersAtEdge, g.steps,        0,           g.finished};
 }
 
 const RunResult& Run::result() {
@@ -194,8 +256,8 @@ const RunResult& Run::result() {
         if (!settings_.size) r.measuredSize = spanningSystemSize(large_->lattice());
         r.estimate = largeBoxMassEstimate(r.measuredSize, large_->lattice(), random);
     } else {
-        r.estimate = Dimensão_Fractal(*settings_.size, literal_->lattice, literal_->random,
-                                      *literal_);
+        r.estimate =
+            Dimensão_Fractal(*settings_.size, literal_->lattice, literal_->random, *literal_);
     }
     if (r.estimate) r.fit = fitLine(r.estimate->points);
     const GrowthHistory history = GrowthHistory::of(sites);

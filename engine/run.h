@@ -6,7 +6,9 @@
 #include <iosfwd>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/growth_law.h"
@@ -44,6 +46,40 @@ struct RunSettings {
     std::optional<std::uint64_t> seed;
 };
 
+/// A setting outside its range, or settings that do not go together. what() names the setting
+/// as the front ends' keyword arguments do, and the value: "size must be at least 1, got 0".
+class SettingError : public std::invalid_argument {
+  public:
+    using std::invalid_argument::invalid_argument;
+    /// "<setting> must be at least <least>, got <got>", and at most.
+    static SettingError atLeast(std::string_view setting, std::string_view least,
+                                std::string_view got);
+    static SettingError atMost(std::string_view setting, std::string_view most,
+                               std::string_view got);
+};
+
+/// The whole numbers a setting takes.
+struct WholeRange {
+    std::int64_t least = 0;
+    std::int64_t most = 0;
+};
+/// Of the size: 1..kLargestSystemSize for the literal walk, 1..kLargestJumpSize for the jump
+/// walk; of the particles, 1..kMostParticles.
+WholeRange sizeRange(Walker walker);
+WholeRange particlesRange();
+/// The size a front end grows when it is given neither a size nor particles: the window's.
+inline constexpr std::int32_t kDefaultSystemSize = 200;
+
+/// Throws SettingError::atLeast or atMost when `value` (written `got`) lies outside `range`.
+void checkWhole(std::string_view setting, const WholeRange& range, std::int64_t value,
+                std::string_view got);
+
+/// Throws SettingError for the first of `settings` outside its range: size 1..kLargestJumpSize
+/// (jump) or 1..kLargestSystemSize (literal, which needs one), particles 1..kMostParticles and
+/// a kill factor other than kWindowKillFactor (jump only), kill factor kWindowKillFactor..
+/// kLargestKillFactor; a jump run needs a size or particles.
+void checkSettings(const RunSettings& settings);
+
 /// The counts of a run, from either walker.
 struct RunCounts {
     std::optional<std::int32_t> halfSide;  ///< h = round(N / 2); empty without a size
@@ -66,8 +102,8 @@ struct RunResult {
     /// bytes its lattice took.
     std::optional<std::uint64_t> hash;
     std::optional<std::uint64_t> latticeBytes;
-    std::int64_t sites = 0;          ///< occupied cells, the seed included
-    double radiusOfGyration = 0.0;   ///< of the occupied cells, lattice units
+    std::int64_t sites = 0;         ///< occupied cells, the seed included
+    double radiusOfGyration = 0.0;  ///< of the occupied cells, lattice units
     /// The size the estimate took: the run's, or for a run without one 2e, e the largest |x| or
     /// |y| of its sites, so that the boxes span the aggregate as they span a sized run's.
     std::int32_t measuredSize = 0;
@@ -110,9 +146,9 @@ class RunObserver {
 /// random source, as in the window, so that a seed repeats the whole run.
 class Run {
   public:
-    /// A new run, nothing grown yet. Throws std::invalid_argument for settings outside their
-    /// ranges. The literal walker grows on `workspace` when one is given (cleared first, so that
-    /// a worker can reuse one Lattice from run to run), else on a Lattice of its own.
+    /// A new run, nothing grown yet. Throws SettingError for settings outside their ranges
+    /// (checkSettings). The literal walker grows on `workspace` when one is given (cleared first,
+    /// so that a worker can reuse one Lattice from run to run), else on a Lattice of its own.
     explicit Run(const RunSettings& settings, Lattice* workspace = nullptr);
     ~Run();
     Run(const Run&) = delete;

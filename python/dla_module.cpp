@@ -1,6 +1,7 @@
-// The Python module `dla`: the engine's front door for notebooks. Its arguments are read by
-// dla-cli's own parser, so that they take the same ranges and are refused in the same words,
-// and a run grows with the GIL released, answering Ctrl-C within a second.
+// The Python module `dla`: the engine's front door for notebooks. Its keyword arguments are
+// declared once, here, and checked against the engine's ranges in Python's words (TypeError or
+// ValueError naming the argument); a run grows with the GIL released, answering Ctrl-C within a
+// second.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -8,15 +9,14 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "app.h"
-#include "options.h"
+#include "batch/seed.h"
 #include "run.h"
-#include "runner.h"
 
 namespace py = pybind11;
 
@@ -58,7 +58,8 @@ class Result {
 
     py::array_t<std::int32_t> sites() const {
         const auto& arrivals = run_->arrivals();
-        py::array_t<std::int32_t> array({static_cast<py::ssize_t>(arrivals.size()), py::ssize_t{2}});
+        py::array_t<std::int32_t> array(
+            {static_cast<py::ssize_t>(arrivals.size()), py::ssize_t{2}});
         auto view = array.mutable_unchecked<2>();
         py::ssize_t i = 0;
         for (const dla::Site& s : arrivals) {
@@ -123,41 +124,74 @@ py::object estimate(Result& result) {
     return out;
 }
 
-// dla-cli's command line for these arguments, read by its own parser: the same ranges, rules and
-// words. Whole numbers come as Python ints of any size and go to the parser as their text, so
-// that -1 or 2**64 is refused in dla-cli's words rather than by a C++ type's width.
-using Whole = std::optional<py::int_>;
-
-dla::cli::Command parse(const Whole& size, const Whole& particles, const Whole& seed,
-                        const std::string& walk, double killFactor) {
-    std::vector<std::string> args{"--runs", "1", "--walk", walk};
-    const auto add = [&args](const char* option, const Whole& value) {
-        if (value) args.insert(args.end(), {option, std::string(py::str(py::handle(*value)))});
-    };
-    add("--size", size);
-    add("--particles", particles);
-    add("--seed", seed);
-    if (killFactor != dla::kWindowKillFactor) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%.17g", killFactor);
-        args.insert(args.end(), {"--kill-factor", text});
-    }
-    try {
-        return dla::cli::parseCommand(args);
-    } catch (const dla::cli::UsageError& e) {
-        std::string message = e.what();
-        if (const auto see = message.rfind(" (see --help)"); see != std::string::npos)
-            message.erase(see);
-        throw py::value_error(message);
-    }
+std::string typeName(const py::handle& value) {
+    return py::str(py::type::handle_of(value).attr("__name__"));
 }
 
-Result grow(const Whole& size, const Whole& particles, const Whole& seed, const std::string& walk,
-            double killFactor) {
-    const dla::cli::Command command = parse(size, particles, seed, walk, killFactor);
-    const dla::cli::Options& o = command.options;
-    const dla::cli::RunPlan plan{0, o.sizes.front(), o.seed};
-    auto run = std::make_unique<Run>(dla::cli::runSettings(plan, dla::cli::batchSettings(o)));
+// A whole-number argument: a Python int of any size or anything that stands for one (numpy's
+// integers), never a bool or a float; outside least..most it is refused with its own digits,
+// before any C++ type could narrow it.
+py::int_ whole(const char* name, const py::handle& value, const py::int_& least,
+               const py::int_& most) {
+    if (PyBool_Check(value.ptr()) || !PyIndex_Check(value.ptr()))
+        throw py::type_error(std::string(name) + " must be a whole number, got " + typeName(value));
+    const auto number = py::reinterpret_steal<py::int_>(PyNumber_Index(value.ptr()));
+    if (!number) throw py::error_already_set();
+    const std::string got = py::str(py::handle(number));
+    if (number < least)
+        throw py::value_error(
+            dla::SettingError::atLeast(name, std::string(py::str(py::handle(least))), got).what());
+    if (number > most)
+        throw py::value_error(
+            dla::SettingError::atMost(name, std::string(py::str(py::handle(most))), got).what());
+    return number;
+}
+
+std::optional<std::int64_t> whole(const char* name, const py::object& value,
+                                  const dla::WholeRange& range) {
+    if (value.is_none()) return std::nullopt;
+    return whole(name, value, py::int_(range.least), py::int_(range.most)).cast<std::int64_t>();
+}
+
+// The settings that grow()'s keyword arguments ask for, each checked by its name; the engine's
+// check (checkSettings) speaks in the same names.
+dla::RunSettings settingsOf(const py::object& size, const py::object& particles,
+                            const py::object& seed, const py::object& walk,
+                            const py::object& killFactor) {
+    dla::RunSettings settings;
+    const bool text = py::isinstance<py::str>(walk);
+    const std::string walker = text ? walk.cast<std::string>() : std::string();
+    if (walker != "literal" && walker != "jump") {
+        const std::string got = text ? "'" + walker + "'" : typeName(walk);
+        if (!text) throw py::type_error("walk must be 'literal' or 'jump', got " + got);
+        throw py::value_error("walk must be 'literal' or 'jump', got " + got);
+    }
+    settings.walker = walker == "literal" ? dla::Walker::Literal : dla::Walker::Jump;
+    if (!size.is_none() && !particles.is_none())
+        throw py::value_error("give size or particles, not both");
+    if (const auto n = whole("size", size, dla::sizeRange(settings.walker)))
+        settings.size = static_cast<std::int32_t>(*n);
+    settings.particles = whole("particles", particles, dla::particlesRange());
+    if (!settings.size && !settings.particles) settings.size = dla::kDefaultSystemSize;
+    settings.seed = seed.is_none() ? dla::drawSeed()
+                                   : whole("seed", seed, py::int_(0),
+                                           py::int_(std::numeric_limits<std::uint64_t>::max()))
+                                         .cast<std::uint64_t>();
+    if (PyBool_Check(killFactor.ptr()) || py::isinstance<py::str>(killFactor) ||
+        !PyNumber_Check(killFactor.ptr()))
+        throw py::type_error("kill_factor must be a number, got " + typeName(killFactor));
+    settings.killFactor = py::float_(killFactor).cast<double>();
+    try {
+        dla::checkSettings(settings);
+    } catch (const dla::SettingError& e) {
+        throw py::value_error(e.what());
+    }
+    return settings;
+}
+
+Result grow(const py::object& size, const py::object& particles, const py::object& seed,
+            const py::object& walk, const py::object& killFactor) {
+    auto run = std::make_unique<Run>(settingsOf(size, particles, seed, walk, killFactor));
     SignalWatch watch;
     {
         const py::gil_scoped_release released;
@@ -191,7 +225,11 @@ PYBIND11_MODULE(dla, m) {
             "the jump walker's version, with which the seed repeats this aggregate (None for the "
             "literal walk)")
         .def_property_readonly(
-            "hash", [](Result& r) { return r.measured().hash ? py::object(py::str(dla::hashText(*r.measured().hash))) : py::none(); },
+            "hash",
+            [](Result& r) {
+                return r.measured().hash ? py::object(py::str(dla::hashText(*r.measured().hash)))
+                                         : py::none();
+            },
             "a hash of the set of occupied cells, as dla-cli prints it (jump walker)")
         .def_property_readonly(
             "particles", [](Result& r) { return r.measured().counts.particles; },
@@ -234,11 +272,12 @@ PYBIND11_MODULE(dla, m) {
              "'draws'; None below N = 100.");
 
     m.def("grow", &grow, py::arg("size") = py::none(), py::arg("particles") = py::none(),
-          py::arg("seed") = py::none(), py::arg("walk") = "jump", py::arg("kill_factor") = 2.0,
+          py::arg("seed") = py::none(), py::arg("walk") = "jump",
+          py::arg("kill_factor") = dla::kWindowKillFactor,
           "Grows one aggregate: to the system size `size` (a run ends with the first particle "
           "outside the square of half-side size/2) or to `particles` particles, with the "
           "'jump' walker (default) or the window's 'literal' one, walkers killed beyond "
-          "kill_factor R. Without a seed, one is drawn and kept in the result. Arguments are "
-          "checked as dla-cli checks them (ValueError in its words); Ctrl-C stops the growth "
-          "(KeyboardInterrupt).");
+          "kill_factor R. Without a seed, one is drawn and kept in the result. An argument of the "
+          "wrong type raises TypeError, one outside its range ValueError, each naming it; "
+          "Ctrl-C stops the growth (KeyboardInterrupt).");
 }
