@@ -16,6 +16,8 @@
 #include <new>
 #include <optional>
 
+#include "batch/runner.h"
+#include "batch/summary.h"
 #include "checkpoint.h"
 #include "exports.h"
 #include "files/output_file.h"
@@ -28,8 +30,6 @@
 #include "output_paths.h"
 #include "progress.h"
 #include "report.h"
-#include "runner.h"
-#include "summary.h"
 #include "svg_plot.h"
 
 namespace dla::cli {
@@ -158,13 +158,22 @@ void checkOutputs(const Options& options) {
     }
 }
 
+// How the runs of `options` grow and what their records keep.
+BatchSettings batchSettings(const Options& options) {
+    BatchSettings batch;
+    batch.growth = options.growth;
+    batch.keepArrivals = !options.imagePath.empty() && options.imageSize == 0;
+    batch.imageSize = options.imagePath.empty() ? 0 : options.imageSize;
+    return batch;
+}
+
 // The one run of --checkpoint or --resume, grown on this thread so that it can be saved
 // between two particles: every --checkpoint-every seconds, at its end, and when SIGINT or
 // SIGTERM asks for it, after which the program ends with 128 and the signal's number.
 void growHere(const Options& options, const RunPlan& plan, const BatchSettings& batch,
               std::unique_ptr<Run> resumed, ProgressBar& progress, const BatchObserver& observer) {
     const std::unique_ptr<Run> run =
-        resumed ? std::move(resumed) : std::make_unique<Run>(runSettings(plan, batch));
+        resumed ? std::move(resumed) : std::make_unique<Run>(runSettings(plan, batch.growth));
     const std::string& path = options.checkpointPath;
 
     // The clock is read every 64 particles: the bar is redrawn five times a second, and the run

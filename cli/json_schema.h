@@ -6,9 +6,9 @@
 #include <string>
 
 #include "options.h"
-#include "runner.h"
+#include "batch/runner.h"
 #include "shard.h"
-#include "summary.h"
+#include "batch/summary.h"
 
 /// The JSON that dla-cli writes, in one place: a line per run, then the summary with the plan
 /// and the part. What merge reads back is read here too, each member checked before it is taken;

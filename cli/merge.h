@@ -6,7 +6,7 @@
 
 #include "json_schema.h"
 #include "options.h"
-#include "summary.h"
+#include "batch/summary.h"
 
 /// Joining the --json outputs of the parts of one plan (see --shard) into the summary that one
 /// process making the whole plan prints.

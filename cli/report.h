@@ -6,9 +6,9 @@
 
 #include "json_schema.h"
 #include "files/output_file.h"
-#include "runner.h"
+#include "batch/runner.h"
 #include "shard.h"
-#include "summary.h"
+#include "batch/summary.h"
 
 /// The text forms of runs and summaries (their JSON is json_schema.h's): readable lines, the
 /// summary table and the CSV of the box-mass fits.

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "app.h"
-#include "runner.h"
+#include "batch/runner.h"
 #include "test_support.h"
 
 namespace dla::cli {

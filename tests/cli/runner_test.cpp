@@ -1,9 +1,9 @@
 // Runs on worker threads, handed on in order; also run under ThreadSanitizer.
-#include "runner.h"
+#include "batch/runner.h"
 
 #include <gtest/gtest.h>
 
-namespace dla::cli {
+namespace dla {
 namespace {
 
 std::vector<RunRecord> collect(const std::vector<RunPlan>& plans, int threads) {
@@ -15,7 +15,7 @@ std::vector<RunRecord> collect(const std::vector<RunPlan>& plans, int threads) {
 }
 
 TEST(Runner, ThreadsChangeNothingButTheTimings) {
-    Options o;
+    Plan o;
     o.sizes = {20, 100};
     o.runs = 8;  // more runs than the three workers may have ahead of the one handed on next
     o.seed = 7;
@@ -33,4 +33,4 @@ TEST(Runner, ThreadsChangeNothingButTheTimings) {
 }
 
 }  // namespace
-}  // namespace dla::cli
+}  // namespace dla

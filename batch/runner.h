@@ -6,20 +6,13 @@
 #include <optional>
 #include <vector>
 
-#include "options.h"
+#include "batch/plan.h"
 #include "formats/picture.h"
 #include "run.h"
 
 /// Making the runs of a batch, one at a time or many on worker threads, through the engine's
 /// front door.
-namespace dla::cli {
-
-/// Which run to make.
-struct RunPlan {
-    std::int64_t index = 0;             ///< 0-based over all sizes, in the order of --size
-    std::int32_t size = 200;            ///< kNoSize for a run that ends at a number of particles
-    std::optional<std::uint64_t> seed;  ///< empty: seeded from the clock
-};
+namespace dla {
 
 /// How every run of a batch grows and what it keeps.
 struct BatchSettings {
@@ -30,12 +23,6 @@ struct BatchSettings {
     /// grew it (a worker's), to take out what the record does not keep.
     std::function<void(const RunPlan&, const Run&)> exportRun;
 };
-
-/// The settings that `options` asks for.
-BatchSettings batchSettings(const Options& options);
-
-/// The engine's settings of the run `plan`.
-RunSettings runSettings(const RunPlan& plan, const BatchSettings& batch);
 
 /// Everything one run produced.
 struct RunRecord {
@@ -51,11 +38,6 @@ struct RunRecord {
 /// The record of `run`, made for `plan`: its result (measured once it has finished) and what
 /// `batch` keeps of it.
 RunRecord recordOf(const RunPlan& plan, Run& run, const BatchSettings& batch);
-
-/// The runs that `options` asks for: sizes in the given order, `runs` of each, seeds counting up
-/// from --seed; of those, only the ones in options.shard, with the indices and seeds they have
-/// in the whole.
-std::vector<RunPlan> planRuns(const Options& options);
 
 /// Where runAll reports to. Both are called on the thread that called runAll.
 struct BatchObserver {
@@ -74,4 +56,4 @@ struct BatchObserver {
 void runAll(const std::vector<RunPlan>& plans, const BatchSettings& batch, int threads,
             const BatchObserver& observer);
 
-}  // namespace dla::cli
+}  // namespace dla

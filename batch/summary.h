@@ -3,15 +3,15 @@
 #include <cstdint>
 #include <optional>
 
+#include "batch/runner.h"
 #include "measure/ensemble.h"
-#include "runner.h"
 
 /// The ensemble summary of a batch: the engine's statistics over its runs and the growth options
 /// they shared.
-namespace dla::cli {
+namespace dla {
 
 struct Summary : EnsembleSummary {
-    /// The batch's --kill-factor (jump walker) and --particles, as its runs had them.
+    /// The kill factor (jump walker) and particle limit that the runs shared.
     std::optional<double> killFactor;
     std::optional<std::int64_t> particleLimit;
     /// The first seed, where it was drawn from the system's entropy rather than given.
@@ -33,4 +33,4 @@ class SummaryBuilder {
     std::optional<std::int64_t> particleLimit_;
 };
 
-}  // namespace dla::cli
+}  // namespace dla

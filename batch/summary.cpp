@@ -1,6 +1,6 @@
-#include "summary.h"
+#include "batch/summary.h"
 
-namespace dla::cli {
+namespace dla {
 
 EnsembleRun ensembleRunOf(const RunRecord& record) {
     const RunResult& r = record.result;
@@ -30,4 +30,4 @@ Summary SummaryBuilder::build() const {
     return summary;
 }
 
-}  // namespace dla::cli
+}  // namespace dla

@@ -1,4 +1,4 @@
-#include "runner.h"
+#include "batch/runner.h"
 
 #include <algorithm>
 #include <chrono>
@@ -14,7 +14,7 @@
 
 #include "window/lattice.h"
 
-namespace dla::cli {
+namespace dla {
 
 namespace {
 
@@ -29,37 +29,6 @@ class ParticleCount final : public dla::RunObserver {
 };
 
 }  // namespace
-
-std::vector<RunPlan> planRuns(const Options& options) {
-    std::vector<RunPlan> plans;
-    const Shard& shard = options.shard;
-    plans.reserve(static_cast<std::size_t>(shard.runsOf(options.totalRuns())));
-    std::int64_t index = 0;
-    for (const std::int32_t size : options.sizes) {
-        for (std::int64_t k = 0; k < options.runs; ++k, ++index) {
-            if (!shard.holds(index)) continue;
-            RunPlan plan{index, size, std::nullopt};
-            if (options.seed) plan.seed = *options.seed + static_cast<std::uint64_t>(index);
-            plans.push_back(plan);
-        }
-    }
-    return plans;
-}
-
-BatchSettings batchSettings(const Options& options) {
-    BatchSettings batch;
-    batch.growth = options.growth;
-    batch.keepArrivals = !options.imagePath.empty() && options.imageSize == 0;
-    batch.imageSize = options.imagePath.empty() ? 0 : options.imageSize;
-    return batch;
-}
-
-RunSettings runSettings(const RunPlan& plan, const BatchSettings& batch) {
-    RunSettings settings = batch.growth;
-    settings.size = plan.size == kNoSize ? std::nullopt : std::optional(plan.size);
-    settings.seed = plan.seed;
-    return settings;
-}
 
 RunRecord recordOf(const RunPlan& plan, Run& run, const BatchSettings& batch) {
     RunRecord record{plan, run.settings(), run.result(), {}, {}};
@@ -109,7 +78,7 @@ void runAll(const std::vector<RunPlan>& plans, const BatchSettings& batch, int t
             try {
                 if (batch.growth.walker == Walker::Literal && !lattice)
                     lattice = std::make_unique<Lattice>();
-                Run run(runSettings(plans[i], batch), lattice.get());
+                Run run(runSettings(plans[i], batch.growth), lattice.get());
                 ParticleCount count(particles);
                 run.grow(&count, &stop);
                 RunRecord record = recordOf(plans[i], run, batch);
@@ -172,4 +141,4 @@ void runAll(const std::vector<RunPlan>& plans, const BatchSettings& batch, int t
     if (failure) std::rethrow_exception(failure);
 }
 
-}  // namespace dla::cli
+}  // namespace dla
