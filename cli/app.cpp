@@ -19,7 +19,7 @@
 #include "batch/runner.h"
 #include "batch/summary.h"
 #include "checkpoint.h"
-#include "exports.h"
+#include "formats/exports.h"
 #include "files/output_file.h"
 #include "files/signals.h"
 #include "formats/byte_count.h"
@@ -30,7 +30,7 @@
 #include "output_paths.h"
 #include "progress.h"
 #include "report.h"
-#include "svg_plot.h"
+#include "formats/svg_plot.h"
 
 namespace dla::cli {
 

@@ -6,7 +6,7 @@
 
 #include "formats/picture.h"
 #include "formats/png.h"
-#include "svg_plot.h"
+#include "formats/svg_plot.h"
 #include "test_support.h"
 
 namespace dla::cli {

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "checkpoint.h"
+#include "formats/checkpoint.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::istringstream in(bytes);
     std::unique_ptr<dla::Run> run;
     try {
-        run = dla::cli::readCheckpoint(in, "fuzz");
+        run = dla::readCheckpoint(in, "fuzz");
     } catch (const std::runtime_error&) {
         return 0;
     }

@@ -7,7 +7,7 @@
 #include "measure/statistics.h"
 
 /// The log-log plot of the box masses, as SVG text.
-namespace dla::cli {
+namespace dla {
 
 struct PlotText {
     std::string title;     ///< e.g. "D = 1.6534 ± 0.0123"
@@ -25,4 +25,4 @@ std::string dimensionTitle(const LineFit& fit);
 /// `points` holds at least two sides with positive masses.
 std::string plotSvg(const std::vector<FitPoint>& points, const LineFit& fit, const PlotText& text);
 
-}  // namespace dla::cli
+}  // namespace dla

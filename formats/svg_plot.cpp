@@ -1,10 +1,10 @@
-#include "svg_plot.h"
+#include "formats/svg_plot.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
-namespace dla::cli {
+namespace dla {
 
 namespace {
 
@@ -166,4 +166,4 @@ std::string plotSvg(const std::vector<FitPoint>& points, const LineFit& fit, con
     return svg;
 }
 
-}  // namespace dla::cli
+}  // namespace dla

@@ -11,7 +11,7 @@
 /// A run's data for other programs: its sites in arrival order (CSV or numpy's .npy) and its
 /// growth history (CSV), each readable by numpy.loadtxt or numpy.load alone and carrying
 /// `about` (the program, the run and its seed) in its header.
-namespace dla::cli {
+namespace dla {
 
 /// Whether the sites go out as numpy's .npy (an int32 array of shape (M, 3), `about` a comment
 /// in its header) rather than CSV with '#' lines first: when `path` ends in ".npy".
@@ -36,4 +36,4 @@ void writeSites(OutputFile& file, const Sites& sites, const std::string& about) 
 void writeHistory(OutputFile& file, const std::vector<HistoryPoint>& history,
                   const std::string& about);
 
-}  // namespace dla::cli
+}  // namespace dla

@@ -1,11 +1,11 @@
-#include "exports.h"
+#include "formats/exports.h"
 
 #include <bit>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
 
-namespace dla::cli {
+namespace dla {
 
 static_assert(std::endian::native == std::endian::little, "the .npy header says '<i4'");
 
@@ -59,4 +59,4 @@ void writeHistory(OutputFile& file, const std::vector<HistoryPoint>& history,
     }
 }
 
-}  // namespace dla::cli
+}  // namespace dla
