@@ -11,6 +11,9 @@
 /// and how every run grows.
 namespace dla {
 
+/// Most runs of each size that a plan holds.
+inline constexpr std::int64_t kMostRuns = 1'000'000;
+
 /// The size of a run that has none: one that ends at a number of particles.
 inline constexpr std::int32_t kNoSize = 0;
 

@@ -25,6 +25,7 @@
 #include "formats/byte_count.h"
 #include "formats/picture.h"
 #include "formats/png.h"
+#include "formats/program.h"
 #include "merge.h"
 #include "options.h"
 #include "output_paths.h"

@@ -15,9 +15,6 @@ inline constexpr int kExitInterrupted = 128;
 /// A reader that stopped early: SIGPIPE's status, without a word.
 inline constexpr int kExitReaderGone = 128 + 13;
 
-/// "dla-cli <version>", which every output carries.
-inline constexpr const char* kProgram = "dla-cli " DLA_VERSION;
-
 /// Runs the tool on `args` (without the program name). Results (run lines and the summary) go to
 /// `out`; diagnostics and (when `errIsTerminal` and not --quiet) the progress bar go to `err`,
 /// and so does the summary table where `out` takes JSON.

@@ -11,8 +11,8 @@
 #include <optional>
 #include <set>
 
-#include "json_schema.h"
 #include "files/output_file.h"
+#include "formats/json_schema.h"
 #include "output_paths.h"
 #include "report.h"
 
@@ -139,8 +139,16 @@ struct Row {
 
 Row rowOf(const RunLine& line, std::int64_t number, std::int64_t offset, std::size_t file) {
     const RunRecord& record = line.record;
-    return {record.plan.index,     number,          offset,     file, line.runs, record.plan.seed,
-            ensembleRunOf(record), record.settings, line.hashed, record.result.walkerVersion};
+    return {record.plan.index,
+            number,
+            offset,
+            file,
+            line.runs,
+            record.plan.seed,
+            ensembleRunOf(record),
+            record.settings,
+            line.hashed,
+            record.result.walkerVersion};
 }
 
 // One file's runs, its plan and its part.
@@ -149,6 +157,20 @@ struct Output {
     SummaryLine summary;
     std::vector<Row> rows;
 };
+
+// The command line that gives `plan` (a plan without a kill factor writes 2).
+Options optionsOf(const Plan& plan) {
+    Options options;
+    static_cast<Plan&>(options) = plan;
+    options.sizesGiven = !plan.growth.particles;
+    options.killFactorGiven = plan.growth.killFactor != kWindowKillFactor;
+    return options;
+}
+
+// A part's plan is one that dla-cli runs, by the command line's own rules.
+void runnable(const Plan& plan) {
+    checkTogether(optionsOf(plan));
+}
 
 Output readOutput(const std::string& path, std::size_t file) {
     Output output;
@@ -170,7 +192,7 @@ Output readOutput(const std::string& path, std::size_t file) {
             output.rows.push_back(
                 rowOf(runFromJson(json, where), reader.number(), reader.lineStart(), file));
         } else if (type == "summary") {
-            output.summary = summaryFromJson(json, where);
+            output.summary = summaryFromJson(json, where, runnable);
             summarised = true;
         } else {
             throw MergeError(where + ": has the unknown type " + json["type"].dump());
@@ -186,7 +208,7 @@ Output readOutput(const std::string& path, std::size_t file) {
 
 // Every run of a file as its plan makes it.
 void checkRuns(const Output& output) {
-    const Options& o = output.summary.plan;
+    const Plan& o = output.summary.plan;
     const Shard& shard = output.summary.shard;
     for (const Row& row : output.rows) {
         const std::string where = output.path + ": line " + std::to_string(row.line) + ": run " +
@@ -289,7 +311,7 @@ Merged mergeOutputs(const std::vector<std::string>& files, const MergeTables& ta
 
     std::sort(rows.begin(), rows.end(),
               [](const Row& a, const Row& b) { return a.index < b.index; });
-    const Options& plan = outputs.front().summary.plan;
+    const Plan& plan = outputs.front().summary.plan;
     const std::int64_t parts = outputs.front().summary.shard.count;
     for (std::int64_t expected = 0; expected < plan.totalRuns(); ++expected) {
         const auto at = static_cast<std::size_t>(expected);
@@ -322,7 +344,7 @@ Merged mergeOutputs(const std::vector<std::string>& files, const MergeTables& ta
     Merged merged{summary, outputs.front().summary.planJson};
     if (!tables.fitPath.empty() || !tables.csvPath.empty()) {
         // The files only for a plan that one process could have written them for.
-        Options fitted = plan;
+        Options fitted = optionsOf(plan);
         fitted.fitPath = tables.fitPath;
         try {
             checkTogether(fitted);

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "json_schema.h"
+#include "formats/json_schema.h"
 #include "options.h"
 #include "batch/summary.h"
 

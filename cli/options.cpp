@@ -14,6 +14,7 @@
 #include "output_paths.h"
 #include "formats/byte_count.h"
 #include "formats/picture.h"
+#include "formats/program.h"
 #include "window/growth.h"
 
 namespace dla::cli {

@@ -15,8 +15,7 @@
 /// The command line of dla-cli: what to grow, how often, and what to write.
 namespace dla::cli {
 
-/// Largest --runs, --threads and --scale that the tool takes.
-inline constexpr std::int64_t kMostRuns = 1'000'000;
+/// Largest --threads and --scale that the tool takes (--runs: kMostRuns, batch/plan.h).
 inline constexpr int kMostThreads = 256;
 inline constexpr int kLargestScale = 64;
 /// Smallest and largest --image-size. (--size, --particles and --kill-factor take the ranges of the

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "json_schema.h"
+#include "formats/json_schema.h"
 #include "files/output_file.h"
 #include "batch/runner.h"
 #include "shard.h"

@@ -1,13 +1,13 @@
-#include "json_schema.h"
+#include "formats/json_schema.h"
 
 #include <algorithm>
 #include <cmath>
 #include <ctime>
 #include <limits>
 
-#include "app.h"
+#include "large/large_growth.h"
 
-namespace dla::cli {
+namespace dla {
 
 namespace {
 
@@ -248,7 +248,7 @@ Json summaryToJson(const Summary& summary, const Json& plan, const Shard& shard)
     return json;
 }
 
-Json planToJson(const Options& options, std::optional<std::int32_t> walkerVersion) {
+Json planToJson(const Plan& options, std::optional<std::int32_t> walkerVersion) {
     Json json;
     json["sizes"] = options.sizes;
     json["runs"] = options.runs;
@@ -363,7 +363,8 @@ RunLine runFromJson(const Json& json, const std::string& where, bool withFit) {
     return line;
 }
 
-SummaryLine summaryFromJson(const Json& json, const std::string& where) {
+SummaryLine summaryFromJson(const Json& json, const std::string& where,
+                            const std::function<void(const Plan&)>& runnable) {
     const Fields fields(json, where);
     fields.schema();
     SummaryLine line;
@@ -371,7 +372,7 @@ SummaryLine summaryFromJson(const Json& json, const std::string& where) {
     const Json& plan = fields.member("plan");
     if (!plan.is_object()) fields.fail("\"plan\" must be an object");
     const Fields planned(plan, where + ": its plan");
-    Options& options = line.plan;
+    Plan& options = line.plan;
     const Json& walk = planned.member("walk");
     if (walk != "jump" && walk != "literal")
         planned.fail("\"walk\" must be \"jump\" or \"literal\"");
@@ -388,7 +389,6 @@ SummaryLine summaryFromJson(const Json& json, const std::string& where) {
             planned.fail("\"sizes\" lists " + std::to_string(n) + " twice");
         options.sizes.push_back(n);
     }
-    options.sizesGiven = !particles;
     options.runs = planned.whole("runs", 1, kMostRuns);
     options.seed = planned.seed();
     const double kill = *planned.real("kill_factor", false);
@@ -396,10 +396,9 @@ SummaryLine summaryFromJson(const Json& json, const std::string& where) {
         planned.fail("\"kill_factor\" must be from 2 to 16");
     // 2 is also what a plan without --kill-factor writes.
     options.growth.killFactor = kill;
-    options.killFactorGiven = kill != kWindowKillFactor;
     try {
-        checkTogether(options);
-    } catch (const UsageError& e) {
+        runnable(options);
+    } catch (const std::runtime_error& e) {
         planned.fail(std::string("cannot be run: ") + e.what());
     }
     line.walkerVersion = planned.walkerVersion(options.growth.walker == Walker::Jump);
@@ -415,4 +414,4 @@ SummaryLine summaryFromJson(const Json& json, const std::string& where) {
     return line;
 }
 
-}  // namespace dla::cli
+}  // namespace dla

@@ -1,19 +1,22 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
-#include "options.h"
+#include "batch/plan.h"
 #include "batch/runner.h"
-#include "shard.h"
 #include "batch/summary.h"
+#include "formats/program.h"
+#include "large/large_growth.h"
 
 /// The JSON that dla-cli writes, in one place: a line per run, then the summary with the plan
 /// and the part. What merge reads back is read here too, each member checked before it is taken;
 /// a member that is missing, of another type or out of its range is named in the refusal.
-namespace dla::cli {
+namespace dla {
 
 /// Members keep the order they are written in.
 using Json = nlohmann::ordered_json;
@@ -36,8 +39,7 @@ Json summaryToJson(const Summary& summary, const Json& plan, const Shard& shard)
 /// growth options, and the jump walker's version (`walkerVersion`; this program's when not
 /// given), with which the seeds give their aggregates. Outputs whose plans differ in any member
 /// are not joined, so a new option that changes results belongs here.
-Json planToJson(const Options& options,
-                std::optional<std::int32_t> walkerVersion = kJumpWalkerVersion);
+Json planToJson(const Plan& plan, std::optional<std::int32_t> walkerVersion = kJumpWalkerVersion);
 
 /// The table of runs (--csv): a column for each member of a run's line, the nested ones as
 /// "anisotropy_cos4", "fit_slope" and so on (the fit's points left out), and a row a run.
@@ -62,14 +64,16 @@ RunLine runFromJson(const Json& json, const std::string& where, bool withFit = f
 /// A summary line read back: the runs it counts, its plan and its part.
 struct SummaryLine {
     std::int64_t runs = 0;
-    Options plan;  ///< checked by the command line's own rules, written back as the same text
+    Plan plan;  ///< checked by the reader's rules, written back as the same text
     /// The plan's jump walker version (1 for a plan written before there were versions); empty
     /// for the literal walk.
     std::optional<std::int32_t> walkerVersion;
     Json planJson;  ///< the plan as planToJson writes it, the walker's version included
     Shard shard;
 };
-/// Throws SchemaError naming `where`.
-SummaryLine summaryFromJson(const Json& json, const std::string& where);
+/// Throws SchemaError naming `where`, also where `runnable` (the reader's rules for a plan that
+/// it can run) throws std::runtime_error for the plan.
+SummaryLine summaryFromJson(const Json& json, const std::string& where,
+                            const std::function<void(const Plan&)>& runnable);
 
-}  // namespace dla::cli
+}  // namespace dla
