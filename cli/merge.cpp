@@ -7,7 +7,6 @@
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <set>
 

@@ -40,13 +40,6 @@ inline double roundHalfEven(double value) {
     return std::floor(half) == half ? lower : lower + 1.0;
 }
 
-/// Round to nearest, ties to even, to a signed 16-bit integer. The rounded value must fit.
-inline std::int16_t roundHalfEvenToInt16(double value) {
-    const double r = roundHalfEven(value);
-    assert(detail::fits<std::int16_t>(r));
-    return static_cast<std::int16_t>(r);
-}
-
 /// Round to nearest, ties to even, to a signed 32-bit integer. The rounded value must fit.
 inline std::int32_t roundHalfEvenToInt32(double value) {
     const double r = roundHalfEven(value);

@@ -52,8 +52,6 @@ class Lattice {
         return isOccupied(x, y) ? std::int16_t{-1} : std::int16_t{0};
     }
     bool isOccupied(int x, int y) const { return (flags_[checked(x, y)] & Occupied) != 0; }
-    /// Whether one of the four neighbours of (x, y) is occupied.
-    bool hasOccupiedNeighbour(int x, int y) const { return (flags_[checked(x, y)] & Near) != 0; }
 
     /// Every cell empty; no kill disc.
     void clear();
@@ -68,7 +66,6 @@ class Lattice {
     /// Flags every cell with x^2 + y^2 > (2 radius)^2 as Outside, incrementally when the radius
     /// grows. `radius` >= 0.
     void setKillRadius(int radius);
-    int killRadius() const { return killRadius_; }
 
     /// The flags of all cells, row by row (y), x fastest; index() addresses them.
     const std::uint8_t* flags() const { return flags_.data(); }
