@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -19,19 +18,19 @@
 #include "batch/runner.h"
 #include "batch/summary.h"
 #include "checkpoint.h"
-#include "formats/exports.h"
 #include "files/output_file.h"
 #include "files/signals.h"
 #include "formats/byte_count.h"
+#include "formats/exports.h"
 #include "formats/picture.h"
 #include "formats/png.h"
 #include "formats/program.h"
+#include "formats/svg_plot.h"
 #include "merge.h"
 #include "options.h"
 #include "output_paths.h"
 #include "progress.h"
 #include "report.h"
-#include "formats/svg_plot.h"
 
 namespace dla::cli {
 
@@ -177,34 +176,29 @@ void growHere(const Options& options, const RunPlan& plan, const BatchSettings& 
         resumed ? std::move(resumed) : std::make_unique<Run>(runSettings(plan, batch.growth));
     const std::string& path = options.checkpointPath;
 
-    // The clock is read every 64 particles: the bar is redrawn five times a second, and the run
-    // saved every --checkpoint-every seconds.
-    class Watch final : public dla::RunObserver {
+    // A look every 64 particles: the bar is redrawn five times a second, and the run saved every
+    // --checkpoint-every seconds after the end of the last save.
+    class Watch final : public PacedObserver {
       public:
         Watch(const Options& options, ProgressBar& progress)
-            : options_(options), progress_(progress) {}
-        void stuck(const Run& run) override {
-            if (++unchecked_ < 64) return;
-            unchecked_ = 0;
-            const auto now = std::chrono::steady_clock::now();
-            if (now - lastDraw_ >= std::chrono::milliseconds(200)) {
+            : PacedObserver(64, 0.0), options_(options), progress_(progress) {}
+
+      private:
+        void beat(const Run& run, double elapsed) override {
+            if (elapsed - lastDraw_ >= 0.2) {
                 progress_.update(0, run.particles());
-                lastDraw_ = now;
+                lastDraw_ = elapsed;
             }
             if (!options_.checkpointPath.empty() &&
-                std::chrono::duration<double>(now - lastSave_).count() >=
-                    options_.checkpointEvery) {
+                elapsed - lastSave_ >= options_.checkpointEvery) {
                 saveCheckpoint(options_.checkpointPath, run);
-                lastSave_ = std::chrono::steady_clock::now();
+                lastSave_ = this->elapsed();
             }
         }
 
-      private:
         const Options& options_;
         ProgressBar& progress_;
-        std::int64_t unchecked_ = 0;
-        std::chrono::steady_clock::time_point lastSave_ = std::chrono::steady_clock::now(),
-                                              lastDraw_ = lastSave_;
+        double lastSave_ = 0.0, lastDraw_ = 0.0;
     } watch(options, progress);
 
     progress.update(0, run->particles());

@@ -1,5 +1,6 @@
 #include "run.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -140,6 +141,22 @@ void checkSettings(const RunSettings& settings) {
     }
     if (!literal && !settings.size && !settings.particles)
         throw SettingError("size or particles must be given");
+}
+
+PacedObserver::PacedObserver(std::int64_t particles, double seconds)
+    : particles_(std::max<std::int64_t>(particles, 1)), seconds_(seconds), start_(now()) {}
+
+double PacedObserver::elapsed() const {
+    return now() - start_;
+}
+
+void PacedObserver::stuck(const Run& run) {
+    if (++unchecked_ < particles_) return;
+    unchecked_ = 0;
+    const double now = elapsed();
+    if (now - last_ < seconds_) return;
+    last_ = now;
+    beat(run, now);
 }
 
 Run::Run(const RunSettings& settings, Lattice* workspace) : settings_(settings) {

@@ -142,6 +142,28 @@ class RunObserver {
     virtual void stuck(const Run& run) = 0;
 };
 
+/// An observer that hears of a run every so often rather than after every particle: beat() comes
+/// at most every `seconds` seconds (0: at each look), the clock looked at every `particles`
+/// particles, so that a front end's progress, polling or time slice costs nothing per particle.
+class PacedObserver : public RunObserver {
+  public:
+    PacedObserver(std::int64_t particles, double seconds);
+    void stuck(const Run& run) final;
+    /// Seconds since the observer was made.
+    double elapsed() const;
+
+  protected:
+    /// `elapsed`: seconds since the observer was made, as elapsed() had it at this look.
+    virtual void beat(const Run& run, double elapsed) = 0;
+
+  private:
+    std::int64_t particles_;
+    double seconds_;
+    std::int64_t unchecked_ = 0;
+    double start_;
+    double last_ = 0.0;
+};
+
 /// One aggregate: grown, measured, saved and restored. The growth and the estimate draw from one
 /// random source, as in the window, so that a seed repeats the whole run.
 class Run {

@@ -7,7 +7,6 @@
 #include <pybind11/stl.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <limits>
 #include <memory>
@@ -27,27 +26,21 @@ using dla::RunResult;
 
 // Ctrl-C in a notebook raises KeyboardInterrupt in the thread that holds the GIL; a run grows
 // without it, so every few thousand particles, at most once every 100 ms, it asks.
-class SignalWatch final : public dla::RunObserver {
+class SignalWatch final : public dla::PacedObserver {
   public:
-    void stuck(const Run&) override {
-        if (++unchecked_ < 1024) return;
-        unchecked_ = 0;
-        const auto now = std::chrono::steady_clock::now();
-        if (now - last_ < std::chrono::milliseconds(100)) return;
-        last_ = now;
+    SignalWatch() : PacedObserver(1024, 0.1) {}
+    std::atomic<bool> stop{false};
+    bool interrupted() const { return interrupted_; }
+
+  private:
+    void beat(const Run&, double) override {
         const py::gil_scoped_acquire gil;
         if (PyErr_CheckSignals() != 0) {
             interrupted_ = true;
             stop.store(true);
         }
     }
-    std::atomic<bool> stop{false};
-    bool interrupted() const { return interrupted_; }
-
-  private:
-    int unchecked_ = 0;
     bool interrupted_ = false;
-    std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
 };
 
 // One grown aggregate. Its measures are made when first asked for, from the run's own random

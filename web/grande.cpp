@@ -40,18 +40,17 @@ std::uint32_t colourOf(double fraction) {
     return mix(a.r, b.r) | mix(a.g, b.g) << 8 | mix(a.b, b.b) << 16 | 0xFF000000u;
 }
 
-// Stops a growth once its time slice has passed; the clock is read every 256 particles.
-class Slice final : public dla::RunObserver {
+// Stops a growth once its time slice has passed, looking every 256 particles.
+class Slice final : public dla::PacedObserver {
   public:
-    explicit Slice(double length) : end_(emscripten_get_now() + 1000 * length) {}
-    void stuck(const dla::Run&) override {
-        if (++count_ % 256 == 0 && emscripten_get_now() >= end_) stop.store(true);
-    }
+    explicit Slice(double length) : PacedObserver(256, 0.0), length_(length) {}
     std::atomic<bool> stop{false};
 
   private:
-    double end_;  // milliseconds, as emscripten_get_now() counts them
-    std::uint64_t count_ = 0;
+    void beat(const dla::Run&, double elapsed) override {
+        if (elapsed >= length_) stop.store(true);
+    }
+    double length_;  // seconds
 };
 
 class LargeView {
