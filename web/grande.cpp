@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "batch/seed.h"
+#include "formats/picture.h"
 #include "measure/growth_history.h"
 #include "run.h"
 
@@ -22,22 +24,10 @@ using dla::Site;
 constexpr int kPictureSide = 400;
 constexpr std::int32_t kSmallestExtent = 64;
 
-// A site's colour by its arrival, from the first (dark violet) to the last (yellow), as RGBA
-// bytes in memory order: the page copies the picture into an ImageData as it is.
-std::uint32_t colourOf(double fraction) {
-    struct Stop {
-        double r, g, b;
-    };
-    static constexpr Stop kStops[] = {
-        {68, 1, 84}, {59, 82, 139}, {33, 145, 140}, {94, 201, 98}, {253, 231, 37}};
-    const double at = std::clamp(fraction, 0.0, 1.0) * 4.0;
-    const int i = std::min(static_cast<int>(at), 3);
-    const double t = at - i;
-    const auto mix = [t](double a, double b) {
-        return static_cast<std::uint32_t>(a + (b - a) * t + 0.5);
-    };
-    const Stop &a = kStops[i], &b = kStops[i + 1];
-    return mix(a.r, b.r) | mix(a.g, b.g) << 8 | mix(a.b, b.b) << 16 | 0xFF000000u;
+// A colour as RGBA bytes in memory order: the page copies the picture into an ImageData as it is.
+std::uint32_t rgba(dla::Rgb colour) {
+    return std::uint32_t{colour.red} | std::uint32_t{colour.green} << 8 |
+           std::uint32_t{colour.blue} << 16 | 0xFF000000u;
 }
 
 // Stops a growth once its time slice has passed, looking every 256 particles.
@@ -61,16 +51,27 @@ class LargeView {
           particles_(particles),
           picture_(static_cast<std::size_t>(kPictureSide) * kPictureSide, 0xFF000000u) {}
 
-    // Grows for about `length` seconds; true once the run has ended.
+    // Grows for about `length` seconds; true once the run has ended, whose picture is then
+    // dla-cli's --image-size kPictureSide.
     bool step(double length) {
         Slice slice(length);
         const bool ended = run_.grow(&slice, &slice.stop);
         takeNewSites();
-        if (ended) result_ = &run_.result();
+        if (ended) {
+            result_ = &run_.result();
+            const dla::Image image = dla::renderDownsampled(run_.arrivals(), kPictureSide);
+            side_ = image.width;
+            picture_.assign(static_cast<std::size_t>(side_) * static_cast<std::size_t>(side_), 0);
+            for (int y = 0; y < side_; ++y) {
+                for (int x = 0; x < side_; ++x)
+                    picture_[static_cast<std::size_t>(y * side_ + x)] = rgba(image.at(x, y));
+            }
+        }
         return ended;
     }
 
     const std::uint32_t* picture() const { return picture_.data(); }
+    int side() const { return side_; }
     std::int64_t sites() const { return history_.sites(); }
     const std::vector<double>& convergence() const { return convergence_; }
     const dla::RunResult* result() const { return result_; }
@@ -107,14 +108,17 @@ class LargeView {
             return static_cast<int>((static_cast<std::int64_t>(v) + extent_) * kPictureSide /
                                     (2 * static_cast<std::int64_t>(extent_)));
         };
-        const int px = pixel(s.x), py = pixel(-s.y);
+        // y downward, as in dla-cli's picture; coloured by the share of the particles grown.
+        const int px = pixel(s.x), py = pixel(s.y);
         picture_[static_cast<std::size_t>(py * kPictureSide + px)] =
-            colourOf(static_cast<double>(index) / static_cast<double>(particles_));
+            rgba(index == 0 ? dla::kSeedMark
+                            : dla::viridis(static_cast<double>(index) / static_cast<double>(particles_)));
     }
 
     dla::Run run_;
     std::int64_t particles_;
     std::vector<std::uint32_t> picture_;
+    int side_ = kPictureSide;
     std::int32_t extent_ = kSmallestExtent;
     std::size_t shown_ = 0;
     dla::GrowthHistory history_;
@@ -144,12 +148,18 @@ EMSCRIPTEN_KEEPALIVE int dla_grande_passo(double length) {
     return view->step(length) ? 1 : 0;
 }
 
-/// The picture: kPictureSide rows of kPictureSide RGBA pixels.
+/// The picture: lado rows of lado RGBA pixels (kPictureSide while it grows, at most that once
+/// it has ended).
 EMSCRIPTEN_KEEPALIVE const std::uint32_t* dla_grande_imagem() {
     return view->picture();
 }
 EMSCRIPTEN_KEEPALIVE int dla_grande_lado() {
-    return kPictureSide;
+    return view->side();
+}
+
+/// A seed from the system's entropy, by dla-cli's rule (below 2^52, so exact as a double).
+EMSCRIPTEN_KEEPALIVE double dla_grande_semente() {
+    return static_cast<double>(dla::drawSeed());
 }
 
 /// The history dimension as the aggregate grew: pairs of (sites, dimension), `count` numbers.

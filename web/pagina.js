@@ -139,11 +139,15 @@ const dlaGrande = (() => {
     return /^[0-9]{1,16}$/.test(t) ? Number(t) : null;
   }
 
+  // The ended run's picture, dla-cli's, may be smaller than the figure: it is centred on black.
   function drawPicture() {
     const side = Module._dla_grande_lado();
     const at = Module._dla_grande_imagem();
     const image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, at, side * side * 4), side, side);
-    figura.putImageData(image, 0, 0);
+    figura.fillStyle = '#000';
+    figura.fillRect(0, 0, figura.canvas.width, figura.canvas.height);
+    const offset = (figura.canvas.width - side) >> 1;
+    figura.putImageData(image, offset, offset);
   }
 
   // The history dimension against ln M, with 1.71 (isotropic DLA) and 3/2 (Kesten's bound) marked.
@@ -226,10 +230,7 @@ const dlaGrande = (() => {
       $('semente').focus();
       return;
     }
-    if (seedText === '') {
-      const words = crypto.getRandomValues(new Uint32Array(2));
-      seed = (words[0] & 0xFFFFF) * 2 ** 32 + words[1];
-    }
+    if (seedText === '') seed = Module._dla_grande_semente();
     growing = true;
     botao.disabled = true;
     document.body.dataset.grande = 'crescendo';

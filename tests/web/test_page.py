@@ -8,6 +8,7 @@ import time
 from pathlib import Path
 
 import pytest
+from PIL import Image
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 
@@ -157,13 +158,13 @@ def test_a_command_during_a_run_runs_inside_it(browser):
     assert lit_pixels(browser) > drawn
 
 
-def test_large_growth_gives_dla_clis_aggregate(browser):
+def test_large_growth_gives_dla_clis_aggregate_and_picture(browser, tmp_path):
     cli = os.environ.get("DLA_CLI")
     if not cli:
         pytest.skip("DLA_CLI is not set")
     expected = json.loads(subprocess.run(
-        [cli, "--particles", "20000", "--seed", "11", "--json"], check=True, capture_output=True,
-        text=True).stdout.splitlines()[0])
+        [cli, "--particles", "20000", "--seed", "11", "--json", "--image-size", "400", "--image",
+         tmp_path / "a.png"], check=True, capture_output=True, text=True).stdout.splitlines()[0])
     open_page(browser)
     element(browser, "particulas").clear()
     element(browser, "particulas").send_keys("20000")
@@ -173,6 +174,13 @@ def test_large_growth_gives_dla_clis_aggregate(browser):
     summary = element(browser, "resumo").text
     assert f"hash {expected['hash']}" in summary
     assert f"D (massa em caixas) = {expected['dimension']:.4f}" in summary
+    side, pixels = browser.execute_script(
+        "const side = Module._dla_grande_lado();"
+        "return [side, Array.from(new Uint8Array(HEAPU8.buffer, Module._dla_grande_imagem(),"
+        " side * side * 4))];")
+    picture = Image.open(tmp_path / "a.png").convert("RGBA")
+    assert picture.size == (side, side)
+    assert bytes(pixels) == picture.tobytes()
 
 
 @pytest.mark.parametrize("particles, seed, words", [
