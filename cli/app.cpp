@@ -1,6 +1,5 @@
 #include "app.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,25 +20,16 @@
 #include "files/output_file.h"
 #include "files/signals.h"
 #include "formats/byte_count.h"
-#include "formats/exports.h"
-#include "formats/picture.h"
-#include "formats/png.h"
-#include "formats/program.h"
-#include "formats/svg_plot.h"
 #include "merge.h"
 #include "options.h"
 #include "output_paths.h"
 #include "progress.h"
 #include "report.h"
+#include "run_outputs.h"
 
 namespace dla::cli {
 
 namespace {
-
-class OutOfMemory : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
 
 // A checkpointed run stopped, once saved, by `signal`.
 class Interrupted : public std::runtime_error {
@@ -80,81 +70,6 @@ void send(std::ostream& stream, const char* name, std::string_view text) {
             std::string("cannot write ") + name + ": " + std::strerror(error);
         if (error == EPIPE) throw ReaderGone(message);
         throw FileError(message);
-    }
-}
-
-// What a run's data files say of it.
-std::string about(const RunPlan& plan, std::int64_t total) {
-    std::string text = std::string(kProgram) + ", run " + std::to_string(plan.index + 1) + " of " +
-                       std::to_string(total) + ", ";
-    text += plan.size == kNoSize ? std::string("no size") : "N = " + std::to_string(plan.size);
-    return text + ", seed " + (plan.seed ? std::to_string(*plan.seed) : std::string("none"));
-}
-
-PlotText plotText(const RunRecord& record, std::int64_t total) {
-    const RunResult& r = record.result;
-    char buffer[160];
-    const std::string seed =
-        record.plan.seed ? "seed " + std::to_string(*record.plan.seed) : "seeded from the clock";
-    std::snprintf(buffer, sizeof buffer, "N = %d, %s, %zu box sides",
-                  static_cast<int>(r.measuredSize), seed.c_str(), r.estimate->points.size());
-    std::string subtitle = buffer;
-    if (r.fit->rSquared) {
-        std::snprintf(buffer, sizeof buffer, ", R² = %.4f", *r.fit->rSquared);
-        subtitle += buffer;
-    }
-    return {dimensionTitle(*r.fit), subtitle, about(record.plan, total)};
-}
-
-Image drawRun(const RunRecord& record, int scale) {
-    try {
-        return renderAggregate(record.arrivals, scale);
-    } catch (const std::bad_alloc&) {
-        throw OutOfMemory("the picture of run " + std::to_string(record.plan.index + 1) +
-                          " needs " + formatBytes(imageBytes(record.plan.size, scale)));
-    }
-}
-
-// Whether `path` names the file that standard output or standard error writes to.
-bool isStandardStream(const std::string& path) {
-    if (path == kStandardStream) return true;
-    struct stat named {
-    }, standard{};
-    if (::stat(path.c_str(), &named) != 0) return false;
-    for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
-        if (::fstat(fd, &standard) == 0 && standard.st_dev == named.st_dev &&
-            standard.st_ino == named.st_ino)
-            return true;
-    }
-    return false;
-}
-
-// Every file the batch will write, checked before the first run so that a mistyped folder
-// costs nothing. A checkpoint is replaced at every save, so it must be a file of its own: not a
-// device or a pipe, and not the file that the run's lines go to; the checkpoint a run resumes
-// must not take them either.
-void checkOutputs(const Options& options) {
-    const std::int64_t total = options.totalRuns();
-    if (!options.imagePath.empty()) checkWritable(numberedPath(options.imagePath, 0, total));
-    for (const std::string* path : {&options.plotPath, &options.sitesPath, &options.historyPath}) {
-        if (!path->empty()) checkWritable(numberedPath(*path, 0, total));
-    }
-    // ("-" is standard input for --resume.)
-    for (const auto& [option, path] : {std::pair{"--checkpoint", &options.checkpointPath},
-                                       std::pair{"--resume", &options.resumePath}}) {
-        if (!path->empty() && isStandardStream(*path) &&
-            (*path != kStandardStream || path == &options.checkpointPath))
-            throw UsageError(std::string(option) + " '" + *path +
-                             "' is the file that standard output or standard error writes to");
-    }
-    if (!options.checkpointPath.empty()) {
-        struct stat existing {};
-        if (::stat(options.checkpointPath.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) &&
-            !S_ISDIR(existing.st_mode))
-            throw UsageError("--checkpoint '" + options.checkpointPath +
-                             "' is not a regular file, and a checkpoint replaces its file at "
-                             "every save");
-        checkWritable(options.checkpointPath);
     }
 }
 
@@ -284,40 +199,6 @@ Options resumedOptions(Options options, const Run& saved) {
     return options;
 }
 
-// Where one kind of per-run output goes: a numbered file a run, or, where the path is a stream
-// that takes every run's output in turn (stdout, a device, a pipe), that stream, opened once
-// for the batch: each run's output then comes whole and in the plan's order, and a pipe's
-// reader sees one writer from the first run to the last.
-class RunOutput {
-  public:
-    RunOutput(const std::string& path, std::int64_t total) : path_(path), total_(total) {
-        if (!path.empty() && total > 1 && numberedPath(path, 0, total) == path)
-            shared_.emplace(path);
-    }
-    bool wanted() const { return !path_.empty(); }
-    bool shared() const { return shared_.has_value(); }
-    /// Calls write(file) with the file of run `index`; safe from several threads unless shared.
-    template <class Write>
-    void write(std::int64_t index, const Write& write) {
-        if (shared_) {
-            write(*shared_);
-            shared_->flush();
-            return;
-        }
-        OutputFile file(numberedPath(path_, index, total_));
-        write(file);
-        file.commit();
-    }
-    void close() {
-        if (shared_) shared_->commit();
-    }
-
-  private:
-    std::string path_;
-    std::int64_t total_;
-    std::optional<OutputFile> shared_;
-};
-
 void runBatch(const Options& given, const std::string& commandLine, std::ostream& out,
               std::ostream& err, bool errIsTerminal) {
     std::unique_ptr<Run> resumed;
@@ -328,19 +209,8 @@ void runBatch(const Options& given, const std::string& commandLine, std::ostream
     noteCost(options, err);
     // A part numbers its runs and files as the whole plan does.
     const std::int64_t total = options.totalRuns();
-    RunOutput images(options.imagePath, total), plots(options.plotPath, total),
-        sites(options.sitesPath, total), histories(options.historyPath, total);
-    // The sites leave as each run ends, on its worker, so that no record keeps them; into one
-    // stream they leave in the plan's order, from the records.
-    if (sites.shared()) {
-        batch.keepArrivals = true;
-    } else if (sites.wanted()) {
-        batch.exportRun = [&sites, total](const RunPlan& plan, const Run& run) {
-            sites.write(plan.index, [&](OutputFile& file) {
-                writeSites(file, run.arrivals(), about(plan, total));
-            });
-        };
-    }
+    RunOutputs outputs(options);
+    outputs.prepare(batch);
     const auto mine = static_cast<std::int64_t>(plans.size());
     SummaryBuilder summary;
     RunTables tables(options.fitPath, options.csvPath, commandLine, planToJson(options));
@@ -352,33 +222,11 @@ void runBatch(const Options& given, const std::string& commandLine, std::ostream
     BatchObserver observer;
     observer.record = [&](RunRecord&& record) {
         progress.finish();
-        const std::int64_t index = record.plan.index;
-        const std::string aboutRun = about(record.plan, total);
         send(out, "standard output",
              (options.json ? runToJson(record, total).dump() : runLine(record, total)) + '\n');
-        if (images.wanted()) {
-            const Image drawn = record.picture ? Image{} : drawRun(record, options.scale);
-            const Image& picture = record.picture ? *record.picture : drawn;
-            images.write(index,
-                         [&](OutputFile& file) { writePng(file, picture, kProgram, aboutRun); });
-        }
-        if (plots.wanted() && record.result.estimate && record.result.fit) {
-            plots.write(index, [&](OutputFile& file) {
-                file.write(plotSvg(record.result.estimate->points, *record.result.fit,
-                                   plotText(record, total)));
-            });
-        }
-        if (sites.shared()) {
-            sites.write(index,
-                        [&](OutputFile& file) { writeSites(file, record.arrivals, aboutRun); });
-        }
+        outputs.write(record);
         if (!options.fitPath.empty() || !options.csvPath.empty())
             tables.add(record, runToJson(record, total));
-        if (histories.wanted()) {
-            histories.write(index, [&](OutputFile& file) {
-                writeHistory(file, record.result.history, aboutRun);
-            });
-        }
         summary.add(record);
     };
     observer.progress = [&](std::int64_t done, std::int64_t particles) {
@@ -397,7 +245,7 @@ void runBatch(const Options& given, const std::string& commandLine, std::ostream
     }
     progress.finish();
 
-    for (RunOutput* output : {&images, &plots, &sites, &histories}) output->close();
+    outputs.close();
     tables.commit();
     Summary built = summary.build();
     if (options.seedDrawn) built.drawnSeed = options.seed;
