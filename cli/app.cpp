@@ -256,7 +256,11 @@ void runMerge(const MergeOptions& options, const std::string& commandLine, std::
               std::ostream& err) {
     const Merged merged =
         mergeOutputs(options.files, {options.fitPath, options.csvPath, commandLine});
-    sendSummary(merged.summary, options.json, merged.plan, Shard{}, out, err);
+    // As in a batch, a table on standard output has it to itself.
+    const bool tableToStdout =
+        options.fitPath == kStandardStream || options.csvPath == kStandardStream;
+    sendSummary(merged.summary, options.json, merged.plan, Shard{}, tableToStdout ? err : out,
+                err);
 }
 
 }  // namespace

@@ -110,6 +110,9 @@ Command parseCommand(const std::vector<std::string>& args, int defaultThreads) {
         // An input is never also an output; the tables are written in a second pass over the
         // files, which standard input cannot give.
         const MergeOptions& m = command.merge;
+        if (!m.fitPath.empty() && !m.csvPath.empty() && namesOneFile(m.csvPath, m.fitPath))
+            throw UsageError("merge: --fit and --csv both write '" + m.fitPath +
+                             "' (see dla-cli merge --help)");
         if (std::count(m.files.begin(), m.files.end(), kStandardStream) > 1)
             throw UsageError(
                 "merge: standard input ('-') can be read only once (see dla-cli "

@@ -77,6 +77,11 @@ TEST_F(Merge, PartsGiveTheSummaryAndTheFitsOfTheWhole) {
     }
     ASSERT_EQ(run(merge).status, kExitOk);
     EXPECT_EQ(test::readFile(mergedFit), test::readFile(wholeFit));
+    // A table on stdout has it to itself: the summary goes to stderr.
+    merge[2] = "-";
+    const test::Finished piped = test::runProgram(merge);
+    EXPECT_EQ(piped.out, test::readFile(wholeFit));
+    EXPECT_NE(piped.err.find("size  runs"), std::string::npos) << piped.err;
     // The table's rows, but for the timings and the comments that say what made it.
     const auto rows = [](const std::string& path) {
         std::string kept;

@@ -114,6 +114,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{{"--seed", "1", "--shard", "1/2", "--fit", "f.csv"}, 2, "--shard takes no --fit"},
         Refused{{"merge", "--fit", "a.json", "./a.json"}, 2, "one of the files it joins"},
         Refused{{"merge", "-", "a.json", "-"}, 2, "standard input ('-') can be read only once"},
+        Refused{{"merge", "--fit", "f.csv", "--csv", "./f.csv", "a.json"}, 2, "--csv both write"},
         Refused{{"--size", "100,0100"}, 2, "lists 100 twice"},
         Refused{{"--seed", "1", "--shard", "0/3"}, 2, "--shard: needs I from 1 to K, got '0/3'"},
         Refused{{"--seed", "1", "--shard", "1/0"}, 2, "--shard: needs K from 1 to 1000000"},
