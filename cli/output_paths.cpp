@@ -31,9 +31,9 @@ void checkDistinctOutputs(const Options& options) {
         for (const OutputName& output : outputs) {
             const auto leaf = sharedLeaf(output, input, total);
             if (leaf && std::string_view(output.option) != "--checkpoint") {
-                throw UsageError(std::string(output.option) + " would write '" +
-                                 (output.folder / *leaf).string() +
-                                 "', the checkpoint --resume reads (see --help)");
+                throw UsageError(std::string(output.option) + " would write " +
+                                 shownName(output, *leaf) +
+                                 ", the checkpoint --resume reads (see --help)");
             }
         }
     }
@@ -41,8 +41,7 @@ void checkDistinctOutputs(const Options& options) {
         for (std::size_t j = i + 1; j < outputs.size(); ++j) {
             if (const auto leaf = sharedLeaf(outputs[i], outputs[j], total)) {
                 throw UsageError(std::string(outputs[i].option) + " and " + outputs[j].option +
-                                 " both write '" + (outputs[i].folder / *leaf).string() +
-                                 "' (see --help)");
+                                 " both write " + shownName(outputs[i], *leaf) + " (see --help)");
             }
         }
     }

@@ -32,6 +32,8 @@ fs::path named(const std::string& path) {
 }  // namespace
 
 OutputName describeOutput(const char* option, const std::string& path, bool numbered) {
+    // Standard output is no file of the folder, whatever a file named "-" there is.
+    if (path == kStandardStream) return {option, false, {}, kStandardStream};
     // A numbered name does not exist yet; an unnumbered one may be a link to follow.
     const fs::path given(path);
     const fs::path folder = given.has_parent_path() ? given.parent_path() : fs::path(".");
@@ -82,6 +84,11 @@ std::string numberedPath(const std::string& path, std::int64_t index, std::int64
     const std::size_t width = std::to_string(totalRuns).size();
     if (number.size() < width) number.insert(0, width - number.size(), '0');
     return (p.parent_path() / (p.stem().string() + "-" + number + p.extension().string())).string();
+}
+
+std::string shownName(const OutputName& name, const std::string& leaf) {
+    return name.folder.empty() ? std::string("standard output")
+                               : "'" + (name.folder / leaf).string() + "'";
 }
 
 bool namesOneFile(const std::string& output, const std::string& input) {

@@ -22,7 +22,8 @@ struct OutputName {
 };
 
 /// The file that writing `path` reaches (links followed, "." and ".." resolved); `numbered`:
-/// `path` is the base of numbered names (numberedPath), which do not exist yet.
+/// `path` is the base of numbered names (numberedPath), which do not exist yet. Standard output
+/// ("-") has no folder.
 OutputName describeOutput(const char* option, const std::string& path, bool numbered);
 
 /// The leaf name of a file that both `a` and `b` would write among the names of `totalRuns`
@@ -30,6 +31,9 @@ OutputName describeOutput(const char* option, const std::string& path, bool numb
 /// so two different bases never give one name.
 std::optional<std::string> sharedLeaf(const OutputName& a, const OutputName& b,
                                       std::int64_t totalRuns);
+
+/// How a message names the file `leaf` of `name`'s folder: "'/the/path'", or standard output.
+std::string shownName(const OutputName& name, const std::string& leaf);
 
 /// Whether writing `output` would replace the file that `input` names, however either is spelled
 /// (links followed, "." and ".." resolved).

@@ -132,6 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{{"--plot", "p.svg", "--size", "100,50"}, 2, "--plot needs every size to be at"},
         Refused{{"--size", "1\n2\t\x1b"}, 2, "got '1\\n2\\t\\x1b'"},
         Refused{{"--image", "a.png", "--plot", "./a.png"}, 2, "--image and --plot both write"},
+        Refused{{"--sites", "-", "--history", "-"}, 2, "--history both write standard output ("},
         Refused{{"--image", "x.png", "--fit", "x-2.png", "--runs", "2", "--size", "100"},
                 2,
                 "--image and --fit both write"},
