@@ -59,6 +59,26 @@ std::string oneLine(std::string_view text) {
     return line;
 }
 
+// An argument as a shell takes it back, on one line: as it is when it is plain, in single
+// quotes when it holds blanks or double quotes, and as $'...' with escapes when it holds a
+// single quote or a control character (a newline would end a comment line of a table).
+std::string shellWord(const std::string& arg) {
+    const bool control = std::ranges::any_of(arg, [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7f || c == '\'';
+    });
+    if (control) {
+        std::string word = "$'";
+        for (const char c : arg) {
+            if (c == '\'' || c == '\\') word += '\\';
+            word += c == '\'' || c == '\\' ? std::string(1, c) : oneLine(std::string_view(&c, 1));
+        }
+        return word + "'";
+    }
+    if (arg.empty() || arg.find_first_of(" \t\"") != std::string::npos) return "'" + arg + "'";
+    return arg;
+}
+
 // Writes and flushes `text`; a stream that fails ends the batch, since nothing after it
 // would reach the reader either.
 void send(std::ostream& stream, const char* name, std::string_view text) {
@@ -280,9 +300,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     const Options& options = command.options;
     // The command line as a shell would take it back, for the tables that name it.
     std::string commandLine = "dla-cli";
-    for (const std::string& arg : args)
-        commandLine +=
-            " " + (arg.find_first_of(" \t'\"") == std::string::npos ? arg : "'" + arg + "'");
+    for (const std::string& arg : args) commandLine += " " + shellWord(arg);
     try {
         if (command.help) {
             send(out, "standard output", *command.help);

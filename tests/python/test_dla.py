@@ -90,8 +90,9 @@ def test_ctrl_c_ends_a_long_growth_within_a_second():
 
 
 def test_data_files_read_back_through_numpy(tmp_path):
+    # A newline in an argument stays inside the table's comment on the command line.
     runs = cli_runs("--size", "150", "--runs", "2", "--seed", "11", "--sites", "s.csv",
-                    "--history", "h.csv", "--csv", "t.csv", cwd=tmp_path)
+                    "--history", "h.csv", "--csv", "t.csv", "--plot", "p\n'.svg", cwd=tmp_path)
     subprocess.run([DLA_CLI, "--size", "150", "--seed", "12", "--sites", "s.npy", "--quiet"],
                    check=True, capture_output=True, cwd=tmp_path)
     second = dla.grow(size=150, seed=12)
