@@ -279,8 +279,7 @@ void runMerge(const MergeOptions& options, const std::string& commandLine, std::
     // As in a batch, a table on standard output has it to itself.
     const bool tableToStdout =
         options.fitPath == kStandardStream || options.csvPath == kStandardStream;
-    sendSummary(merged.summary, options.json, merged.plan, Shard{}, tableToStdout ? err : out,
-                err);
+    sendSummary(merged.summary, options.json, merged.plan, Shard{}, tableToStdout ? err : out, err);
 }
 
 }  // namespace
@@ -311,12 +310,14 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             return kExitOk;
         }
         checkOutputs(options);
-        // An output that is standard output ("-") has it to itself: the run lines and the
-        // summary then go to standard error.
+        // An output that is standard output ("-", or the file it writes to) has it to itself:
+        // the run lines and the summary then go to standard error.
         const bool outputToStdout = std::ranges::any_of(
             std::array{&options.imagePath, &options.plotPath, &options.fitPath, &options.sitesPath,
                        &options.historyPath, &options.csvPath},
-            [](const std::string* path) { return *path == kStandardStream; });
+            [](const std::string* path) {
+                return !path->empty() && isStandardStream(*path, false);
+            });
         runBatch(options, commandLine, outputToStdout ? err : out, err, errIsTerminal);
     } catch (const ReaderGone&) {
         return kExitReaderGone;

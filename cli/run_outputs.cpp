@@ -50,12 +50,12 @@ std::string about(const RunPlan& plan, std::int64_t total) {
     return text + ", seed " + (plan.seed ? std::to_string(*plan.seed) : std::string("none"));
 }
 
-bool isStandardStream(const std::string& path) {
+bool isStandardStream(const std::string& path, bool orError) {
     if (path == kStandardStream) return true;
     struct stat named {
     }, standard{};
     if (::stat(path.c_str(), &named) != 0) return false;
-    for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+    for (const int fd : {STDOUT_FILENO, orError ? STDERR_FILENO : STDOUT_FILENO}) {
         if (::fstat(fd, &standard) == 0 && standard.st_dev == named.st_dev &&
             standard.st_ino == named.st_ino)
             return true;

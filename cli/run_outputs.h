@@ -23,8 +23,9 @@ class OutOfMemory : public std::runtime_error {
 /// What a run's data files say of it: the program, the run of `total`, its size and seed.
 std::string about(const RunPlan& plan, std::int64_t total);
 
-/// Whether `path` names the file that standard output or standard error writes to.
-bool isStandardStream(const std::string& path);
+/// Whether `path` is "-" or names the file that standard output (or, with `orError`, standard
+/// error) writes to.
+bool isStandardStream(const std::string& path, bool orError = true);
 
 /// Every file the batch will write, checked before the first run so that a mistyped folder
 /// costs nothing; throws UsageError or FileError.

@@ -18,7 +18,8 @@ namespace dla {
 namespace {
 
 [[noreturn]] void failOn(const std::string& path, int error) {
-    const std::string message = "cannot write '" + path + "': " + std::strerror(error);
+    const std::string name = path == kStandardStream ? "standard output" : "'" + path + "'";
+    const std::string message = "cannot write " + name + ": " + std::strerror(error);
     if (error == EPIPE) throw ReaderGone(message);
     throw FileError(message);
 }
@@ -69,6 +70,7 @@ OutputFile::OutputFile(const std::string& path) : path_(path), target_(path) {
     if (path == kStandardStream) {
         fd_ = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
         if (fd_ < 0) fail(errno);
+        keepWholeWrites();
         return;
     }
     struct stat existing {};
@@ -85,6 +87,7 @@ OutputFile::OutputFile(const std::string& path) : path_(path), target_(path) {
         if (exists && isStandardOutput(existing, standard)) {
             fd_ = ::fcntl(standard, F_DUPFD_CLOEXEC, 3);
             if (fd_ < 0) fail(errno);
+            keepWholeWrites();
             return;
         }
     }
@@ -129,6 +132,13 @@ OutputFile::OutputFile(const std::string& path) : path_(path), target_(path) {
     }
 }
 
+void OutputFile::keepWholeWrites() {
+    struct stat file {};
+    const int flags = ::fcntl(fd_, F_GETFL);
+    if (::fstat(fd_, &file) == 0 && S_ISREG(file.st_mode) && flags >= 0 && !(flags & O_APPEND))
+        kept_ = ::lseek(fd_, 0, SEEK_CUR);
+}
+
 OutputFile::~OutputFile() {
     discard();
 }
@@ -151,18 +161,28 @@ void OutputFile::forgetHiddenName() {
 
 void OutputFile::write(std::string_view bytes) {
     buffer_.append(bytes);
-    if (buffer_.size() >= (1u << 14)) flush();
+    if (buffer_.size() >= (1u << 14)) drain();
 }
 
-void OutputFile::flush() {
+void OutputFile::drain() {
     std::size_t done = 0;
     while (done < buffer_.size()) {
         const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) fail(errno);
+        if (n < 0) {
+            const int error = errno;
+            // A regular file written in place keeps what was whole at the last flush().
+            if (kept_ >= 0 && ::ftruncate(fd_, kept_) == 0) ::lseek(fd_, kept_, SEEK_SET);
+            fail(error);
+        }
         done += static_cast<std::size_t>(n);
     }
     buffer_.clear();
+}
+
+void OutputFile::flush() {
+    drain();
+    if (kept_ >= 0) kept_ = ::lseek(fd_, 0, SEEK_CUR);
 }
 
 void OutputFile::commit() {

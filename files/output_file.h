@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <stdexcept>
 #include <streambuf>
 #include <string>
@@ -44,7 +46,9 @@ class OutputFile {
     OutputFile& operator=(const OutputFile&) = delete;
 
     void write(std::string_view bytes);  ///< buffered; throws FileError
-    void flush();                        ///< hands buffered bytes to the system; throws FileError
+    /// Hands buffered bytes to the system; throws FileError. A regular file written in place
+    /// (stdout's) is cut back, when a later write fails, to where the last flush left it.
+    void flush();
     /// Flushes and gives a staged file the target's name; throws FileError, and then the
     /// target is left as it was.
     void commit();
@@ -54,6 +58,8 @@ class OutputFile {
   private:
     enum class Kind { Unnamed, Hidden, InPlace };
     [[noreturn]] void fail(int error) const;
+    void drain();
+    void keepWholeWrites();
     void discard();
     void forgetHiddenName();
 
@@ -63,6 +69,7 @@ class OutputFile {
     int slot_ = -1;       // where the hidden name is kept for the signal handlers
     int fd_ = -1;
     Kind kind_ = Kind::InPlace;
+    off_t kept_ = -1;  // in place on a regular file: the end of what was whole
     std::string buffer_;
 };
 

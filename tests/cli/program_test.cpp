@@ -326,20 +326,28 @@ TEST(Program, FollowsTheConventionsOfItsKind) {
 }
 
 // A file-size limit met on standard output (a regular file) ends the batch with its one line,
-// and takes back the part of the line that did not fit: the file holds whole lines.
+// and takes back the part of the line, or of the run's sites, that did not fit: the file holds
+// whole lines, and whole runs.
 TEST(Program, FileSizeLimitOnStdoutLeavesWholeLines) {
     test::ScratchFolder folder;
-    const std::string out = folder.file("out.json");
-    const test::Finished f =
-        test::runProgram({"--size", "100", "--runs", "20", "--seed", "1", "--json"}, [&] {
+    const std::string out = folder.file("out");
+    for (const std::string& output : {"--json", "--sites"}) {
+        std::vector<std::string> args{"--size", "30", "--runs", "20", "--seed", "1", output};
+        if (output == "--sites") args.insert(args.end(), {"-", "-q"});
+        const test::Finished f = test::runProgram(args, [&] {
             ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
             fileSizeLimit();
         });
-    EXPECT_EQ(f.exitCode, 1);
-    EXPECT_EQ(f.err, "dla-cli: cannot write standard output: File too large\n");
-    const std::string text = test::readFile(out);
-    EXPECT_TRUE(!text.empty() && text.back() == '\n' && text.size() < 4096) << text.size();
-    EXPECT_NO_THROW(jsonLines(text));
+        EXPECT_EQ(f.exitCode, 1);
+        EXPECT_TRUE(f.err.ends_with("dla-cli: cannot write standard output: File too large\n"))
+            << f.err;
+        const std::string text = test::readFile(out);
+        EXPECT_TRUE(!text.empty() && text.back() == '\n' && text.size() < 4096) << text.size();
+        if (output == "--json") EXPECT_NO_THROW(jsonLines(text));
+        // The sites of the first runs, up to where the next run's would begin.
+        const std::string whole = test::runProgram(args).out;
+        if (output == "--sites") EXPECT_TRUE(whole.starts_with(text) && whole[text.size()] == '#');
+    }
 }
 
 // A size whose runs would take more memory than this machine has says so before it starts;
@@ -480,9 +488,9 @@ TEST(Program, PipesAndStdoutAreWrittenThrough) {
     EXPECT_EQ(piped.exitCode, 0) << piped.err;
     EXPECT_EQ(runsIn(read), inOrder);
     EXPECT_EQ(folder.entries(), (std::vector<std::string>{"all.txt", "fifo", "link"}));
-    const std::string text = test::readFile(all);
-    EXPECT_EQ(text.rfind("run 1/4  N=400  seed=7", 0), 0u) << text;
-    EXPECT_NE(text.find("\nrun,seed,size,side,"), std::string::npos) << text;
+    // The file stdout writes to is stdout: the fit has it to itself, the run lines go to stderr.
+    EXPECT_TRUE(test::readFile(all).starts_with("run,seed,size,side,")) << test::readFile(all);
+    EXPECT_TRUE(piped.err.starts_with("run 1/4  N=400  seed=7")) << piped.err;
 
     std::vector<std::string> toStdout = plan;
     toStdout.insert(toStdout.end(), {"--sites", "-"});
