@@ -29,5 +29,13 @@ TEST(RunTest, LargeRunMeasuresAsTheWindowRun) {
               std::tuple(a.sites, a.radiusOfGyration, a.historyDimension));
 }
 
+// Every front end writes a hash as 16 hex digits, so that the texts compare: this one, of
+// --size 30 --seed 8, is below 2^60.
+TEST(RunTest, HashTextKeepsItsLeadingZero) {
+    dla::Run run({Walker::Jump, 30, {}, kWindowKillFactor, 8});
+    ASSERT_TRUE(run.grow());
+    EXPECT_EQ(hashText(*run.result().hash), "09d9a8cb8f67db7a");
+}
+
 }  // namespace
 }  // namespace dla
