@@ -5,6 +5,7 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "batch/seed.h"
+#include "formats/byte_count.h"
 #include "run.h"
 
 namespace py = pybind11;
@@ -182,9 +184,31 @@ dla::RunSettings settingsOf(const py::object& size, const py::object& particles,
     return settings;
 }
 
+// A growth expected to need a gigabyte or more says so first, as dla-cli does: a UserWarning,
+// which names the machine's memory where the growth would need more.
+void noteCost(const dla::RunSettings& settings) {
+    if (settings.walker != dla::Walker::Jump) return;
+    const double particles = settings.particles ? static_cast<double>(*settings.particles)
+                                                : dla::expectedParticles(*settings.size);
+    const double bytes = dla::expectedPeakBytes(particles);
+    if (bytes < 1e9) return;
+    std::string text = "this growth is expected to need about " +
+                       dla::formatBytes(static_cast<std::uint64_t>(bytes)) + " of memory";
+    const long pages = ::sysconf(_SC_PHYS_PAGES), pageSize = ::sysconf(_SC_PAGESIZE);
+    const double physical = pages > 0 && pageSize > 0
+                                ? static_cast<double>(pages) * static_cast<double>(pageSize)
+                                : 0.0;
+    if (physical > 0 && bytes > physical)
+        text += ", more than the " + dla::formatBytes(static_cast<std::uint64_t>(physical)) +
+                " this machine has";
+    if (PyErr_WarnEx(PyExc_UserWarning, text.c_str(), 2) < 0) throw py::error_already_set();
+}
+
 Result grow(const py::object& size, const py::object& particles, const py::object& seed,
             const py::object& walk, const py::object& killFactor) {
-    auto run = std::make_unique<Run>(settingsOf(size, particles, seed, walk, killFactor));
+    const dla::RunSettings settings = settingsOf(size, particles, seed, walk, killFactor);
+    noteCost(settings);
+    auto run = std::make_unique<Run>(settings);
     SignalWatch watch;
     {
         const py::gil_scoped_release released;

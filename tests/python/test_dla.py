@@ -6,6 +6,7 @@ import signal
 import subprocess
 import threading
 import time
+import warnings
 
 import numpy as np
 import pytest
@@ -68,6 +69,17 @@ def test_without_a_seed_the_result_keeps_the_one_drawn():
 def test_bad_arguments_raise_errors_naming_them(kwargs, error, words):
     with pytest.raises(error, match=words):
         dla.grow(**kwargs)
+
+
+@pytest.mark.parametrize("particles, words", [
+    (5 * 10**7, "expected to need about 1.31 GB of memory$"),
+    (10**10, "about 260 GB of memory, more than the .* this machine has"),
+])
+def test_a_large_growth_says_its_memory_first(particles, words):
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        with pytest.raises(UserWarning, match=words):
+            dla.grow(particles=particles)
 
 
 def test_numpy_integers_and_a_fine_kill_factor_reach_the_engine_whole():
