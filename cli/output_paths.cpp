@@ -24,6 +24,13 @@ void checkDistinctOutputs(const Options& options) {
     }
     if (!options.checkpointPath.empty())
         outputs.push_back(describeOutput("--checkpoint", options.checkpointPath, false));
+    // A numbered name that is already a link writes where it leads.
+    for (std::size_t i = 0, given = outputs.size(); i < given; ++i) {
+        if (outputs[i].numbered) {
+            for (OutputName& link : numberedLinks(outputs[i], total))
+                outputs.push_back(std::move(link));
+        }
+    }
     // An input is never also an output, but for the checkpoint a run resumes and saves anew:
     // that file is read whole before the first save replaces it.
     if (!options.resumePath.empty() && options.resumePath != kStandardStream) {

@@ -86,6 +86,17 @@ std::string numberedPath(const std::string& path, std::int64_t index, std::int64
     return (p.parent_path() / (p.stem().string() + "-" + number + p.extension().string())).string();
 }
 
+std::vector<OutputName> numberedLinks(const OutputName& numbered, std::int64_t totalRuns) {
+    std::vector<OutputName> links;
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(numbered.folder, error)) {
+        const std::string leaf = entry.path().filename().string();
+        if (entry.is_symlink(error) && runNumberIn(leaf, numbered.leaf, totalRuns) > 0)
+            links.push_back(describeOutput(numbered.option, entry.path().string(), false));
+    }
+    return links;
+}
+
 std::string shownName(const OutputName& name, const std::string& leaf) {
     return name.folder.empty() ? std::string("standard output")
                                : "'" + (name.folder / leaf).string() + "'";

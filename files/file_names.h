@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 /// The names of the files a set of runs writes, and whether two names reach one file.
 namespace dla {
@@ -31,6 +32,11 @@ OutputName describeOutput(const char* option, const std::string& path, bool numb
 /// so two different bases never give one name.
 std::optional<std::string> sharedLeaf(const OutputName& a, const OutputName& b,
                                       std::int64_t totalRuns);
+
+/// The links that already stand at numbered names of `numbered` (one of the bases
+/// describeOutput describes as numbered), each described as the file it leads to, named by
+/// `numbered`'s option: a write through such a link reaches that file, not a numbered one.
+std::vector<OutputName> numberedLinks(const OutputName& numbered, std::int64_t totalRuns);
 
 /// How a message names the file `leaf` of `name`'s folder: "'/the/path'", or standard output.
 std::string shownName(const OutputName& name, const std::string& leaf);

@@ -56,6 +56,11 @@ void readOnlyFitFile() {
         ::_exit(126);
 }
 
+// Run 1's sites would go through a link to run 1's history.
+void sitesLinkedToHistory() {
+    if (::symlink("h-1.csv", "s-1.csv") != 0) ::_exit(126);
+}
+
 struct Refused {
     std::vector<std::string> args;
     int status;
@@ -133,6 +138,11 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{{"--size", "1\n2\t\x1b"}, 2, "got '1\\n2\\t\\x1b'"},
         Refused{{"--image", "a.png", "--plot", "./a.png"}, 2, "--image and --plot both write"},
         Refused{{"--sites", "-", "--history", "-"}, 2, "--history both write standard output ("},
+        Refused{{"--runs", "2", "--sites", "s.csv", "--history", "h.csv"},
+                2,
+                "--history and --sites both write",
+                sitesLinkedToHistory,
+                {"s-1.csv"}},
         Refused{{"--image", "x.png", "--fit", "x-2.png", "--runs", "2", "--size", "100"},
                 2,
                 "--image and --fit both write"},
