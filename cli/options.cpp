@@ -50,7 +50,9 @@ void checkTogether(const Options& options) {
         refuse("--walk literal grows sizes up to " + std::to_string(kLargestSystemSize) +
                " only, got --size " + std::to_string(largest));
     if (literal && particles) refuse("--particles needs --walk jump");
-    if (literal && options.killFactorGiven) refuse("--kill-factor needs --walk jump");
+    // The literal walk kills beyond 2R, the default written out.
+    if (literal && options.growth.killFactor != kWindowKillFactor)
+        refuse("--kill-factor needs --walk jump");
     if (literal && !options.checkpointPath.empty()) refuse("--checkpoint needs --walk jump");
     if (!oneRun && (!options.checkpointPath.empty() || !options.resumePath.empty()))
         refuse(std::string(options.resumePath.empty() ? "--checkpoint" : "--resume") +

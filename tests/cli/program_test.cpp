@@ -330,6 +330,10 @@ TEST(Program, FollowsTheConventionsOfItsKind) {
         {"merge", "-"}, [&] { ::dup2(::open(saved.c_str(), O_RDONLY), STDIN_FILENO); });
     EXPECT_EQ(merged.out, json.err) << merged.err;
 
+    // A default written out is the default.
+    EXPECT_EQ(
+        test::runProgram({"--size", "50", "--walk", "literal", "--kill-factor", "2"}).exitCode, 0);
+
     const test::Finished early = test::runProgram(kSmallRun, stdoutWithoutReader);
     EXPECT_EQ(early.signal, SIGPIPE);
     EXPECT_EQ(early.err, "");
