@@ -318,6 +318,8 @@ TEST(Program, FollowsTheConventionsOfItsKind) {
         test::runProgram({"--size", "100", "--seed", "1", "--image", "-"});
     EXPECT_TRUE(picture.out.starts_with("\x89PNG")) << picture.out.substr(0, 20);
     EXPECT_NE(picture.err.find("run 1/1"), std::string::npos) << picture.err;
+    EXPECT_TRUE(test::runProgram({"--size", "100", "--seed", "1", "--csv", "-"})
+                    .out.starts_with("schema,program,run,"));
 
     // merge reads "-" from standard input.
     test::ScratchFolder folder;
@@ -417,6 +419,8 @@ TEST(Program, JsonReadsBackAsTheFitFileAndTheRepeatedRun) {
     EXPECT_EQ(fromCsv, fromJson);
     EXPECT_EQ(lines[4]["dimension"]["runs"], 4);
     EXPECT_DOUBLE_EQ(lines[4]["dimension"]["mean"].get<double>(), dimensions / 4);
+    EXPECT_DOUBLE_EQ(lines[4]["dimension"]["sem"].get<double>(),
+                     lines[4]["dimension"]["sd"].get<double>() / 2);  // sd / sqrt(4 runs)
 
     Json alone = jsonLines(test::runProgram({"--size", "120", "--seed", "5", "--json"}).out)[0];
     Json third = lines[2];

@@ -42,6 +42,7 @@ def test_grows_and_measures_as_dla_cli(args, kwargs):
     estimate = result.estimate()
     assert estimate["dimension"] == line["dimension"]
     assert estimate["draws"] == line["fit"]["draws"]
+    assert estimate["standard_error"] == line["fit"]["slope_standard_error"]
     assert list(estimate["sides"]) == [p["side"] for p in line["fit"]["points"]]
     assert list(estimate["masses"]) == [p["mean_mass"] for p in line["fit"]["points"]]
 
