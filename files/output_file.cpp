@@ -24,6 +24,34 @@ namespace {
     throw FileError(message);
 }
 
+// Where a failed write to `fd` goes back to, so that a file keeps what was whole: the offset of a
+// regular file not opened for appending, else -1 (nothing can be taken back).
+off_t keptOffset(int fd) {
+    struct stat file {};
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &file) != 0 || !S_ISREG(file.st_mode) || flags < 0 || (flags & O_APPEND))
+        return -1;
+    return ::lseek(fd, 0, SEEK_CUR);
+}
+
+// Writes all of `bytes` to `fd`: 0, or the failed write's errno, once what was written after
+// `kept` (keptOffset's, or -1) has been taken back.
+int writeAll(int fd, std::string_view bytes, off_t kept) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int error = errno;
+            if (kept >= 0 && ::lseek(fd, 0, SEEK_CUR) > kept && ::ftruncate(fd, kept) == 0)
+                ::lseek(fd, kept, SEEK_SET);
+            return error;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
 std::string folderOf(const std::string& path) {
     const std::string folder = std::filesystem::path(path).parent_path().string();
     return folder.empty() ? "." : folder;
@@ -133,10 +161,7 @@ OutputFile::OutputFile(const std::string& path) : path_(path), target_(path) {
 }
 
 void OutputFile::keepWholeWrites() {
-    struct stat file {};
-    const int flags = ::fcntl(fd_, F_GETFL);
-    if (::fstat(fd_, &file) == 0 && S_ISREG(file.st_mode) && flags >= 0 && !(flags & O_APPEND))
-        kept_ = ::lseek(fd_, 0, SEEK_CUR);
+    kept_ = keptOffset(fd_);
 }
 
 OutputFile::~OutputFile() {
@@ -165,18 +190,8 @@ void OutputFile::write(std::string_view bytes) {
 }
 
 void OutputFile::drain() {
-    std::size_t done = 0;
-    while (done < buffer_.size()) {
-        const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            const int error = errno;
-            // A regular file written in place keeps what was whole at the last flush().
-            if (kept_ >= 0 && ::ftruncate(fd_, kept_) == 0) ::lseek(fd_, kept_, SEEK_SET);
-            fail(error);
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    // A regular file written in place keeps what was whole at the last flush().
+    if (const int error = writeAll(fd_, buffer_, kept_); error != 0) fail(error);
     buffer_.clear();
 }
 
@@ -221,26 +236,10 @@ DescriptorBuffer::int_type DescriptorBuffer::overflow(int_type c) {
 }
 
 int DescriptorBuffer::sync() {
-    const off_t before = ::lseek(fd_, 0, SEEK_CUR);
-    std::size_t done = 0;
-    while (done < pending_.size()) {
-        const ssize_t n = ::write(fd_, pending_.data() + done, pending_.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            const int error = errno;
-            struct stat file {};
-            const int flags = ::fcntl(fd_, F_GETFL);
-            if (done > 0 && before >= 0 && flags >= 0 && !(flags & O_APPEND) &&
-                ::fstat(fd_, &file) == 0 && S_ISREG(file.st_mode) && ::ftruncate(fd_, before) == 0)
-                ::lseek(fd_, before, SEEK_SET);
-            pending_.clear();
-            errno = error;
-            return -1;
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    const int error = writeAll(fd_, pending_, keptOffset(fd_));
     pending_.clear();
-    return 0;
+    errno = error;
+    return error == 0 ? 0 : -1;
 }
 
 void writeWholeFile(const std::string& path, std::string_view contents) {
