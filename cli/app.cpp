@@ -299,7 +299,10 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     const Options& options = command.options;
     // The command line as a shell would take it back, for the tables that name it.
     std::string commandLine = "dla-cli";
-    for (const std::string& arg : args) commandLine += " " + shellWord(arg);
+    for (const std::string& arg : args) {
+        commandLine += ' ';
+        commandLine += shellWord(arg);
+    }
     try {
         if (command.help) {
             send(out, "standard output", *command.help);

@@ -98,8 +98,10 @@ std::vector<OutputName> numberedLinks(const OutputName& numbered, std::int64_t t
 }
 
 std::string shownName(const OutputName& name, const std::string& leaf) {
-    return name.folder.empty() ? std::string("standard output")
-                               : "'" + (name.folder / leaf).string() + "'";
+    if (name.folder.empty()) return "standard output";
+    std::string shown = "'";
+    shown += (name.folder / leaf).string();
+    return shown += "'";
 }
 
 bool namesOneFile(const std::string& output, const std::string& input) {
