@@ -38,107 +38,134 @@ RunRecord recordOf(const RunPlan& plan, Run& run, const BatchSettings& batch) {
     return record;
 }
 
-void runAll(const std::vector<RunPlan>& plans, const BatchSettings& batch, int threads,
-            const BatchObserver& observer) {
-    const auto workers = static_cast<std::size_t>(
-        std::max(1, std::min<int>(threads, static_cast<int>(plans.size()))));
-    // Run i starts only once run i - window has been handed on, so that the runs finished
-    // behind a slow one stay few however many runs there are.
-    const auto window = static_cast<std::int64_t>(4 * workers);
-    std::mutex mutex;
-    std::condition_variable changed;             // a run finished, or the batch failed
-    std::condition_variable handedOn;            // the window moved, or the batch stopped
-    std::map<std::int64_t, RunRecord> finished;  // by position in plans, waiting to be handed on
-    std::int64_t handed = 0;
-    std::exception_ptr failure;
-    std::atomic<std::size_t> next{0};
-    std::atomic<bool> stop{false};
-    std::atomic<std::int64_t> particles{0};
-    const auto stopAll = [&] {
-        {
-            const std::lock_guard lock(mutex);
-            stop = true;
-        }
-        handedOn.notify_all();
-    };
+namespace {
 
-    auto work = [&] {
+// The shared state of one runAll: workers take the plans in order, and the calling thread hands
+// the records on in that order.
+class Pool {
+  public:
+    Pool(const std::vector<RunPlan>& plans, const BatchSettings& batch, std::size_t workers)
+        : plans_(plans), batch_(batch), window_(static_cast<std::int64_t>(4 * workers)) {}
+
+    // One worker: runs until the plans are all taken or the batch stops.
+    void work() {
         // Made at the first literal run, inside the handling of its failure: the jump walker
         // does not need it.
         std::unique_ptr<Lattice> lattice;
         for (;;) {
-            const std::size_t i = next.fetch_add(1);
-            if (i >= plans.size()) return;
-            {
-                std::unique_lock lock(mutex);
-                handedOn.wait(
-                    lock, [&] { return stop || static_cast<std::int64_t>(i) < handed + window; });
-                if (stop) return;
-            }
+            const std::size_t i = next_.fetch_add(1);
+            if (i >= plans_.size() || !waitForWindow(static_cast<std::int64_t>(i))) return;
             try {
-                if (batch.growth.walker == Walker::Literal && !lattice)
+                if (batch_.growth.walker == Walker::Literal && !lattice)
                     lattice = std::make_unique<Lattice>();
-                Run run(runSettings(plans[i], batch.growth), lattice.get());
-                ParticleCount count(particles);
-                run.grow(&count, &stop);
-                RunRecord record = recordOf(plans[i], run, batch);
-                if (batch.exportRun) batch.exportRun(plans[i], run);
-                const std::lock_guard lock(mutex);
-                finished.emplace(static_cast<std::int64_t>(i), std::move(record));
+                Run run(runSettings(plans_[i], batch_.growth), lattice.get());
+                ParticleCount count(particles_);
+                run.grow(&count, &stop_);
+                RunRecord record = recordOf(plans_[i], run, batch_);
+                if (batch_.exportRun) batch_.exportRun(plans_[i], run);
+                const std::lock_guard lock(mutex_);
+                finished_.emplace(static_cast<std::int64_t>(i), std::move(record));
             } catch (...) {
                 {
-                    const std::lock_guard lock(mutex);
-                    if (!failure) failure = std::current_exception();
+                    const std::lock_guard lock(mutex_);
+                    if (!failure_) failure_ = std::current_exception();
                 }
-                stopAll();
+                stop();
             }
-            changed.notify_one();
+            changed_.notify_one();
         }
-    };
-
-    std::vector<std::jthread> pool;
-    pool.reserve(workers);
-    try {
-        for (std::size_t t = 0; t < workers; ++t) pool.emplace_back(work);
-    } catch (const std::system_error&) {
-        // Where no more threads can start (memory, a limit of processes), the ones that did
-        // make every run; the results do not depend on their number.
-        if (pool.empty()) throw;
     }
 
-    try {
-        const auto total = static_cast<std::int64_t>(plans.size());
+    // On the calling thread: hands every record on in the plans' order, with progress between.
+    void handOn(const BatchObserver& observer) {
+        const auto total = static_cast<std::int64_t>(plans_.size());
         // At once, so that the display starts before the first run is done.
         if (observer.progress) observer.progress(0, 0);
-        std::unique_lock lock(mutex);
-        while (handed < total && !failure) {
+        std::unique_lock lock(mutex_);
+        while (handed_ < total && !failure_) {
             // The timeout only paces the progress display; completion is signalled.
-            changed.wait_for(lock, std::chrono::milliseconds(200),
-                             [&] { return failure || finished.contains(handed); });
-            while (!failure && finished.contains(handed)) {
-                RunRecord record = std::move(finished.at(handed));
-                finished.erase(handed);
-                ++handed;
+            changed_.wait_for(lock, std::chrono::milliseconds(200),
+                              [&] { return failure_ || finished_.contains(handed_); });
+            while (!failure_ && finished_.contains(handed_)) {
+                RunRecord record = std::move(finished_.at(handed_));
+                finished_.erase(handed_);
+                ++handed_;
                 lock.unlock();
-                handedOn.notify_all();
+                handedOn_.notify_all();
                 if (observer.record) observer.record(std::move(record));
                 lock.lock();
             }
-            if (observer.progress && handed < total) {
-                const auto done = handed + static_cast<std::int64_t>(finished.size());
+            if (observer.progress && handed_ < total) {
+                const auto done = handed_ + static_cast<std::int64_t>(finished_.size());
                 lock.unlock();
-                observer.progress(done, particles.load(std::memory_order_relaxed));
+                observer.progress(done, particles_.load(std::memory_order_relaxed));
                 lock.lock();
             }
         }
+    }
+
+    // The workers drop the runs they are in at their next particle and take no more.
+    void stop() {
+        {
+            const std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        handedOn_.notify_all();
+    }
+
+    void rethrowFailure() const {
+        if (failure_) std::rethrow_exception(failure_);
+    }
+
+  private:
+    // Run i starts only once run i - window has been handed on, so that the runs finished
+    // behind a slow one stay few however many runs there are. False: the batch stopped.
+    bool waitForWindow(std::int64_t i) {
+        std::unique_lock lock(mutex_);
+        handedOn_.wait(lock, [&] { return stop_ || i < handed_ + window_; });
+        return !stop_;
+    }
+
+    const std::vector<RunPlan>& plans_;
+    const BatchSettings& batch_;
+    const std::int64_t window_;
+    std::mutex mutex_;
+    std::condition_variable changed_;             // a run finished, or the batch failed
+    std::condition_variable handedOn_;            // the window moved, or the batch stopped
+    std::map<std::int64_t, RunRecord> finished_;  // by position in plans, waiting to be handed on
+    std::int64_t handed_ = 0;
+    std::exception_ptr failure_;
+    std::atomic<std::size_t> next_{0};
+    std::atomic<bool> stop_{false};
+    std::atomic<std::int64_t> particles_{0};
+};
+
+}  // namespace
+
+void runAll(const std::vector<RunPlan>& plans, const BatchSettings& batch, int threads,
+            const BatchObserver& observer) {
+    const auto workers = static_cast<std::size_t>(
+        std::max(1, std::min<int>(threads, static_cast<int>(plans.size()))));
+    Pool pool(plans, batch, workers);
+    std::vector<std::jthread> threadsStarted;
+    threadsStarted.reserve(workers);
+    try {
+        for (std::size_t t = 0; t < workers; ++t)
+            threadsStarted.emplace_back([&pool] { pool.work(); });
+    } catch (const std::system_error&) {
+        // Where no more threads can start (memory, a limit of processes), the ones that did
+        // make every run; the results do not depend on their number.
+        if (threadsStarted.empty()) throw;
+    }
+    try {
+        pool.handOn(observer);
     } catch (...) {
-        // The workers drop the runs they are in at their next particle and take no more.
-        stopAll();
+        pool.stop();
         throw;
     }
-    stopAll();
-    pool.clear();
-    if (failure) std::rethrow_exception(failure);
+    pool.stop();
+    threadsStarted.clear();
+    pool.rethrowFailure();
 }
 
 }  // namespace dla

@@ -15,11 +15,13 @@ EnsembleRun ensembleRunOf(const RunRecord& record) {
     return run;
 }
 
-void SummaryBuilder::add(const RunRecord& record) {
-    ensemble_.add(ensembleRunOf(record));
-    const bool jump = record.settings.walker == Walker::Jump;
-    killFactor_ = jump ? std::optional(record.settings.killFactor) : std::nullopt;
-    particleLimit_ = record.settings.particles;
+void SummaryBuilder::add(const RunRecord& record) { add(ensembleRunOf(record), record.settings); }
+
+void SummaryBuilder::add(const EnsembleRun& run, const RunSettings& settings) {
+    ensemble_.add(run);
+    const bool jump = settings.walker == Walker::Jump;
+    killFactor_ = jump ? std::optional(settings.killFactor) : std::nullopt;
+    particleLimit_ = settings.particles;
 }
 
 Summary SummaryBuilder::build() const {

@@ -25,6 +25,8 @@ EnsembleRun ensembleRunOf(const RunRecord& record);
 class SummaryBuilder {
   public:
     void add(const RunRecord& record);
+    /// A run known by what the ensemble takes of it and the settings it grew with.
+    void add(const EnsembleRun& run, const RunSettings& settings);
     Summary build() const;
 
   private:

@@ -248,6 +248,53 @@ std::string difference(const Json& a, const Json& b) {
     return "the order of their members";
 }
 
+// A file of the same batch as those read before it, and another part of it.
+void checkSameBatch(const Output& output, const std::vector<Output>& before) {
+    if (before.empty()) return;
+    const Output& first = before.front();
+    const Json &mine = output.summary.planJson, &theirs = first.summary.planJson;
+    if (mine != theirs) {
+        throw MergeError(output.path + " and " + first.path + " come from different plans: their " +
+                         difference(mine, theirs) + " differs");
+    }
+    const Shard &part = output.summary.shard, &firstPart = first.summary.shard;
+    if (part.count != firstPart.count) {
+        throw MergeError(output.path + " is " + describe(part) + " but " + first.path + " is " +
+                         describe(firstPart));
+    }
+    for (const Output& other : before) {
+        if (other.summary.shard == part)
+            throw MergeError(output.path + " and " + other.path + " are both " + describe(part));
+    }
+}
+
+// Every run of the plan once among `rows` (sorted by run), or the file that should hold it.
+void checkComplete(const std::vector<Row>& rows, const std::vector<Output>& outputs,
+                   const std::vector<std::string>& files, std::int64_t total) {
+    const std::int64_t parts = outputs.front().summary.shard.count;
+    for (std::int64_t expected = 0; expected < total; ++expected) {
+        const auto at = static_cast<std::size_t>(expected);
+        if (at < rows.size() && rows[at].index == expected) {
+            if (at + 1 < rows.size() && rows[at + 1].index == expected) {
+                throw MergeError(files[rows[at + 1].file] + ": line " +
+                                 std::to_string(rows[at + 1].line) + ": run " +
+                                 std::to_string(expected + 1) + " appears a second time");
+            }
+            continue;
+        }
+        const Shard missing{expected % parts + 1, parts};
+        const auto holder = std::find_if(outputs.begin(), outputs.end(), [&](const Output& o) {
+            return o.summary.shard == missing;
+        });
+        if (holder == outputs.end()) {
+            throw MergeError("no file holds " + describe(missing) + " (run " +
+                             std::to_string(expected + 1) + " among others)");
+        }
+        throw MergeError(holder->path + ": lacks run " + std::to_string(expected + 1) + " of " +
+                         describe(missing));
+    }
+}
+
 // The fit file and the table of runs that one process making the whole plan writes, from the
 // runs' lines read a second time, in the order of the plan. Only `rows` (a few dozen bytes a
 // run) stay in memory.
@@ -279,25 +326,7 @@ Merged mergeOutputs(const std::vector<std::string>& files, const MergeTables& ta
     try {
         for (std::size_t f = 0; f < files.size(); ++f) {
             Output output = readOutput(files[f], f);
-            if (!outputs.empty()) {
-                const Output& first = outputs.front();
-                const Json &mine = output.summary.planJson, &theirs = first.summary.planJson;
-                if (mine != theirs) {
-                    throw MergeError(output.path + " and " + first.path +
-                                     " come from different plans: their " +
-                                     difference(mine, theirs) + " differs");
-                }
-                const Shard &part = output.summary.shard, &firstPart = first.summary.shard;
-                if (part.count != firstPart.count) {
-                    throw MergeError(output.path + " is " + describe(part) + " but " + first.path +
-                                     " is " + describe(firstPart));
-                }
-                for (const Output& other : outputs) {
-                    if (other.summary.shard == part)
-                        throw MergeError(output.path + " and " + other.path + " are both " +
-                                         describe(part));
-                }
-            }
+            checkSameBatch(output, outputs);
             checkRuns(output);
             rows.insert(rows.end(), output.rows.begin(), output.rows.end());
             std::vector<Row>().swap(output.rows);
@@ -311,36 +340,11 @@ Merged mergeOutputs(const std::vector<std::string>& files, const MergeTables& ta
     std::sort(rows.begin(), rows.end(),
               [](const Row& a, const Row& b) { return a.index < b.index; });
     const Plan& plan = outputs.front().summary.plan;
-    const std::int64_t parts = outputs.front().summary.shard.count;
-    for (std::int64_t expected = 0; expected < plan.totalRuns(); ++expected) {
-        const auto at = static_cast<std::size_t>(expected);
-        if (at < rows.size() && rows[at].index == expected) {
-            if (at + 1 < rows.size() && rows[at + 1].index == expected) {
-                throw MergeError(files[rows[at + 1].file] + ": line " +
-                                 std::to_string(rows[at + 1].line) + ": run " +
-                                 std::to_string(expected + 1) + " appears a second time");
-            }
-            continue;
-        }
-        const Shard missing{expected % parts + 1, parts};
-        const auto holder = std::find_if(outputs.begin(), outputs.end(), [&](const Output& o) {
-            return o.summary.shard == missing;
-        });
-        if (holder == outputs.end()) {
-            throw MergeError("no file holds " + describe(missing) + " (run " +
-                             std::to_string(expected + 1) + " among others)");
-        }
-        throw MergeError(holder->path + ": lacks run " + std::to_string(expected + 1) + " of " +
-                         describe(missing));
-    }
+    checkComplete(rows, outputs, files, plan.totalRuns());
 
-    Ensemble ensemble;
-    for (const Row& row : rows) ensemble.add(row.run);
-    Summary summary;
-    summary.EnsembleSummary::operator=(ensemble.summarise());
-    if (plan.growth.walker == Walker::Jump) summary.killFactor = plan.growth.killFactor;
-    summary.particleLimit = plan.growth.particles;
-    Merged merged{summary, outputs.front().summary.planJson};
+    SummaryBuilder summary;
+    for (const Row& row : rows) summary.add(row.run, row.settings);
+    Merged merged{summary.build(), outputs.front().summary.planJson};
     if (!tables.fitPath.empty() || !tables.csvPath.empty()) {
         // The files only for a plan that one process could have written them for.
         Options fitted = optionsOf(plan);

@@ -96,6 +96,43 @@ double farthestGrownRadius(std::uint64_t cells) {
     return 16.0 + 1.5 * std::pow(static_cast<double>(cells), 0.6);
 }
 
+// The magic, the layout and the walker version that must match this program's.
+void readHeader(Reader& r) {
+    for (char c : kMagic) {
+        if (r.get<char>() != c) throw std::runtime_error("not a saved large-aggregate state");
+    }
+    const auto layout = r.get<std::uint32_t>();
+    if (layout != kVersion && layout != kVersionBeforeWalkers)
+        throw std::runtime_error("unknown saved-state version");
+    const std::int32_t walker = layout == kVersion ? r.get<std::int32_t>() : 1;
+    if (walker != kJumpWalkerVersion)
+        throw std::runtime_error("saved state written by the jump walker's version " +
+                                 std::to_string(walker) + "; this program's walker is version " +
+                                 std::to_string(kJumpWalkerVersion) +
+                                 ", whose moves would not continue that run");
+}
+
+// The xoshiro state, which must be able to move.
+FastGenerator::State readGenerator(Reader& r) {
+    FastGenerator::State g;
+    for (std::uint64_t& word : g.engine) word = r.get<std::uint64_t>();
+    for (std::uint64_t& word : g.streamBase) word = r.get<std::uint64_t>();
+    g.seed = r.getOptional<std::uint64_t>();
+    // An all-zero xoshiro state draws 0 forever, and a new stream taken from it is zero again.
+    if (allZero(g.engine) || allZero(g.streamBase)) refuse("a generator that cannot move");
+    return g;
+}
+
+ShuffleTable readShuffleTable(Reader& r) {
+    ShuffleTable table;
+    for (double& v : table.v) v = r.get<double>();
+    table.y = r.get<double>();
+    // Only values a draw gives: the walkers take the stored deviates as integer ticks, and the
+    // source hands them out as deviates in [0, 1).
+    if (!table.holdsTicks()) refuse("deviates that no draw gives");
+    return table;
+}
+
 }  // namespace
 
 void LargeGrowth::save(std::ostream& out) const {
@@ -130,18 +167,7 @@ void LargeGrowth::save(std::ostream& out) const {
 
 std::unique_ptr<LargeGrowth> LargeGrowth::restore(std::istream& in) {
     Reader r(in);
-    for (char c : kMagic) {
-        if (r.get<char>() != c) throw std::runtime_error("not a saved large-aggregate state");
-    }
-    const auto layout = r.get<std::uint32_t>();
-    if (layout != kVersion && layout != kVersionBeforeWalkers)
-        throw std::runtime_error("unknown saved-state version");
-    const std::int32_t walker = layout == kVersion ? r.get<std::int32_t>() : 1;
-    if (walker != kJumpWalkerVersion)
-        throw std::runtime_error("saved state written by the jump walker's version " +
-                                 std::to_string(walker) + "; this program's walker is version " +
-                                 std::to_string(kJumpWalkerVersion) +
-                                 ", whose moves would not continue that run");
+    readHeader(r);
     LargeGrowthOptions options;
     options.systemSize = r.getOptional<std::int32_t>();
     options.particleLimit = r.getOptional<std::int64_t>();
@@ -157,18 +183,8 @@ std::unique_ptr<LargeGrowth> LargeGrowth::restore(std::istream& in) {
     }
     if (options.particleLimit && counters.particles > *options.particleLimit)
         refuse("more particles than its limit");
-    FastGenerator::State g;
-    for (std::uint64_t& word : g.engine) word = r.get<std::uint64_t>();
-    for (std::uint64_t& word : g.streamBase) word = r.get<std::uint64_t>();
-    g.seed = r.getOptional<std::uint64_t>();
-    // An all-zero xoshiro state draws 0 forever, and a new stream taken from it is zero again.
-    if (allZero(g.engine) || allZero(g.streamBase)) refuse("a generator that cannot move");
-    ShuffleTable table;
-    for (double& v : table.v) v = r.get<double>();
-    table.y = r.get<double>();
-    // Only values a draw gives: the walkers take the stored deviates as integer ticks, and the
-    // source hands them out as deviates in [0, 1).
-    if (!table.holdsTicks()) refuse("deviates that no draw gives");
+    const FastGenerator::State g = readGenerator(r);
+    const ShuffleTable table = readShuffleTable(r);
     const auto cells = r.get<std::uint64_t>();
     // Every particle adds at most one cell to the seed.
     if (cells < 1 || cells - 1 > static_cast<std::uint64_t>(counters.particles))
