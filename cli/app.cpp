@@ -93,15 +93,6 @@ void send(std::ostream& stream, const char* name, std::string_view text) {
     }
 }
 
-// How the runs of `options` grow and what their records keep.
-BatchSettings batchSettings(const Options& options) {
-    BatchSettings batch;
-    batch.growth = options.growth;
-    batch.keepArrivals = !options.imagePath.empty() && options.imageSize == 0;
-    batch.imageSize = options.imagePath.empty() ? 0 : options.imageSize;
-    return batch;
-}
-
 // The one run of --checkpoint or --resume, grown on this thread so that it can be saved
 // between two particles: every --checkpoint-every seconds, at its end, and when SIGINT or
 // SIGTERM asks for it, after which the program ends with 128 and the signal's number.
@@ -225,10 +216,12 @@ void runBatch(const Options& given, const std::string& commandLine, std::ostream
     if (!given.resumePath.empty()) resumed = loadCheckpoint(given.resumePath);
     const Options options = resumed ? resumedOptions(given, *resumed) : given;
     const std::vector<RunPlan> plans = planRuns(options);
-    BatchSettings batch = batchSettings(options);
+    BatchSettings batch;
+    batch.growth = options.growth;
     noteCost(options, err);
     // A part numbers its runs and files as the whole plan does.
     const std::int64_t total = options.totalRuns();
+    // What the records keep, and what leaves on the workers, is the outputs' to say.
     RunOutputs outputs(options);
     outputs.prepare(batch);
     const auto mine = static_cast<std::int64_t>(plans.size());
@@ -315,12 +308,11 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         checkOutputs(options);
         // An output that is standard output ("-", or the file it writes to) has it to itself:
         // the run lines and the summary then go to standard error.
-        const bool outputToStdout = std::ranges::any_of(
-            std::array{&options.imagePath, &options.plotPath, &options.fitPath, &options.sitesPath,
-                       &options.historyPath, &options.csvPath},
-            [](const std::string* path) {
-                return !path->empty() && isStandardStream(*path, false);
-            });
+        std::vector<std::string> paths{options.fitPath, options.csvPath};
+        for (const auto& [option, path] : options.runOutputs) paths.push_back(path);
+        const bool outputToStdout = std::ranges::any_of(paths, [](const std::string& path) {
+            return !path.empty() && isStandardStream(path, false);
+        });
         runBatch(options, commandLine, outputToStdout ? err : out, err, errIsTerminal);
     } catch (const ReaderGone&) {
         return kExitReaderGone;

@@ -208,7 +208,7 @@ void addPictureOptions(CLI::App& app, Options& o) {
               "goes before the extension: F-01.png, F-02.png, ... A picture whose pixels\n"
               "would take more than " +
                   formatBytes(kLargestImageBytes) + " of memory is refused before any run.",
-              kFileName, [&o](const std::string& v) { o.imagePath = v; });
+              kFileName, [&o](const std::string& v) { o.runOutputs["--image"] = v; });
     value(app, "--scale", "P",
           "pixels per site in the image, " + range(1, kLargestScale) + " (default 1).",
           whole(1, kLargestScale), [&o](const std::string& v) { o.scale = std::stoi(v); });
@@ -229,7 +229,7 @@ void addPictureOptions(CLI::App& app, Options& o) {
     value(app, "--plot", "F.svg",
           "the log-log plot of M(L) against L with the fitted line, titled with the\n"
           "dimension and its standard error; numbered like --image.",
-          kFileName, [&o](const std::string& v) { o.plotPath = v; });
+          kFileName, [&o](const std::string& v) { o.runOutputs["--plot"] = v; });
 }
 
 // The data files and the checkpoint.
@@ -238,12 +238,12 @@ void addDataOptions(CLI::App& app, Options& o) {
           "the sites of every run, in the order they arrived: x, y and arrival index\n"
           "(the seed 0), as numpy's .npy (an int32 array of shape (M, 3)) when F ends\n"
           "in .npy, else as CSV; numbered like --image.",
-          kFileName, [&o](const std::string& v) { o.sitesPath = v; });
+          kFileName, [&o](const std::string& v) { o.runOutputs["--sites"] = v; });
     value(app, "--history", "F.csv",
           "the growth history of every run: sites, radius of gyration and the reach\n"
           "of the four arms (how far the sites go along +x, -x, +y, -y) at 20 counts a\n"
           "decade; numbered like --image.",
-          kFileName, [&o](const std::string& v) { o.historyPath = v; });
+          kFileName, [&o](const std::string& v) { o.runOutputs["--history"] = v; });
     value(app, "--csv", "F.csv",
           "one row per run with every member of its JSON line, after comment lines\n"
           "with the program, the command line, the date and the plan. Not for a part:\n"

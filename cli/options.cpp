@@ -63,7 +63,7 @@ void checkTogether(const Options& options) {
     if (options.imageSize > 0 && options.scale != 1)
         refuse("--image-size and --scale are two kinds of picture; give one of them");
     // The size of a picture without --image-size is known before the run only from its size.
-    if (!options.imagePath.empty() && options.imageSize == 0 &&
+    if (!options.runOutput("--image").empty() && options.imageSize == 0 &&
         (particles || !options.resumePath.empty()))
         refuse(std::string(particles ? "--particles" : "--resume") +
                " with --image needs --image-size");
@@ -71,8 +71,8 @@ void checkTogether(const Options& options) {
     const std::string measured =
         " needs every size to be at least " + std::to_string(kSmallestMeasurableSize);
     if (small && !options.fitPath.empty()) refuse("--fit" + measured);
-    if (small && !options.plotPath.empty()) refuse("--plot" + measured);
-    if (!options.imagePath.empty() && options.imageSize == 0 &&
+    if (small && !options.runOutput("--plot").empty()) refuse("--plot" + measured);
+    if (!options.runOutput("--image").empty() && options.imageSize == 0 &&
         imageBytes(largest, options.scale) > kLargestImageBytes) {
         refuse("--image at --scale " + std::to_string(options.scale) + " for --size " +
                std::to_string(largest) + " needs " +

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "batch/plan.h"
@@ -33,19 +36,25 @@ struct Options : Plan {
     int threads = 1;         ///< runs grown at the same time, >= 1
     bool json = false;
     bool quiet = false;
-    std::string imagePath;  ///< empty: no image
+    /// The path of each per-run output given (--image, --plot, --sites, --history), by its
+    /// option; with several runs each run writes its own numbered file (run_outputs.h).
+    std::map<std::string, std::string, std::less<>> runOutputs;
     int scale = 1;          ///< image pixels per lattice site along each axis, 1..kLargestScale
     /// The longest side of a downsampled picture, in pixels, each pixel a block of sites; 0: one
     /// square of `scale` pixels a site.
     int imageSize = 0;
     std::string fitPath;            ///< empty: no CSV
-    std::string plotPath;           ///< empty: no SVG
-    std::string sitesPath;          ///< each run's sites, numbered like the image; empty: none
-    std::string historyPath;        ///< each run's growth history, numbered; empty: none
     std::string csvPath;            ///< the table of runs; empty: none
     std::string checkpointPath;     ///< empty: no checkpoint
     double checkpointEvery = 60.0;  ///< seconds between two checkpoints
     std::string resumePath;         ///< empty: a new run
+
+    /// The path given to the per-run output `option`; empty where it was not given.
+    const std::string& runOutput(std::string_view option) const {
+        static const std::string none;
+        const auto given = runOutputs.find(option);
+        return given == runOutputs.end() ? none : given->second;
+    }
 };
 
 /// A command line that cannot be obeyed; what() is one line for the user.

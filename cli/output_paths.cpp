@@ -5,18 +5,18 @@
 
 #include "files/file_names.h"
 #include "files/output_file.h"
+#include "run_outputs.h"
 
 namespace dla::cli {
 
 void checkDistinctOutputs(const Options& options) {
     const std::int64_t total = options.totalRuns();
     std::vector<OutputName> outputs;
-    for (const auto& [option, path] :
-         {std::pair{"--image", &options.imagePath}, std::pair{"--plot", &options.plotPath},
-          std::pair{"--sites", &options.sitesPath}, std::pair{"--history", &options.historyPath}}) {
-        if (!path->empty())
-            outputs.push_back(
-                describeOutput(option, *path, numberedPath(*path, 0, total) != *path));
+    // In the order of the help, so that a refusal names the pair as a reader meets them.
+    for (const char* option : runOutputOptions()) {
+        const std::string& path = options.runOutput(option);
+        if (!path.empty())
+            outputs.push_back(describeOutput(option, path, numberedPath(path, 0, total) != path));
     }
     for (const auto& [option, path] :
          {std::pair{"--fit", &options.fitPath}, std::pair{"--csv", &options.csvPath}}) {

@@ -41,6 +41,52 @@ Image drawRun(const RunRecord& record, int scale) {
     }
 }
 
+// What a writer knows of the batch besides the run.
+struct Context {
+    const Options& options;
+    std::int64_t total;
+    std::string about;  // of the run written
+};
+
+// One kind of per-run output: the option that names it, whether a run has anything to write,
+// and the writer. `fromRun`, where given, writes on the run's worker as the run ends, so that
+// no record keeps what it needs; a stream shared by every run takes the record's instead, in
+// the plan's order.
+struct Kind {
+    const char* option;
+    bool (*has)(const RunRecord&);
+    void (*write)(OutputFile&, const RunRecord&, const Context&);
+    void (*fromRun)(OutputFile&, const Run&, const std::string& about) = nullptr;
+    bool needsArrivals = false;  // the record keeps its arrivals for `write`
+};
+
+bool always(const RunRecord&) { return true; }
+
+const Kind kKinds[] = {
+    {"--image", always,
+     [](OutputFile& file, const RunRecord& record, const Context& c) {
+         const Image drawn = record.picture ? Image{} : drawRun(record, c.options.scale);
+         writePng(file, record.picture ? *record.picture : drawn, kProgram, c.about);
+     }},
+    {"--plot", [](const RunRecord& r) { return r.result.estimate && r.result.fit; },
+     [](OutputFile& file, const RunRecord& record, const Context& c) {
+         file.write(plotSvg(record.result.estimate->points, *record.result.fit,
+                            plotText(record, c.total)));
+     }},
+    {"--sites", always,
+     [](OutputFile& file, const RunRecord& record, const Context& c) {
+         writeSites(file, record.arrivals, c.about);
+     },
+     [](OutputFile& file, const Run& run, const std::string& about) {
+         writeSites(file, run.arrivals(), about);
+     },
+     true},
+    {"--history", always,
+     [](OutputFile& file, const RunRecord& record, const Context& c) {
+         writeHistory(file, record.result.history, c.about);
+     }},
+};
+
 }  // namespace
 
 std::string about(const RunPlan& plan, std::int64_t total) {
@@ -68,9 +114,9 @@ bool isStandardStream(const std::string& path, bool orError) {
 // them either.
 void checkOutputs(const Options& options) {
     const std::int64_t total = options.totalRuns();
-    if (!options.imagePath.empty()) checkWritable(numberedPath(options.imagePath, 0, total));
-    for (const std::string* path : {&options.plotPath, &options.sitesPath, &options.historyPath}) {
-        if (!path->empty()) checkWritable(numberedPath(*path, 0, total));
+    for (const char* option : runOutputOptions()) {
+        const std::string& path = options.runOutput(option);
+        if (!path.empty()) checkWritable(numberedPath(path, 0, total));
     }
     // ("-" is standard input for --resume.)
     for (const auto& [option, path] : {std::pair{"--checkpoint", &options.checkpointPath},
@@ -91,54 +137,58 @@ void checkOutputs(const Options& options) {
     }
 }
 
-RunOutputs::RunOutputs(const Options& options)
-    : options_(options),
-      total_(options.totalRuns()),
-      images_(options.imagePath, total_),
-      plots_(options.plotPath, total_),
-      sites_(options.sitesPath, total_),
-      histories_(options.historyPath, total_) {}
+std::vector<const char*> runOutputOptions() {
+    std::vector<const char*> options;
+    for (const Kind& kind : kKinds) options.push_back(kind.option);
+    return options;
+}
+
+struct RunOutputs::Wanted {
+    Wanted(const Kind& kind, const std::string& path, std::int64_t total)
+        : kind(kind), output(path, total) {}
+    const Kind& kind;
+    RunOutput output;
+};
+
+RunOutputs::RunOutputs(const Options& options) : options_(options), total_(options.totalRuns()) {
+    for (const Kind& kind : kKinds) {
+        const std::string& path = options.runOutput(kind.option);
+        if (!path.empty()) wanted_.push_back(std::make_unique<Wanted>(kind, path, total_));
+    }
+}
+
+RunOutputs::~RunOutputs() = default;
 
 void RunOutputs::prepare(BatchSettings& batch) {
-    // The sites leave as each run ends, on its worker, so that no record keeps them; into one
-    // stream they leave in the plan's order, from the records.
-    if (sites_.shared()) {
-        batch.keepArrivals = true;
-    } else if (sites_.wanted()) {
-        batch.exportRun = [this](const RunPlan& plan, const Run& run) {
-            sites_.write(plan.index, [&](OutputFile& file) {
-                writeSites(file, run.arrivals(), about(plan, total_));
-            });
-        };
+    const bool image = !options_.runOutput("--image").empty();
+    batch.keepArrivals = image && options_.imageSize == 0;
+    batch.imageSize = image ? options_.imageSize : 0;
+    for (const auto& wanted : wanted_) {
+        const Kind& kind = wanted->kind;
+        if (kind.fromRun && !wanted->output.shared()) {
+            RunOutput& output = wanted->output;
+            batch.exportRun = [this, &output, &kind](const RunPlan& plan, const Run& run) {
+                output.write(plan.index,
+                             [&](OutputFile& file) { kind.fromRun(file, run, about(plan, total_)); });
+            };
+        } else if (kind.needsArrivals) {
+            batch.keepArrivals = true;
+        }
     }
 }
 
 void RunOutputs::write(const RunRecord& record) {
-    const std::int64_t index = record.plan.index;
-    const std::string aboutRun = about(record.plan, total_);
-    if (images_.wanted()) {
-        const Image drawn = record.picture ? Image{} : drawRun(record, options_.scale);
-        const Image& picture = record.picture ? *record.picture : drawn;
-        images_.write(index,
-                      [&](OutputFile& file) { writePng(file, picture, kProgram, aboutRun); });
-    }
-    if (plots_.wanted() && record.result.estimate && record.result.fit) {
-        plots_.write(index, [&](OutputFile& file) {
-            file.write(plotSvg(record.result.estimate->points, *record.result.fit,
-                               plotText(record, total_)));
-        });
-    }
-    if (sites_.shared()) {
-        sites_.write(index, [&](OutputFile& file) { writeSites(file, record.arrivals, aboutRun); });
-    }
-    if (histories_.wanted()) {
-        histories_.write(
-            index, [&](OutputFile& file) { writeHistory(file, record.result.history, aboutRun); });
+    const Context context{options_, total_, about(record.plan, total_)};
+    for (const auto& wanted : wanted_) {
+        const Kind& kind = wanted->kind;
+        if ((kind.fromRun && !wanted->output.shared()) || !kind.has(record)) continue;
+        wanted->output.write(record.plan.index,
+                             [&](OutputFile& file) { kind.write(file, record, context); });
     }
 }
 
 void RunOutputs::close() {
-    for (RunOutput* output : {&images_, &plots_, &sites_, &histories_}) output->close();
+    for (const auto& wanted : wanted_) wanted->output.close();
 }
 
 }  // namespace dla::cli

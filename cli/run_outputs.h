@@ -1,9 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "batch/runner.h"
 #include "files/file_names.h"
@@ -11,7 +14,8 @@
 #include "options.h"
 
 /// The files each run writes (--image, --plot, --sites, --history), checked before the first
-/// run and written as the runs come in.
+/// run and written as the runs come in. A new kind of per-run output is one row of the table in
+/// run_outputs.cpp, beside its option in option_table.cpp.
 namespace dla::cli {
 
 /// Memory refused for a picture; what() names the run and the bytes.
@@ -66,10 +70,14 @@ class RunOutput {
     std::optional<OutputFile> shared_;
 };
 
+/// The kinds of per-run output, in the order of the help: the options that name them.
+std::vector<const char*> runOutputOptions();
+
 /// Every per-run output of a batch, each run's written whole and in the plan's order.
 class RunOutputs {
   public:
     explicit RunOutputs(const Options& options);
+    ~RunOutputs();
     /// What `batch` must keep of each run, and export on its worker, for these outputs.
     void prepare(BatchSettings& batch);
     /// The outputs of `record`, the run handed on next. Throws FileError or OutOfMemory.
@@ -78,9 +86,10 @@ class RunOutputs {
     void close();
 
   private:
+    struct Wanted;
     const Options& options_;
     std::int64_t total_;
-    RunOutput images_, plots_, sites_, histories_;
+    std::vector<std::unique_ptr<Wanted>> wanted_;
 };
 
 }  // namespace dla::cli
