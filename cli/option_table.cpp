@@ -210,8 +210,8 @@ void addPictureOptions(CLI::App& app, Options& o) {
                   formatBytes(kLargestImageBytes) + " of memory is refused before any run.",
               kFileName, [&o](const std::string& v) { o.runOutputs["--image"] = v; });
     value(app, "--scale", "P",
-          "pixels per site in the image, " + range(1, kLargestScale) + " (default 1).",
-          whole(1, kLargestScale), [&o](const std::string& v) { o.scale = std::stoi(v); });
+          "pixels per site in the image, " + range(1, kLargestImageScale) + " (default 1).",
+          whole(1, kLargestImageScale), [&o](const std::string& v) { o.scale = std::stoi(v); });
     value(app, "--image-size", "PX",
           "a picture at most PX pixels a side (" + range(kSmallestImageSize, kLargestImageSize) +
               ") instead of one square a\n"

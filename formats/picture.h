@@ -44,6 +44,11 @@ Image renderAggregate(const std::vector<Site>& arrivals, int scale);
 /// so that the dense core shows against the sparse tips; empty blocks are black and the seed's
 /// pixel is kSeedMark. Memory: 15 bytes a pixel, whatever the aggregate's extent.
 Image renderDownsampled(const std::deque<Site>& arrivals, int longest);
+/// The largest scale a picture is drawn at, in pixels a side a site.
+inline constexpr int kLargestImageScale = 64;
+/// The longest sides a downsampled picture is asked for, in pixels.
+inline constexpr int kSmallestImageSize = 16;
+inline constexpr int kLargestImageSize = 8000;
 
 /// The most memory a picture may take: 1 GB, a full-size aggregate (N = 1000) at up to 18 pixels
 /// a site. Larger pictures are refused before any run rather than failing after one.

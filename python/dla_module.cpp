@@ -15,8 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "batch/runner.h"
 #include "batch/seed.h"
 #include "formats/byte_count.h"
+#include "formats/json_schema.h"
+#include "formats/picture.h"
 #include "run.h"
 
 namespace py = pybind11;
@@ -66,6 +69,19 @@ class Result {
     }
     const RunResult& measured() { return run_->result(); }
     const Run& run() const { return *run_; }
+
+    // The line dla-cli --json writes for this run, as the one run of its batch.
+    std::string toJson() {
+        const dla::RunSettings& settings = run_->settings();
+        const dla::RunPlan plan{0, settings.size.value_or(dla::kNoSize), settings.seed};
+        dla::BatchSettings batch;
+        batch.keepArrivals = false;
+        return dla::runToJson(dla::recordOf(plan, *run_, batch), 1).dump();
+    }
+
+    // As dla-cli --image draws it: one square of `scale` pixels a site, or with `size` at most
+    // that many pixels a side (--image-size).
+    py::array_t<std::uint8_t> picture(const py::object& size, const py::object& scale) const;
 
   private:
     std::unique_ptr<Run> run_;
@@ -148,6 +164,34 @@ std::optional<std::int64_t> whole(const char* name, const py::object& value,
     return whole(name, value, py::int_(range.least), py::int_(range.most)).cast<std::int64_t>();
 }
 
+py::array_t<std::uint8_t> Result::picture(const py::object& size, const py::object& scale) const {
+    const auto& arrivals = run_->arrivals();
+    dla::Image image;
+    if (!size.is_none()) {
+        if (!scale.is_none()) throw py::value_error("give size or scale, not both");
+        image = dla::renderDownsampled(
+            arrivals, static_cast<int>(*whole("size", size,
+                                              {dla::kSmallestImageSize, dla::kLargestImageSize})));
+    } else {
+        const auto pixels =
+            scale.is_none() ? 1 : *whole("scale", scale, {1, dla::kLargestImageScale});
+        std::int64_t extent = 0;
+        for (const dla::Site& s : arrivals)
+            extent = std::max<std::int64_t>({extent, std::abs(s.x), std::abs(s.y)});
+        const auto side = static_cast<std::uint64_t>((2 * extent + 1) * pixels);
+        if (side * side * 3 > dla::kLargestImageBytes)
+            throw py::value_error("the picture at scale " + std::to_string(pixels) + " needs " +
+                                  dla::formatBytes(side * side * 3) + ", more than the limit of " +
+                                  dla::formatBytes(dla::kLargestImageBytes) +
+                                  "; give size for a smaller one");
+        image = dla::renderAggregate({arrivals.begin(), arrivals.end()}, static_cast<int>(pixels));
+    }
+    py::array_t<std::uint8_t> array({py::ssize_t{image.height}, py::ssize_t{image.width},
+                                     py::ssize_t{3}});
+    std::copy(image.rgb.begin(), image.rgb.end(), array.mutable_data());
+    return array;
+}
+
 // The settings that grow()'s keyword arguments ask for, each checked by its name; the engine's
 // check (checkSettings) speaks in the same names.
 dla::RunSettings settingsOf(const py::object& size, const py::object& particles,
@@ -226,6 +270,14 @@ PYBIND11_MODULE(dla, m) {
         "with dla-cli's engine and gives its sites, history and measures.";
     m.attr("__version__") = DLA_VERSION;
 
+    // Kept for the life of the module: pybind11 keeps a pointer to each docstring.
+    static const std::string pictureDoc =
+        "The aggregate as dla-cli --image draws it, an (height, width, 3) uint8 RGB array: "
+        "black background, sites coloured by arrival order (viridis), the seed in red. By "
+        "default one pixel a site (scale: that many pixels a side a site, 1.." +
+        std::to_string(dla::kLargestImageScale) + "); with size, at most that many pixels a side (" +
+        std::to_string(dla::kSmallestImageSize) + ".." + std::to_string(dla::kLargestImageSize) +
+        "), each pixel a block of sites, as --image-size draws it.";
     py::class_<Result>(m, "Result", "One grown aggregate.")
         .def_property_readonly("sites", &Result::sites,
                                "(M, 2) int32 array: x and y of every site, in arrival order, the "
@@ -283,6 +335,11 @@ PYBIND11_MODULE(dla, m) {
                                "dict of arrays at 20 site counts a decade and at the end: "
                                "'sites', 'radius_of_gyration', 'arms' (the reach along +x, -x, "
                                "+y, -y)")
+        .def("to_json", &Result::toJson,
+             "The run's JSON line as dla-cli --json writes it for the same settings and seed.")
+        .def("picture", &Result::picture, py::arg("size") = py::none(),
+             py::arg("scale") = py::none(),
+             pictureDoc.c_str())
         .def("estimate", &estimate,
              "The box-mass estimate (the window's, with dla-cli's draws for the same seed): dict "
              "with 'dimension', 'standard_error', 'r_squared', 'size', 'sides', 'masses' and "

@@ -128,3 +128,26 @@ def test_data_files_read_back_through_numpy(tmp_path):
     assert list(table["dimension"]) == [run["dimension"] for run in runs]
     assert list(table["anisotropy_cos4"]) == [run["anisotropy"]["cos4"] for run in runs]
     assert list(table["hash"]) == [run["hash"] for run in runs]
+
+
+@pytest.mark.parametrize("args, kwargs, picture", [
+    (["--particles", "3000", "--seed", "4", "--image-size", "40"], dict(particles=3000, seed=4),
+     dict(size=40)),
+    (["--size", "80", "--seed", "9", "--walk", "literal", "--scale", "3"],
+     dict(size=80, seed=9, walk="literal"), dict(scale=3)),
+])
+def test_the_json_line_and_the_picture_are_dla_cli_s(tmp_path, args, kwargs, picture):
+    from PIL import Image
+    out = subprocess.run([DLA_CLI, *args, "--image", "a.png", "--json", "--quiet"], check=True,
+                         capture_output=True, text=True, cwd=tmp_path).stdout
+    result = dla.grow(**kwargs)
+    # Every member as dla-cli writes it, but for the times the run took.
+    mine, theirs = json.loads(result.to_json()), json.loads(out.splitlines()[0])
+    assert {k for k in theirs if k.endswith("_seconds")} == {"grow_seconds", "estimate_seconds"}
+    for line in (mine, theirs):
+        del line["grow_seconds"], line["estimate_seconds"]
+    assert mine == theirs
+    png = np.asarray(Image.open(tmp_path / "a.png").convert("RGB"))
+    assert np.array_equal(result.picture(**picture), png)
+    with pytest.raises(ValueError, match="give size or scale"):
+        result.picture(size=40, scale=2)
