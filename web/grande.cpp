@@ -127,6 +127,10 @@ class LargeView {
     const dla::RunResult* result_ = nullptr;
 };
 
+// The particles the page grows: from a growth large enough to show its branches to what a
+// browser tab's memory holds.
+constexpr dla::WholeRange kPageParticles{1000, 10'000'000};
+
 std::unique_ptr<LargeView> view;
 double summary[6];
 std::string hash;
@@ -135,8 +139,16 @@ std::string hash;
 
 extern "C" {
 
-/// Starts a growth of `particles` particles (the page allows 1000 to 10^7) from `seed` (a whole
-/// number below 2^53, which the page draws when the user gives none).
+/// The fewest and the most particles the page grows.
+EMSCRIPTEN_KEEPALIVE double dla_grande_menor() {
+    return static_cast<double>(kPageParticles.least);
+}
+EMSCRIPTEN_KEEPALIVE double dla_grande_maior() {
+    return static_cast<double>(kPageParticles.most);
+}
+
+/// Starts a growth of `particles` particles (dla_grande_menor() to dla_grande_maior()) from
+/// `seed` (a whole number below 2^53, which the page draws when the user gives none).
 EMSCRIPTEN_KEEPALIVE void dla_grande_iniciar(double particles, double seed) {
     view.reset();
     view = std::make_unique<LargeView>(static_cast<std::int64_t>(particles),

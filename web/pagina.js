@@ -130,8 +130,6 @@ const dlaGrande = (() => {
   const grafico = $('convergencia').getContext('2d');
   const resumo = $('resumo');
   const botao = $('crescer');
-  const LARGEST = 10000000;
-  const SMALLEST = 1000;
   let growing = false;
 
   function readWhole(text) {
@@ -218,8 +216,9 @@ const dlaGrande = (() => {
   botao.addEventListener('click', async () => {
     if (growing) return;
     const particles = readWhole($('particulas').value);
-    if (particles === null || particles < SMALLEST || particles > LARGEST) {
-      await dlaPagina.message('Número de partículas inválido! Use de 1000 a 10000000.', 48);
+    const least = Module._dla_grande_menor(), most = Module._dla_grande_maior();
+    if (particles === null || particles < least || particles > most) {
+      await dlaPagina.message(`Número de partículas inválido! Use de ${least} a ${most}.`, 48);
       $('particulas').focus();
       return;
     }

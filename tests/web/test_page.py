@@ -184,8 +184,8 @@ def test_large_growth_gives_dla_clis_aggregate_and_picture(browser, tmp_path):
 
 
 @pytest.mark.parametrize("particles, seed, words", [
-    ("999", "", "Número de partículas inválido!"),
-    ("20000000", "", "Número de partículas inválido!"),
+    ("999", "", "Número de partículas inválido! Use de 1000 a 10000000."),
+    ("20000000", "", "Número de partículas inválido! Use de 1000 a 10000000."),
     ("5000", "-1", "Semente inválida!"),
 ])
 def test_large_growth_refuses_what_it_cannot_grow(browser, particles, seed, words):
