@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "batch/shard.h"
@@ -47,6 +48,12 @@ struct RunPlan {
 /// seed; of those, only the ones in its shard, with the indices and seeds they have in the
 /// whole.
 std::vector<RunPlan> planRuns(const Plan& plan);
+
+/// Why a run read back is not the one `plan` makes under its number `run.index` (< the plan's
+/// total runs), as a phrase to follow "run i": "has a size its plan gives another run", or its
+/// seed, kill factor or particle limit; empty where it is that run. `settings` are the ones it
+/// grew with.
+std::string unplanned(const Plan& plan, const RunPlan& run, const RunSettings& settings);
 
 /// The engine's settings of the run `run`: `growth` with the run's size and seed.
 RunSettings runSettings(const RunPlan& run, const RunSettings& growth);

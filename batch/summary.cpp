@@ -19,16 +19,13 @@ void SummaryBuilder::add(const RunRecord& record) { add(ensembleRunOf(record), r
 
 void SummaryBuilder::add(const EnsembleRun& run, const RunSettings& settings) {
     ensemble_.add(run);
-    const bool jump = settings.walker == Walker::Jump;
-    killFactor_ = jump ? std::optional(settings.killFactor) : std::nullopt;
-    particleLimit_ = settings.particles;
+    growth_ = settings;
 }
 
 Summary SummaryBuilder::build() const {
     Summary summary;
     summary.EnsembleSummary::operator=(ensemble_.summarise());
-    summary.killFactor = killFactor_;
-    summary.particleLimit = particleLimit_;
+    summary.growth = growth_;
     return summary;
 }
 

@@ -11,9 +11,8 @@
 namespace dla {
 
 struct Summary : EnsembleSummary {
-    /// The kill factor (jump walker) and particle limit that the runs shared.
-    std::optional<double> killFactor;
-    std::optional<std::int64_t> particleLimit;
+    /// The settings the runs shared but for their sizes and seeds (none without runs).
+    std::optional<RunSettings> growth;
     /// The first seed, where it was drawn from the system's entropy rather than given.
     std::optional<std::uint64_t> drawnSeed;
 };
@@ -31,8 +30,7 @@ class SummaryBuilder {
 
   private:
     Ensemble ensemble_;
-    std::optional<double> killFactor_;
-    std::optional<std::int64_t> particleLimit_;
+    std::optional<RunSettings> growth_;
 };
 
 }  // namespace dla

@@ -216,24 +216,15 @@ void checkRuns(const Output& output) {
             throw MergeError(where + " is not one of the " + std::to_string(o.totalRuns()) +
                              " runs of its plan");
         if (!shard.holds(row.index)) throw MergeError(where + " is not in " + describe(shard));
-        if (row.run.size != o.sizes[static_cast<std::size_t>(row.index / o.runs)])
-            throw MergeError(where + " has a size its plan gives another run");
-        const auto seed =
-            o.seed ? std::optional(*o.seed + static_cast<std::uint64_t>(row.index)) : std::nullopt;
-        if (row.seed != seed) throw MergeError(where + " has a seed its plan does not give it");
         const bool jump = o.growth.walker == Walker::Jump;
         if (row.hashed != jump)
             throw MergeError(where + " is not a run of the " + (jump ? "jump" : "literal") +
                              " walker of its plan");
         if (row.walkerVersion != output.summary.walkerVersion)
             throw MergeError(where + " was grown by another walker version than its plan's");
-        const auto kill = row.settings.walker == Walker::Jump
-                              ? std::optional(row.settings.killFactor)
-                              : std::nullopt;
-        if (kill != (jump ? std::optional(o.growth.killFactor) : std::nullopt))
-            throw MergeError(where + " has a kill factor its plan does not give it");
-        if (row.settings.particles != o.growth.particles)
-            throw MergeError(where + " has a particle limit its plan does not give it");
+        const RunPlan run{row.index, row.run.size, row.seed};
+        if (const std::string why = unplanned(o, run, row.settings); !why.empty())
+            throw MergeError(where + " " + why);
     }
 }
 

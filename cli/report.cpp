@@ -72,8 +72,8 @@ std::string runLine(const RunRecord& record, std::int64_t totalRuns) {
         "  sites=" + std::to_string(record.result.sites) + "  R=" + std::to_string(g.launchRadius) +
         "  killed=" + std::to_string(g.walkersKilled) + "  steps=" + std::to_string(g.steps) +
         "  jumps=" + std::to_string(g.jumps) + "  Rg=" + fixed(record.result.radiusOfGyration, 2);
-    if (record.settings.walker == Walker::Jump && record.settings.killFactor != kWindowKillFactor)
-        line += "  K=" + formatDouble(record.settings.killFactor);
+    if (const auto kill = record.settings.jumpKillFactor(); kill && *kill != kWindowKillFactor)
+        line += "  K=" + formatDouble(*kill);
     if (record.result.hash) line += "  hash=" + hashText(*record.result.hash);
     if (record.result.estimate) {
         line += "  D=" + fixed(record.result.estimate->dimension, 4);
@@ -99,10 +99,12 @@ std::string summaryTable(const Summary& summary) {
     for (const GroupSummary& group : summary.bySize)
         table += tableRow(group.size == kNoSize ? "-" : std::to_string(group.size), group);
     if (summary.bySize.size() > 1) table += tableRow("all", summary.all);
-    if (summary.particleLimit)
-        table += "runs of " + std::to_string(*summary.particleLimit) + " particles\n";
-    if (summary.killFactor && *summary.killFactor != kWindowKillFactor)
-        table += "walkers killed beyond " + formatDouble(*summary.killFactor) + " R\n";
+    const std::optional<RunSettings>& growth = summary.growth;
+    if (growth && growth->particles)
+        table += "runs of " + std::to_string(*growth->particles) + " particles\n";
+    if (const auto kill = growth ? growth->jumpKillFactor() : std::nullopt;
+        kill && *kill != kWindowKillFactor)
+        table += "walkers killed beyond " + formatDouble(*kill) + " R\n";
     for (const GroupSummary& group : summary.bySize)
         table +=
             (group.size == kNoSize ? std::string("runs") : "size " + std::to_string(group.size)) +

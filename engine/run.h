@@ -44,6 +44,12 @@ struct RunSettings {
     double killFactor = kWindowKillFactor;
     /// The run's seed; empty: seeded from the clock, not to be repeated.
     std::optional<std::uint64_t> seed;
+
+    /// The jump walker's kill factor; none for the literal walker, whose kill circle is the
+    /// window's rule rather than a setting.
+    std::optional<double> jumpKillFactor() const {
+        return walker == Walker::Jump ? std::optional(killFactor) : std::nullopt;
+    }
 };
 
 /// A setting outside its range, or settings that do not go together. what() names the setting

@@ -40,12 +40,6 @@ Json group(const GroupSummary& g) {
     return json;
 }
 
-// The jump walker's kill factor; the literal walker's is the window's rule, not an option.
-std::optional<double> killFactorOf(const RunRecord& record) {
-    if (record.settings.walker != Walker::Jump) return std::nullopt;
-    return record.settings.killFactor;
-}
-
 }  // namespace
 
 Json runToJson(const RunRecord& record, std::int64_t totalRuns) {
@@ -61,7 +55,7 @@ Json runToJson(const RunRecord& record, std::int64_t totalRuns) {
     json["seed"] = optional(record.plan.seed);
     json["half_side"] = optional(g.halfSide);
     json["particle_limit"] = optional(record.settings.particles);
-    json["kill_factor"] = optional(killFactorOf(record));
+    json["kill_factor"] = optional(record.settings.jumpKillFactor());
     json["particles"] = g.particles;
     json["sites"] = r.sites;
     json["walkers_killed"] = g.walkersKilled;
@@ -114,8 +108,9 @@ Json summaryToJson(const Summary& summary, const Json& plan, const Shard& shard)
         size.update(group(g));
         json["by_size"].push_back(std::move(size));
     }
-    json["particle_limit"] = optional(summary.particleLimit);
-    json["kill_factor"] = optional(summary.killFactor);
+    const std::optional<RunSettings>& growth = summary.growth;
+    json["particle_limit"] = optional(growth ? growth->particles : std::nullopt);
+    json["kill_factor"] = optional(growth ? growth->jumpKillFactor() : std::nullopt);
     json["mass_radius"] = nullptr;
     if (summary.massRadius) {
         json["mass_radius"] = {{"dimension", number(summary.massRadius->slope)},
