@@ -35,6 +35,7 @@ RunRecord recordOf(const RunPlan& plan, Run& run, const BatchSettings& batch) {
     const std::deque<Site>& arrivals = run.arrivals();
     if (batch.keepArrivals) record.arrivals.assign(arrivals.begin(), arrivals.end());
     if (batch.imageSize > 0) record.picture = renderDownsampled(arrivals, batch.imageSize);
+    if (batch.exportRun) batch.exportRun(plan, run);
     return record;
 }
 
@@ -62,7 +63,6 @@ class Pool {
                 ParticleCount count(particles_);
                 run.grow(&count, &stop_);
                 RunRecord record = recordOf(plans_[i], run, batch_);
-                if (batch_.exportRun) batch_.exportRun(plans_[i], run);
                 const std::lock_guard lock(mutex_);
                 finished_.emplace(static_cast<std::int64_t>(i), std::move(record));
             } catch (...) {

@@ -36,7 +36,7 @@ struct RunRecord {
 };
 
 /// The record of `run`, made for `plan`: its result (measured once it has finished) and what
-/// `batch` keeps of it.
+/// `batch` keeps of it; batch.exportRun, if given, is called with the run first.
 RunRecord recordOf(const RunPlan& plan, Run& run, const BatchSettings& batch);
 
 /// Where runAll reports to. Both are called on the thread that called runAll.

@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "batch/runner.h"
+#include "batch/saved_run.h"
 #include "batch/summary.h"
 #include "checkpoint.h"
 #include "files/output_file.h"
@@ -101,31 +102,11 @@ void growHere(const Options& options, const RunPlan& plan, const BatchSettings& 
     const std::unique_ptr<Run> run =
         resumed ? std::move(resumed) : std::make_unique<Run>(runSettings(plan, batch.growth));
     const std::string& path = options.checkpointPath;
-
-    // A look every 64 particles: the bar is redrawn five times a second, and the run saved every
-    // --checkpoint-every seconds after the end of the last save.
-    class Watch final : public PacedObserver {
-      public:
-        Watch(const Options& options, ProgressBar& progress)
-            : PacedObserver(64, 0.0), options_(options), progress_(progress) {}
-
-      private:
-        void beat(const Run& run, double elapsed) override {
-            if (elapsed - lastDraw_ >= 0.2) {
-                progress_.update(0, run.particles());
-                lastDraw_ = elapsed;
-            }
-            if (!options_.checkpointPath.empty() &&
-                elapsed - lastSave_ >= options_.checkpointEvery) {
-                saveCheckpoint(options_.checkpointPath, run);
-                lastSave_ = this->elapsed();
-            }
-        }
-
-        const Options& options_;
-        ProgressBar& progress_;
-        double lastSave_ = 0.0, lastDraw_ = 0.0;
-    } watch(options, progress);
+    SaveSchedule schedule{options.checkpointEvery, {}};
+    if (!path.empty()) schedule.save = [&path](const Run& grown) { saveCheckpoint(path, grown); };
+    const std::function<void(const Run&)> shown = [&progress](const Run& growing) {
+        progress.update(0, growing.particles());
+    };
 
     progress.update(0, run->particles());
     int signal = 0;
@@ -136,11 +117,8 @@ void growHere(const Options& options, const RunPlan& plan, const BatchSettings& 
         std::optional<InterruptRequest> interrupt;
         if (!path.empty()) interrupt.emplace();
         // A run stopped before its end was stopped by a signal, whose number says so.
-        run->grow(&watch, interrupt ? &interrupt->requested() : nullptr);
-        if (interrupt) {
-            saveCheckpoint(path, *run);
-            signal = interrupt->signal();
-        }
+        growSaved(*run, schedule, shown, interrupt ? &interrupt->requested() : nullptr);
+        if (interrupt) signal = interrupt->signal();
     }
     progress.finish();
     if (signal != 0) {
@@ -149,9 +127,7 @@ void growHere(const Options& options, const RunPlan& plan, const BatchSettings& 
                                       "' holds the run at " + std::to_string(run->particles()) +
                                       " particles, to be continued with --resume");
     }
-    RunRecord record = recordOf(plan, *run, batch);
-    if (batch.exportRun) batch.exportRun(plan, *run);
-    observer.record(std::move(record));
+    observer.record(recordOf(plan, *run, batch));
 }
 
 void sendSummary(const Summary& summary, bool json, const Json& plan, const Shard& shard,

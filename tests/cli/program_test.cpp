@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
@@ -427,6 +428,17 @@ TEST(Program, JsonReadsBackAsTheFitFileAndTheRepeatedRun) {
     EXPECT_DOUBLE_EQ(lines[4]["dimension"]["mean"].get<double>(), dimensions / 4);
     EXPECT_DOUBLE_EQ(lines[4]["dimension"]["sem"].get<double>(),
                      lines[4]["dimension"]["sd"].get<double>() / 2);  // sd / sqrt(4 runs)
+    // The summary names the settings its runs shared: the jump walker's kill factor, none for
+    // the literal walk's window rule, and the particle limit.
+    EXPECT_EQ(lines[4]["kill_factor"], 2.0);
+    EXPECT_TRUE(lines[4]["particle_limit"].is_null());
+    const auto summaryOf = [](const std::vector<std::string>& args) {
+        return jsonLines(test::runProgram(args).out).back();
+    };
+    const Json limited = summaryOf({"--particles", "300", "--kill-factor", "3.5", "--json"});
+    EXPECT_EQ(limited["kill_factor"], 3.5);
+    EXPECT_EQ(limited["particle_limit"], 300);
+    EXPECT_TRUE(summaryOf({"--size", "20", "--walk", "literal", "--json"})["kill_factor"].is_null());
 
     Json alone = jsonLines(test::runProgram({"--size", "120", "--seed", "5", "--json"}).out)[0];
     Json third = lines[2];
@@ -501,8 +513,12 @@ TEST(Program, PipesAndStdoutAreWrittenThrough) {
     std::string read;
     std::thread reader([&] { read = test::readFile(fifo); });
     // A program that waits for a reader that has gone is ended by SIGALRM.
+    // Stdout appends to a file that holds a line already, as after a shell's ">>".
+    {
+        std::ofstream(all) << "kept\n";
+    }
     const test::Finished piped = test::runProgram(piping, [&] {
-        ::dup2(::open(all.c_str(), O_WRONLY | O_CREAT, 0644), STDOUT_FILENO);
+        ::dup2(::open(all.c_str(), O_WRONLY | O_APPEND), STDOUT_FILENO);
         ::alarm(30);
     });
     // A reader still waiting for a writer is let go.
@@ -513,7 +529,7 @@ TEST(Program, PipesAndStdoutAreWrittenThrough) {
     EXPECT_EQ(runsIn(read), inOrder);
     EXPECT_EQ(folder.entries(), (std::vector<std::string>{"all.txt", "fifo", "link"}));
     // The file stdout writes to is stdout: the fit has it to itself, the run lines go to stderr.
-    EXPECT_TRUE(test::readFile(all).starts_with("run,seed,size,side,")) << test::readFile(all);
+    EXPECT_TRUE(test::readFile(all).starts_with("kept\nrun,seed,size,side,")) << test::readFile(all);
     EXPECT_TRUE(piped.err.starts_with("run 1/4  N=400  seed=7")) << piped.err;
 
     std::vector<std::string> toStdout = plan;
