@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "app.h"
+#include "command.h"
 #include "files/output_file.h"
 #include "files/signals.h"
 

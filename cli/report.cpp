@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app.h"
+#include "command.h"
 
 namespace dla::cli {
 

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app.h"
+#include "command.h"
 #include "test_support.h"
 
 namespace dla::cli {

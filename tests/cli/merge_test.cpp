@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app.h"
+#include "command.h"
 #include "batch/runner.h"
 #include "test_support.h"
 

@@ -16,7 +16,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "app.h"
+#include "command.h"
 
 namespace dla::cli::test {
 

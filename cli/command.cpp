@@ -1,4 +1,4 @@
-#include "app.h"
+#include "command.h"
 
 #include <unistd.h>
 
