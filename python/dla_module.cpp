@@ -262,14 +262,8 @@ Result grow(const py::object& size, const py::object& particles, const py::objec
     return Result(std::move(run));
 }
 
-}  // namespace
-
-PYBIND11_MODULE(dla, m) {
-    m.doc() =
-        "Diffusion-limited aggregation on the square lattice: dla.grow() grows one aggregate "
-        "with dla-cli's engine and gives its sites, history and measures.";
-    m.attr("__version__") = DLA_VERSION;
-
+// Result, with a property or method for each thing a run gives.
+void bindResult(py::module_& m) {
     // Kept for the life of the module: pybind11 keeps a pointer to each docstring.
     static const std::string pictureDoc =
         "The aggregate as dla-cli --image draws it, an (height, width, 3) uint8 RGB array: "
@@ -307,7 +301,8 @@ PYBIND11_MODULE(dla, m) {
             "launch_radius", [](Result& r) { return r.measured().counts.launchRadius; },
             "R when the run ended")
         .def_property_readonly(
-            "walkers_killed", [](Result& r) { return r.measured().counts.walkersKilled; }, "")
+            "walkers_killed", [](Result& r) { return r.measured().counts.walkersKilled; },
+            "walkers that left the kill circle before they stuck, each replaced by a new one")
         .def_property_readonly(
             "steps", [](Result& r) { return r.measured().counts.steps; }, "single lattice steps")
         .def_property_readonly(
@@ -344,6 +339,18 @@ PYBIND11_MODULE(dla, m) {
              "The box-mass estimate (the window's, with dla-cli's draws for the same seed): dict "
              "with 'dimension', 'standard_error', 'r_squared', 'size', 'sides', 'masses' and "
              "'draws'; None below N = 100.");
+
+}
+
+}  // namespace
+
+PYBIND11_MODULE(dla, m) {
+    m.doc() =
+        "Diffusion-limited aggregation on the square lattice: dla.grow() grows one aggregate "
+        "with dla-cli's engine and gives its sites, history and measures.";
+    m.attr("__version__") = DLA_VERSION;
+
+    bindResult(m);
 
     m.def("grow", &grow, py::arg("size") = py::none(), py::arg("particles") = py::none(),
           py::arg("seed") = py::none(), py::arg("walk") = "jump",

@@ -91,6 +91,7 @@ def test_numpy_integers_and_a_fine_kill_factor_reach_the_engine_whole():
     assert result.hash != dla.grow(particles=3000, seed=6, kill_factor=2.25).hash
 
 
+@pytest.mark.filterwarnings("ignore:this growth is expected to need")
 def test_ctrl_c_ends_a_long_growth_within_a_second():
     def interrupt():
         time.sleep(0.3)
