@@ -205,8 +205,8 @@ void addPictureOptions(CLI::App& app, Options& o) {
         value(app, "--image", "F.png",
               "the aggregate as a PNG: black background, sites coloured by arrival order\n"
               "(viridis, dark = early), the seed in red. With several runs the run number\n"
-              "goes before the extension: F-01.png, F-02.png, ... A picture whose pixels\n"
-              "would take more than " +
+              "goes before the extension: F-01.png, F-02.png, ... (F-001.png from 100 runs\n"
+              "on). A picture whose pixels would take more than " +
                   formatBytes(kLargestImageBytes) + " of memory is refused before any run.",
               kFileName, [&o](const std::string& v) { o.runOutputs["--image"] = v; });
     value(app, "--scale", "P",

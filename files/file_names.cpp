@@ -43,11 +43,18 @@ OutputName describeOutput(const char* option, const std::string& path, bool numb
 
 namespace {
 
+// The digits of a run's number in a numbered name: at least two (F-01, F-02, ...), more where
+// the count of runs needs them (F-001 among a hundred runs or more), so that names sort in run
+// order.
+std::size_t numberWidth(std::int64_t totalRuns) {
+    return std::max<std::size_t>(2, std::to_string(totalRuns).size());
+}
+
 // The run number (1..totalRuns) whose numbered name from `base` is `leaf`, or 0.
 std::int64_t runNumberIn(const std::string& leaf, const std::string& base, std::int64_t totalRuns) {
     const std::string stem = fs::path(base).stem().string() + "-";
     const std::string extension = fs::path(base).extension().string();
-    const std::size_t width = std::to_string(totalRuns).size();
+    const std::size_t width = numberWidth(totalRuns);
     if (leaf.size() != stem.size() + width + extension.size() || !leaf.starts_with(stem) ||
         !leaf.ends_with(extension))
         return 0;
@@ -81,7 +88,7 @@ std::string numberedPath(const std::string& path, std::int64_t index, std::int64
     if (totalRuns <= 1 || device) return path;
     const fs::path p(path);
     std::string number = std::to_string(index + 1);
-    const std::size_t width = std::to_string(totalRuns).size();
+    const std::size_t width = numberWidth(totalRuns);
     if (number.size() < width) number.insert(0, width - number.size(), '0');
     return (p.parent_path() / (p.stem().string() + "-" + number + p.extension().string())).string();
 }

@@ -10,7 +10,8 @@
 namespace dla {
 
 /// "<stem>-<run number><extension>" for batches of several runs, the path itself for one; the
-/// number is 1-based and padded to the width of `totalRuns`. A device or a pipe (/dev/null, a
+/// number is 1-based, of at least two digits and padded to the width of `totalRuns` (F-01,
+/// F-02, ...; F-001 from a hundred runs on). A device or a pipe (/dev/null, a
 /// FIFO, or a link to one) keeps its path: it takes every run's output in turn.
 std::string numberedPath(const std::string& path, std::int64_t index, std::int64_t totalRuns);
 

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "files/file_names.h"
 #include "output_paths.h"
 #include "test_support.h"
 
@@ -27,9 +28,16 @@ TEST(Options, AcceptedCommandLinesMeanWhatTheySay) {
 
     // The largest picture under the limit; numbered names none of which is the fit's.
     const Options files = parseCommand({"--image", "x.png", "--scale", "18", "--size", "1000",
-                                        "--plot", "x.svg", "--fit", "x-3.png", "--runs", "2"})
+                                        "--plot", "x.svg", "--fit", "x-2.png", "--runs", "2"})
                               .options;
     EXPECT_EQ(files.scale, 18);
+    // Run numbers have two digits at least, as many as the run count where it has more; a
+    // single run, or a pipe or device every run writes to in turn, keeps its name.
+    EXPECT_EQ(numberedPath("d/c.png", 0, 2), "d/c-01.png");
+    EXPECT_EQ(numberedPath("c.tar", 98, 99), "c-99.tar");
+    EXPECT_EQ(numberedPath("c.png", 0, 100), "c-001.png");
+    EXPECT_EQ(numberedPath("c.png", 0, 1), "c.png");
+    EXPECT_EQ(numberedPath("/dev/null", 3, 5), "/dev/null");
 }
 
 // Names are told apart as the file system sees them: a link that points nowhere yet names the

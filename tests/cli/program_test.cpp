@@ -59,7 +59,7 @@ void readOnlyFitFile() {
 
 // Run 1's sites would go through a link to run 1's history.
 void sitesLinkedToHistory() {
-    if (::symlink("h-1.csv", "s-1.csv") != 0) ::_exit(126);
+    if (::symlink("h-01.csv", "s-01.csv") != 0) ::_exit(126);
 }
 
 struct Refused {
@@ -143,8 +143,8 @@ INSTANTIATE_TEST_SUITE_P(
                 2,
                 "--history and --sites both write",
                 sitesLinkedToHistory,
-                {"s-1.csv"}},
-        Refused{{"--image", "x.png", "--fit", "x-2.png", "--runs", "2", "--size", "100"},
+                {"s-01.csv"}},
+        Refused{{"--image", "x.png", "--fit", "x-02.png", "--runs", "2", "--size", "100"},
                 2,
                 "--image and --fit both write"},
         Refused{{"--image", "a.png", "--scale", "64", "--size", "1000"},
@@ -397,8 +397,8 @@ TEST(Program, JsonReadsBackAsTheFitFileAndTheRepeatedRun) {
          "--image", folder.file("a.png"), "--plot", folder.file("p.svg")});
     ASSERT_EQ(f.exitCode, 0) << f.err;
     EXPECT_EQ(folder.entries(),
-              (std::vector<std::string>{"a-1.png", "a-2.png", "a-3.png", "a-4.png", "f.csv",
-                                        "p-1.svg", "p-2.svg", "p-3.svg", "p-4.svg"}));
+              (std::vector<std::string>{"a-01.png", "a-02.png", "a-03.png", "a-04.png", "f.csv",
+                                        "p-01.svg", "p-02.svg", "p-03.svg", "p-04.svg"}));
     const std::vector<Json> lines = jsonLines(f.out);
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[0].begin().key(), "type");  // each line says first what it is

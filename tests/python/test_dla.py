@@ -113,10 +113,10 @@ def test_data_files_read_back_through_numpy(tmp_path):
     sites = np.load(tmp_path / "s.npy")
     assert sites.dtype == np.int32 and sites.shape == (runs[1]["sites"], 3)
     assert np.array_equal(sites[:, :2], second.sites)
-    assert np.array_equal(np.loadtxt(tmp_path / "s-2.csv", delimiter=",", dtype=np.int32), sites)
+    assert np.array_equal(np.loadtxt(tmp_path / "s-02.csv", delimiter=",", dtype=np.int32), sites)
     assert list(sites[:, 2]) == list(range(len(sites)))
 
-    history = np.loadtxt(tmp_path / "h-2.csv", delimiter=",")
+    history = np.loadtxt(tmp_path / "h-02.csv", delimiter=",")
     assert np.array_equal(history[:, 0], second.history["sites"])
     assert np.array_equal(history[:, 1], second.history["radius_of_gyration"])
     assert np.array_equal(history[:, 2:], second.history["arms"])
