@@ -17,7 +17,9 @@ bool sitesAsNpy(const std::string& path) {
 // Python dict literal padded to a multiple of 64 bytes, then the array's bytes. numpy reads the
 // dict with ast.literal_eval, which takes a comment after it.
 std::string sitesHeader(bool npy, std::int64_t rows, const std::string& about) {
-    if (!npy) return "# " + about + "\n# x,y,arrival\n";
+    // Every CSV file: the columns' names first, where numpy.genfromtxt(names=True), pandas and
+    // spreadsheets look for them, then what made it, as comments.
+    if (!npy) return "x,y,arrival\n# " + about + "\n";
     std::string dict = "{'descr': '<i4', 'fortran_order': False, 'shape': (" +
                        std::to_string(rows) + ", 3), } # " + about;
     const std::size_t fixed = 6 + 2 + 2 + 1;  // magic, version, length, newline
@@ -45,8 +47,8 @@ void writeSiteRow(OutputFile& file, bool npy, const Site& s, std::int64_t arriva
 
 void writeHistory(OutputFile& file, const std::vector<HistoryPoint>& history,
                   const std::string& about) {
-    file.write("# " + about +
-               "\n# sites,radius_of_gyration,arm_plus_x,arm_minus_x,arm_plus_y,arm_minus_y\n");
+    file.write("sites,radius_of_gyration,arm_plus_x,arm_minus_x,arm_plus_y,arm_minus_y\n# " +
+               about + "\n");
     char line[160];
     for (const HistoryPoint& p : history) {
         // The radius as the shortest text that reads back to the same double, as in JSON.

@@ -106,17 +106,18 @@ def test_ctrl_c_ends_a_long_growth_within_a_second():
 def test_data_files_read_back_through_numpy(tmp_path):
     # A newline in an argument stays inside the table's comment on the command line.
     runs = cli_runs("--size", "150", "--runs", "2", "--seed", "11", "--sites", "s.csv",
-                    "--history", "h.csv", "--csv", "t.csv", "--plot", "p\n'.svg", cwd=tmp_path)
+                    "--history", "h.csv", "--csv", "t.csv", "--fit", "f.csv", "--plot", "p\n'.svg",
+                    cwd=tmp_path)
     subprocess.run([DLA_CLI, "--size", "150", "--seed", "12", "--sites", "s.npy", "--quiet"],
                    check=True, capture_output=True, cwd=tmp_path)
     second = dla.grow(size=150, seed=12)
     sites = np.load(tmp_path / "s.npy")
     assert sites.dtype == np.int32 and sites.shape == (runs[1]["sites"], 3)
     assert np.array_equal(sites[:, :2], second.sites)
-    assert np.array_equal(np.loadtxt(tmp_path / "s-02.csv", delimiter=",", dtype=np.int32), sites)
+    assert np.array_equal(np.loadtxt(tmp_path / "s-02.csv", delimiter=",", skiprows=1, dtype=np.int32), sites)
     assert list(sites[:, 2]) == list(range(len(sites)))
 
-    history = np.loadtxt(tmp_path / "h-02.csv", delimiter=",")
+    history = np.loadtxt(tmp_path / "h-02.csv", delimiter=",", skiprows=1)
     assert np.array_equal(history[:, 0], second.history["sites"])
     assert np.array_equal(history[:, 1], second.history["radius_of_gyration"])
     assert np.array_equal(history[:, 2:], second.history["arms"])
@@ -129,6 +130,29 @@ def test_data_files_read_back_through_numpy(tmp_path):
     assert list(table["dimension"]) == [run["dimension"] for run in runs]
     assert list(table["anisotropy_cos4"]) == [run["anisotropy"]["cos4"] for run in runs]
     assert list(table["hash"]) == [run["hash"] for run in runs]
+
+    # Every CSV file has its columns' names on its first line and comments after them: numpy
+    # and pandas read it with its names, and loadtxt with skiprows=1.
+    columns = {"s-02.csv": ("x", "y", "arrival"),
+               "h-02.csv": ("sites", "radius_of_gyration", "arm_plus_x", "arm_minus_x",
+                            "arm_plus_y", "arm_minus_y"),
+               "f.csv": ("run", "seed", "size", "side", "mean_mass", "ln_l_over_l0",
+                         "ln_m_over_m0", "slope", "slope_standard_error", "r_squared"),
+               "t.csv": table.dtype.names}
+    try:
+        import pandas
+    except ImportError:
+        pandas = None
+    for name, names in columns.items():
+        read = np.genfromtxt(tmp_path / name, delimiter=",", names=True, dtype=None,
+                             encoding="utf-8")
+        assert read.dtype.names == names and len(read) > 1, name
+        assert (tmp_path / name).read_text().splitlines()[1].startswith("# dla-cli "), name
+        if pandas is not None:
+            assert tuple(pandas.read_csv(tmp_path / name, comment="#").columns) == names, name
+    fit = np.genfromtxt(tmp_path / "f.csv", delimiter=",", names=True)
+    assert list(np.unique(fit["run"])) == [1, 2]
+    assert list(fit["side"][fit["run"] == 2]) == [p["side"] for p in runs[1]["fit"]["points"]]
 
 
 @pytest.mark.parametrize("args, kwargs, picture", [
