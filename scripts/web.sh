@@ -5,11 +5,22 @@
 # (web/dist/index.html): it needs no server and sends nothing over the network.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-bash "$root/scripts/setup.sh"
-build=${DLA_WEB_BUILD_DIR:-$root/build-web}
-export NODE_PATH=/usr/share/nodejs
-emcmake cmake -S "$root/web" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j "$(nproc)"
+# The page the test command built (build/web) serves as it is when no source it is made from is
+# newer; else the page is built here on its own.
+tested=${DLA_BUILD_DIR:-$root/build}/web
+sources=("$root/web" "$root/engine" "$root/ui/common" "$root/formats"/picture.*
+         "$root/formats"/byte_count.* "$root/batch"/seed.*)
+if [[ -f "$tested/dist/dla.js" ]] &&
+    [[ -z "$(find "${sources[@]}" -type f -newer "$tested/dist/dla.js" -not -path "$root/web/dist/*" -print -quit)" ]]; then
+    build=$tested
+    echo "web: the test build's page is up to date; taking it"
+else
+    bash "$root/scripts/setup.sh"
+    build=${DLA_WEB_BUILD_DIR:-$root/build-web}
+    export NODE_PATH=/usr/share/nodejs
+    emcmake cmake -S "$root/web" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "$build" -j "$(nproc)"
+fi
 rm -rf "$root/web/dist"
 cp -r "$build/dist" "$root/web/dist"
 echo "web: the page is in $root/web/dist ($(du -sh "$root/web/dist" | cut -f1))"
