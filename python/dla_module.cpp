@@ -70,6 +70,20 @@ class Result {
     const RunResult& measured() { return run_->result(); }
     const Run& run() const { return *run_; }
 
+    // The call that grows this aggregate again, and what it grew, without measuring it.
+    std::string repr() const {
+        const dla::RunSettings& s = run_->settings();
+        std::string call = "dla.grow(";
+        if (s.size) call += "size=" + std::to_string(*s.size) + ", ";
+        if (s.particles) call += "particles=" + std::to_string(*s.particles) + ", ";
+        if (s.seed) call += "seed=" + std::to_string(*s.seed) + ", ";
+        call += s.walker == dla::Walker::Jump ? "walk='jump'" : "walk='literal'";
+        if (const auto kill = s.jumpKillFactor(); kill && *kill != dla::kWindowKillFactor)
+            call += ", kill_factor=" + std::string(py::repr(py::float_(*kill)));
+        return "<dla.Result of " + call + "): " + std::to_string(run_->particles()) +
+               " particles, " + std::to_string(run_->arrivals().size()) + " sites>";
+    }
+
     // The line dla-cli --json writes for this run, as the one run of its batch.
     std::string toJson() {
         const dla::RunSettings& settings = run_->settings();
@@ -330,6 +344,7 @@ void bindResult(py::module_& m) {
                                "dict of arrays at 20 site counts a decade and at the end: "
                                "'sites', 'radius_of_gyration', 'arms' (the reach along +x, -x, "
                                "+y, -y)")
+        .def("__repr__", &Result::repr)
         .def("to_json", &Result::toJson,
              "The run's JSON line as dla-cli --json writes it for the same settings and seed.")
         .def("picture", &Result::picture, py::arg("size") = py::none(),

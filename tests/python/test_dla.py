@@ -45,6 +45,10 @@ def test_grows_and_measures_as_dla_cli(args, kwargs):
     assert estimate["standard_error"] == line["fit"]["slope_standard_error"]
     assert list(estimate["sides"]) == [p["side"] for p in line["fit"]["points"]]
     assert list(estimate["masses"]) == [p["mean_mass"] for p in line["fit"]["points"]]
+    # Its repr names the call that grows it again.
+    call = repr(result).removeprefix("<dla.Result of ").split(": ")[0]
+    assert eval(call, {"dla": dla}).sites.tolist() == result.sites.tolist()
+    assert repr(result).endswith(f"): {line['particles']} particles, {line['sites']} sites>")
 
 
 def test_without_a_seed_the_result_keeps_the_one_drawn():
