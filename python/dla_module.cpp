@@ -359,7 +359,7 @@ void bindResult(py::module_& m) {
 
 }  // namespace
 
-PYBIND11_MODULE(dla, m) {
+PYBIND11_MODULE(_dla, m) {
     m.doc() =
         "Diffusion-limited aggregation on the square lattice: dla.grow() grows one aggregate "
         "with dla-cli's engine and gives its sites, history and measures.";
