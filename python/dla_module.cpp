@@ -30,22 +30,32 @@ using dla::Run;
 using dla::RunResult;
 
 // Ctrl-C in a notebook raises KeyboardInterrupt in the thread that holds the GIL; a run grows
-// without it, so every few thousand particles, at most once every 100 ms, it asks.
+// without it, so every few thousand particles, at most once every 100 ms, it asks, and tells
+// the caller's progress callback, if any, the particles stuck so far. An exception from either
+// stops the growth and is raised once it has stopped.
 class SignalWatch final : public dla::PacedObserver {
   public:
-    SignalWatch() : PacedObserver(1024, 0.1) {}
+    explicit SignalWatch(py::object progress)
+        : PacedObserver(1024, 0.1), progress_(std::move(progress)) {}
     std::atomic<bool> stop{false};
-    bool interrupted() const { return interrupted_; }
+    /// Raises what stopped the growth, if anything did; needs the GIL.
+    void raise() {
+        if (failure_) std::rethrow_exception(failure_);
+    }
 
   private:
-    void beat(const Run&, double) override {
+    void beat(const Run& run, double) override {
         const py::gil_scoped_acquire gil;
-        if (PyErr_CheckSignals() != 0) {
-            interrupted_ = true;
+        try {
+            if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+            if (!progress_.is_none()) progress_(run.particles());
+        } catch (...) {
+            failure_ = std::current_exception();
             stop.store(true);
         }
     }
-    bool interrupted_ = false;
+    py::object progress_;
+    std::exception_ptr failure_;
 };
 
 // One grown aggregate. Its measures are made when first asked for, from the run's own random
@@ -54,7 +64,9 @@ class Result {
   public:
     explicit Result(std::unique_ptr<Run> run) : run_(std::move(run)) {}
 
-    py::array_t<std::int32_t> sites() const {
+    // Made at the first look and kept, read-only: the run's sites do not change once grown.
+    py::array_t<std::int32_t> sites() {
+        if (sites_) return *sites_;
         const auto& arrivals = run_->arrivals();
         py::array_t<std::int32_t> array(
             {static_cast<py::ssize_t>(arrivals.size()), py::ssize_t{2}});
@@ -65,6 +77,8 @@ class Result {
             view(i, 1) = s.y;
             ++i;
         }
+        array.attr("flags").attr("writeable") = false;
+        sites_ = array;
         return array;
     }
     const RunResult& measured() { return run_->result(); }
@@ -99,6 +113,7 @@ class Result {
 
   private:
     std::unique_ptr<Run> run_;
+    std::optional<py::array_t<std::int32_t>> sites_;
 };
 
 py::object optional(const std::optional<double>& value) {
@@ -263,16 +278,18 @@ void noteCost(const dla::RunSettings& settings) {
 }
 
 Result grow(const py::object& size, const py::object& particles, const py::object& seed,
-            const py::object& walk, const py::object& killFactor) {
+            const py::object& walk, const py::object& killFactor, const py::object& progress) {
+    if (!progress.is_none() && !PyCallable_Check(progress.ptr()))
+        throw py::type_error("progress must be callable, got " + typeName(progress));
     const dla::RunSettings settings = settingsOf(size, particles, seed, walk, killFactor);
     noteCost(settings);
     auto run = std::make_unique<Run>(settings);
-    SignalWatch watch;
+    SignalWatch watch(progress);
     {
         const py::gil_scoped_release released;
         run->grow(&watch, &watch.stop);
     }
-    if (watch.interrupted()) throw py::error_already_set();
+    watch.raise();
     return Result(std::move(run));
 }
 
@@ -369,11 +386,14 @@ PYBIND11_MODULE(_dla, m) {
 
     m.def("grow", &grow, py::arg("size") = py::none(), py::arg("particles") = py::none(),
           py::arg("seed") = py::none(), py::arg("walk") = "jump",
-          py::arg("kill_factor") = dla::kWindowKillFactor,
+          py::arg("kill_factor") = dla::kWindowKillFactor, py::kw_only(),
+          py::arg("progress") = py::none(),
           "Grows one aggregate: to the system size `size` (a run ends with the first particle "
           "outside the square of half-side size/2) or to `particles` particles, with the "
           "'jump' walker (default) or the window's 'literal' one, walkers killed beyond "
           "kill_factor R. Without a seed, one is drawn and kept in the result. An argument of the "
           "wrong type raises TypeError, one outside its range ValueError, each naming it; "
-          "Ctrl-C stops the growth (KeyboardInterrupt).");
+          "Ctrl-C stops the growth (KeyboardInterrupt). progress, if given, is called about ten "
+          "times a second with the particles stuck so far; an exception it raises stops the "
+          "growth and is raised.");
 }

@@ -1,5 +1,5 @@
 # Types of the compiled part of dla, for type checkers; the docstrings are in the module.
-from typing import Literal, Optional, TypedDict
+from typing import Callable, Literal, Optional, TypedDict
 
 import numpy as np
 import numpy.typing as npt
@@ -56,6 +56,8 @@ class Result:
     def to_json(self) -> str: ...
     def picture(self, size: Optional[int] = None,
                 scale: Optional[int] = None) -> npt.NDArray[np.uint8]: ...
+    def _repr_png_(self) -> bytes: ...
 
 def grow(size: Optional[int] = None, particles: Optional[int] = None, seed: Optional[int] = None,
-         walk: Literal["jump", "literal"] = "jump", kill_factor: float = 2.0) -> Result: ...
+         walk: Literal["jump", "literal"] = "jump", kill_factor: float = 2.0, *,
+         progress: Optional[Callable[[int], object]] = None) -> Result: ...

@@ -180,3 +180,27 @@ def test_the_json_line_and_the_picture_are_dla_cli_s(tmp_path, args, kwargs, pic
     assert np.array_equal(result.picture(**picture), png)
     with pytest.raises(ValueError, match="give size or scale"):
         result.picture(size=40, scale=2)
+
+
+class Stop(Exception):
+    pass
+
+
+@pytest.mark.filterwarnings("ignore:this growth is expected to need")
+def test_progress_sites_once_and_a_notebook_picture():
+    import io
+    from PIL import Image
+    seen = []
+    result = dla.grow(particles=400_000, seed=2, progress=seen.append)
+    assert seen and seen == sorted(seen) and 0 < seen[-1] <= 400_000
+    # The sites are made once and cannot be changed under the result.
+    assert result.sites is result.sites and not result.sites.flags.writeable
+    png = np.asarray(Image.open(io.BytesIO(result._repr_png_())).convert("RGB"))
+    assert np.array_equal(png, result.picture(size=600))
+
+    def stop(particles):
+        raise Stop(particles)
+    with pytest.raises(Stop):
+        dla.grow(particles=10**8, seed=2, progress=stop)
+    with pytest.raises(TypeError, match="progress must be callable, got int"):
+        dla.grow(size=100, progress=3)
