@@ -57,12 +57,15 @@ class Pool {
             const std::size_t i = next_.fetch_add(1);
             if (i >= plans_.size() || !waitForWindow(static_cast<std::int64_t>(i))) return;
             try {
-                if (batch_.growth.walker == Walker::Literal && !lattice)
+                const bool kept = static_cast<bool>(batch_.keepRun);
+                if (batch_.growth.walker == Walker::Literal && !lattice && !kept)
                     lattice = std::make_unique<Lattice>();
-                Run run(runSettings(plans_[i], batch_.growth), lattice.get());
+                auto run = std::make_unique<Run>(runSettings(plans_[i], batch_.growth),
+                                                 kept ? nullptr : lattice.get());
                 ParticleCount count(particles_);
-                run.grow(&count, &stop_);
-                RunRecord record = recordOf(plans_[i], run, batch_);
+                run->grow(&count, &stop_);
+                RunRecord record = recordOf(plans_[i], *run, batch_);
+                if (kept) batch_.keepRun(plans_[i], std::move(run));
                 const std::lock_guard lock(mutex_);
                 finished_.emplace(static_cast<std::int64_t>(i), std::move(record));
             } catch (...) {

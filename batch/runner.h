@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -22,6 +23,9 @@ struct BatchSettings {
     /// Given: called with each run once it has ended and been measured, on the thread that
     /// grew it (a worker's), to take out what the record does not keep.
     std::function<void(const RunPlan&, const Run&)> exportRun;
+    /// Given: each run, once recorded, is handed over whole instead of dropped (on its worker's
+    /// thread), so that a front end can keep it; literal runs then grow on lattices of their own.
+    std::function<void(const RunPlan&, std::unique_ptr<Run>)> keepRun;
 };
 
 /// Everything one run produced.

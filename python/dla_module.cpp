@@ -7,7 +7,9 @@
 #include <pybind11/stl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <thread>
 #include <cstdio>
 #include <limits>
 #include <memory>
@@ -293,6 +295,45 @@ Result grow(const py::object& size, const py::object& particles, const py::objec
     return Result(std::move(run));
 }
 
+// An ensemble: one run a seed, grown on `threads` threads (default: every core) through the
+// batch's worker pool, each the aggregate dla.grow(seed=...) gives; in the order of the seeds.
+std::vector<Result> growMany(const py::iterable& seeds, const py::object& size,
+                             const py::object& particles, const py::object& walk,
+                             const py::object& killFactor, const py::object& threads) {
+    std::vector<dla::RunPlan> plans;
+    dla::BatchSettings batch;
+    for (const py::handle seed : seeds) {
+        const dla::RunSettings settings =
+            settingsOf(size, particles, py::reinterpret_borrow<py::object>(seed), walk, killFactor);
+        if (plans.empty()) batch.growth = settings;
+        plans.push_back({static_cast<std::int64_t>(plans.size()),
+                         settings.size.value_or(dla::kNoSize), settings.seed});
+    }
+    if (plans.empty()) throw py::value_error("seeds must hold at least one seed");
+    const auto cores = static_cast<std::int64_t>(std::max(1u, std::thread::hardware_concurrency()));
+    const auto workers = threads.is_none() ? cores : *whole("threads", threads, {1, 256});
+    noteCost(batch.growth);
+    batch.keepArrivals = false;
+    std::vector<std::unique_ptr<Run>> runs(plans.size());
+    batch.keepRun = [&runs](const dla::RunPlan& plan, std::unique_ptr<Run> run) {
+        runs[static_cast<std::size_t>(plan.index)] = std::move(run);
+    };
+    // Between two looks at the runs, Ctrl-C: a KeyboardInterrupt stops every worker.
+    dla::BatchObserver observer;
+    observer.progress = [](std::int64_t, std::int64_t) {
+        const py::gil_scoped_acquire gil;
+        if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+    };
+    {
+        const py::gil_scoped_release released;
+        dla::runAll(plans, batch, static_cast<int>(workers), observer);
+    }
+    std::vector<Result> results;
+    results.reserve(runs.size());
+    for (auto& run : runs) results.emplace_back(std::move(run));
+    return results;
+}
+
 // Result, with a property or method for each thing a run gives.
 void bindResult(py::module_& m) {
     // Kept for the life of the module: pybind11 keeps a pointer to each docstring.
@@ -384,6 +425,13 @@ PYBIND11_MODULE(_dla, m) {
 
     bindResult(m);
 
+    m.def("grow_many", &growMany, py::arg("seeds"), py::arg("size") = py::none(),
+          py::arg("particles") = py::none(), py::arg("walk") = "jump",
+          py::arg("kill_factor") = dla::kWindowKillFactor, py::arg("threads") = py::none(),
+          "Grows one aggregate a seed, as dla.grow(seed=...) grows it, on `threads` threads "
+          "(default: every core) with the GIL released, and gives the results in the order of "
+          "the seeds: dla.grow_many(range(1, 21), size=200) are the runs of dla-cli --size 200 "
+          "--runs 20 --seed 1. Ctrl-C stops them all (KeyboardInterrupt).");
     m.def("grow", &grow, py::arg("size") = py::none(), py::arg("particles") = py::none(),
           py::arg("seed") = py::none(), py::arg("walk") = "jump",
           py::arg("kill_factor") = dla::kWindowKillFactor, py::kw_only(),

@@ -3,9 +3,9 @@ dla-cli's engine and gives its sites, history, measures, JSON line and picture."
 import struct
 import zlib
 
-from ._dla import Result, __version__, grow
+from ._dla import Result, __version__, grow, grow_many
 
-__all__ = ["Result", "grow", "__version__"]
+__all__ = ["Result", "grow", "grow_many", "__version__"]
 
 # Shown as dla.Result, where it is used, rather than where it is built.
 Result.__module__ = __name__

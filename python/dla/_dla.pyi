@@ -1,5 +1,5 @@
 # Types of the compiled part of dla, for type checkers; the docstrings are in the module.
-from typing import Callable, Literal, Optional, TypedDict
+from typing import Callable, Iterable, Literal, Optional, TypedDict
 
 import numpy as np
 import numpy.typing as npt
@@ -58,6 +58,9 @@ class Result:
                 scale: Optional[int] = None) -> npt.NDArray[np.uint8]: ...
     def _repr_png_(self) -> bytes: ...
 
+def grow_many(seeds: Iterable[int], size: Optional[int] = None, particles: Optional[int] = None,
+              walk: Literal["jump", "literal"] = "jump", kill_factor: float = 2.0,
+              threads: Optional[int] = None) -> list[Result]: ...
 def grow(size: Optional[int] = None, particles: Optional[int] = None, seed: Optional[int] = None,
          walk: Literal["jump", "literal"] = "jump", kill_factor: float = 2.0, *,
          progress: Optional[Callable[[int], object]] = None) -> Result: ...

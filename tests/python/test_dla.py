@@ -96,14 +96,16 @@ def test_numpy_integers_and_a_fine_kill_factor_reach_the_engine_whole():
 
 
 @pytest.mark.filterwarnings("ignore:this growth is expected to need")
-def test_ctrl_c_ends_a_long_growth_within_a_second():
+@pytest.mark.parametrize("growth", [lambda: dla.grow(particles=10**9, seed=1),
+                                    lambda: dla.grow_many(range(4), particles=10**8, threads=2)])
+def test_ctrl_c_ends_a_long_growth_within_a_second(growth):
     def interrupt():
         time.sleep(0.3)
         os.kill(os.getpid(), signal.SIGINT)
     threading.Thread(target=interrupt).start()
     start = time.monotonic()
     with pytest.raises(KeyboardInterrupt):
-        dla.grow(particles=10**9, seed=1)
+        growth()
     assert time.monotonic() - start < 1.3
 
 
@@ -204,3 +206,18 @@ def test_progress_sites_once_and_a_notebook_picture():
         dla.grow(particles=10**8, seed=2, progress=stop)
     with pytest.raises(TypeError, match="progress must be callable, got int"):
         dla.grow(size=100, progress=3)
+
+
+def test_an_ensemble_is_dla_cli_s_runs_in_the_order_of_its_seeds():
+    lines = cli_runs("--size", "100", "--runs", "3", "--seed", "5")
+    results = dla.grow_many(range(5, 8), size=100, threads=2)
+    assert [r.seed for r in results] == [5, 6, 7]
+    assert [r.hash for r in results] == [line["hash"] for line in lines]
+    # Literal runs each keep a lattice of their own.
+    literal = dla.grow_many([9, 3], size=60, walk="literal", threads=2)
+    for seed, result in zip([9, 3], literal):
+        assert np.array_equal(result.sites, dla.grow(size=60, seed=seed, walk="literal").sites)
+    with pytest.raises(ValueError, match="seeds must hold at least one seed"):
+        dla.grow_many([], size=100)
+    with pytest.raises(ValueError, match="threads must be at least 1, got 0"):
+        dla.grow_many([1], size=100, threads=0)
