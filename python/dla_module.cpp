@@ -14,6 +14,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,36 @@ class Result {
     }
     const RunResult& measured() { return run_->result(); }
     const Run& run() const { return *run_; }
+
+    // What a pickle keeps: the jump walker's whole saved state, which restores the very run (its
+    // estimate draws from a copy of the run's source, so it measures alike before and after), or
+    // for the literal walk, whose lattice is the window's, the settings that grow it again.
+    py::tuple state() const {
+        const dla::RunSettings& s = run_->settings();
+        if (s.walker == dla::Walker::Literal)
+            return py::make_tuple("literal", *s.size, s.seed.value_or(0));
+        std::ostringstream out;
+        run_->save(out);
+        return py::make_tuple("jump", py::bytes(out.str()), run_->growSeconds());
+    }
+    static Result fromState(const py::tuple& state) {
+        if (state.size() != 3) throw py::value_error("not the state of a dla.Result");
+        if (state[0].cast<std::string>() == "literal") {
+            dla::RunSettings settings;
+            settings.walker = dla::Walker::Literal;
+            settings.size = state[1].cast<std::int32_t>();
+            settings.seed = state[2].cast<std::uint64_t>();
+            auto run = std::make_unique<Run>(settings);
+            run->grow();
+            return Result(std::move(run));
+        }
+        std::istringstream in(state[1].cast<std::string>());
+        try {
+            return Result(Run::restore(in, state[2].cast<double>()));
+        } catch (const std::runtime_error& e) {
+            throw py::value_error(std::string("not the state of a dla.Result: ") + e.what());
+        }
+    }
 
     // The call that grows this aggregate again, and what it grew, without measuring it.
     std::string repr() const {
@@ -403,6 +434,7 @@ void bindResult(py::module_& m) {
                                "'sites', 'radius_of_gyration', 'arms' (the reach along +x, -x, "
                                "+y, -y)")
         .def("__repr__", &Result::repr)
+        .def(py::pickle([](const Result& r) { return r.state(); }, &Result::fromState))
         .def("to_json", &Result::toJson,
              "The run's JSON line as dla-cli --json writes it for the same settings and seed.")
         .def("picture", &Result::picture, py::arg("size") = py::none(),

@@ -221,3 +221,23 @@ def test_an_ensemble_is_dla_cli_s_runs_in_the_order_of_its_seeds():
         dla.grow_many([], size=100)
     with pytest.raises(ValueError, match="threads must be at least 1, got 0"):
         dla.grow_many([1], size=100, threads=0)
+
+
+def grown_elsewhere(kwargs):
+    return dla.grow(**kwargs)
+
+
+@pytest.mark.parametrize("kwargs", [dict(particles=20000, seed=4),
+                                    dict(size=120, seed=2, walk="literal")])
+def test_a_result_comes_back_from_a_process_pool_as_it_was(kwargs):
+    import concurrent.futures
+    with concurrent.futures.ProcessPoolExecutor(max_workers=1) as pool:
+        there = pool.submit(grown_elsewhere, kwargs).result()
+    here = dla.grow(**kwargs)
+    assert np.array_equal(there.sites, here.sites)
+    mine, theirs = json.loads(here.to_json()), json.loads(there.to_json())
+    for line in (mine, theirs):
+        del line["grow_seconds"], line["estimate_seconds"]
+    assert mine == theirs
+    with pytest.raises(ValueError, match="not the state of a dla.Result"):
+        dla.Result.__new__(dla.Result).__setstate__(("jump", b"DLA?", 0.0))
