@@ -15,7 +15,9 @@ EnsembleRun ensembleRunOf(const RunRecord& record) {
     return run;
 }
 
-void SummaryBuilder::add(const RunRecord& record) { add(ensembleRunOf(record), record.settings); }
+void SummaryBuilder::add(const RunRecord& record) {
+    add(ensembleRunOf(record), record.settings);
+}
 
 void SummaryBuilder::add(const EnsembleRun& run, const RunSettings& settings) {
     ensemble_.add(run);

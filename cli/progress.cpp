@@ -38,7 +38,18 @@ std::string progressLine(const Progress& p, int barWidth) {
     const double rate = p.elapsedSeconds > 0 ? grown / p.elapsedSeconds : 0.0;
     line += std::to_string(std::llround(rate)) + "/s  " + formatDuration(p.elapsedSeconds) +
             " elapsed  ";
-    if (p.target && rate > 0) {
+    if (p.target && p.particles >= *p.target) {
+        line += "measuring";
+    } else if (p.target && rate > 0 && p.total == 1) {
+        // One run's time to M particles grows as M^kCostExponent (a particle costs more as the
+        // aggregate grows), so the time left is what that law gives from the time so far.
+        const auto at = [](double m) { return std::pow(m, kCostExponent); };
+        const double done =
+            at(static_cast<double>(p.particles)) - at(static_cast<double>(p.startParticles));
+        const double left =
+            at(static_cast<double>(*p.target)) - at(static_cast<double>(p.particles));
+        line += formatDuration(done > 0 ? p.elapsedSeconds * left / done : 0.0) + " left";
+    } else if (p.target && rate > 0) {
         line += formatDuration(static_cast<double>(*p.target - p.particles) / rate) + " left";
     } else if (!p.target && p.done > 0) {
         line += formatDuration(p.elapsedSeconds * static_cast<double>(p.total - p.done) /

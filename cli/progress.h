@@ -24,11 +24,16 @@ struct Progress {
 /// The text of the bar:
 /// "[#####.....] 7/20 runs  18453 particles  6151/s  0:03 elapsed  0:05 left".
 /// With a target the bar and the time left follow the particles ("183452/1000000 particles"),
-/// extrapolated at the rate so far; without one, the runs: the time left is extrapolated from
-/// the runs done and shown as "?" before the first. (The particles of a sized run are not known
-/// before it ends, and the time per particle grows with the aggregate, so within a run there is
-/// no honest guess.)
+/// for one run by T(M) ~ M^kCostExponent from the time so far, for several at the rate so far,
+/// and "measuring" once every particle has stuck; without one, the runs: the time left is
+/// extrapolated from the runs done and shown as "?" before the first. (The particles of a sized run
+/// are not known before it ends, and the time per particle grows with the aggregate, so within a
+/// run there is no honest guess.)
 std::string progressLine(const Progress& progress, int barWidth = 24);
+
+/// How one run's growth time follows its particles, T(M) ~ M^kCostExponent: the cost of a
+/// particle grows with the aggregate (docs/performance.md).
+inline constexpr double kCostExponent = 1.25;
 
 /// Seconds as "m:ss", or "h:mm:ss" from an hour up.
 std::string formatDuration(double seconds);

@@ -60,7 +60,9 @@ struct Kind {
     bool needsArrivals = false;  // the record keeps its arrivals for `write`
 };
 
-bool always(const RunRecord&) { return true; }
+bool always(const RunRecord&) {
+    return true;
+}
 
 const Kind kKinds[] = {
     {"--image", always,
@@ -168,8 +170,9 @@ void RunOutputs::prepare(BatchSettings& batch) {
         if (kind.fromRun && !wanted->output.shared()) {
             RunOutput& output = wanted->output;
             batch.exportRun = [this, &output, &kind](const RunPlan& plan, const Run& run) {
-                output.write(plan.index,
-                             [&](OutputFile& file) { kind.fromRun(file, run, about(plan, total_)); });
+                output.write(plan.index, [&](OutputFile& file) {
+                    kind.fromRun(file, run, about(plan, total_));
+                });
             };
         } else if (kind.needsArrivals) {
             batch.keepArrivals = true;

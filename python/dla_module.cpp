@@ -9,13 +9,13 @@
 
 #include <algorithm>
 #include <atomic>
-#include <thread>
 #include <cstdio>
 #include <limits>
 #include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "batch/runner.h"
@@ -232,8 +232,8 @@ py::array_t<std::uint8_t> Result::picture(const py::object& size, const py::obje
     if (!size.is_none()) {
         if (!scale.is_none()) throw py::value_error("give size or scale, not both");
         image = dla::renderDownsampled(
-            arrivals, static_cast<int>(*whole("size", size,
-                                              {dla::kSmallestImageSize, dla::kLargestImageSize})));
+            arrivals, static_cast<int>(
+                          *whole("size", size, {dla::kSmallestImageSize, dla::kLargestImageSize})));
     } else {
         const auto pixels =
             scale.is_none() ? 1 : *whole("scale", scale, {1, dla::kLargestImageScale});
@@ -248,8 +248,8 @@ py::array_t<std::uint8_t> Result::picture(const py::object& size, const py::obje
                                   "; give size for a smaller one");
         image = dla::renderAggregate({arrivals.begin(), arrivals.end()}, static_cast<int>(pixels));
     }
-    py::array_t<std::uint8_t> array({py::ssize_t{image.height}, py::ssize_t{image.width},
-                                     py::ssize_t{3}});
+    py::array_t<std::uint8_t> array(
+        {py::ssize_t{image.height}, py::ssize_t{image.width}, py::ssize_t{3}});
     std::copy(image.rgb.begin(), image.rgb.end(), array.mutable_data());
     return array;
 }
@@ -372,7 +372,8 @@ void bindResult(py::module_& m) {
         "The aggregate as dla-cli --image draws it, an (height, width, 3) uint8 RGB array: "
         "black background, sites coloured by arrival order (viridis), the seed in red. By "
         "default one pixel a site (scale: that many pixels a side a site, 1.." +
-        std::to_string(dla::kLargestImageScale) + "); with size, at most that many pixels a side (" +
+        std::to_string(dla::kLargestImageScale) +
+        "); with size, at most that many pixels a side (" +
         std::to_string(dla::kSmallestImageSize) + ".." + std::to_string(dla::kLargestImageSize) +
         "), each pixel a block of sites, as --image-size draws it.";
     py::class_<Result>(m, "Result", "One grown aggregate.")
@@ -438,13 +439,11 @@ void bindResult(py::module_& m) {
         .def("to_json", &Result::toJson,
              "The run's JSON line as dla-cli --json writes it for the same settings and seed.")
         .def("picture", &Result::picture, py::arg("size") = py::none(),
-             py::arg("scale") = py::none(),
-             pictureDoc.c_str())
+             py::arg("scale") = py::none(), pictureDoc.c_str())
         .def("estimate", &estimate,
              "The box-mass estimate (the window's, with dla-cli's draws for the same seed): dict "
              "with 'dimension', 'standard_error', 'r_squared', 'size', 'sides', 'masses' and "
              "'draws'; None below N = 100.");
-
 }
 
 }  // namespace

@@ -124,6 +124,9 @@ NOTES = """
   (`clearVectorState` in ui/frm_principal.cpp): Qt's and the C library's vectorised routines can
   leave them in use, and until they are cleared every SSE instruction of the walk pays for it.
   Without the clearing the walk ran three times slower.
+- The progress bar's time left for one run takes its growth time as M^1.25
+  (`kCostExponent` in cli/progress.h): the CPU time of a particle was 1.4, 2.5 and 4.6 us at
+  10^5, 10^6 and 10^7 particles, about 1.8 times a decade, 10^0.25.
 """
 
 today = datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d")

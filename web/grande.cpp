@@ -111,8 +111,9 @@ class LargeView {
         // y downward, as in dla-cli's picture; coloured by the share of the particles grown.
         const int px = pixel(s.x), py = pixel(s.y);
         picture_[static_cast<std::size_t>(py * kPictureSide + px)] =
-            rgba(index == 0 ? dla::kSeedMark
-                            : dla::viridis(static_cast<double>(index) / static_cast<double>(particles_)));
+            rgba(index == 0
+                     ? dla::kSeedMark
+                     : dla::viridis(static_cast<double>(index) / static_cast<double>(particles_)));
     }
 
     dla::Run run_;
