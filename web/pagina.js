@@ -101,7 +101,22 @@ const dlaPagina = (() => {
     return text !== null && /^[0-9]{1,15}$/.test(text) ? Number(text) : null;
   }
 
+  // As the window chooses its font: the first of these in which every caption fits its control
+  // on one line (smaller before narrower).
+  function chooseWindowFont() {
+    const variants = [[8.25, '100%'], [8.25, '87.5%'], [7.5, '100%'], [7.5, '87.5%'],
+                      [7, '87.5%'], [7, '75%'], [6.5, '75%']];
+    const cliente = $('cliente');
+    const captions = [$('CMDExecutar'), $('CMDLxM'), $('LBLN')];
+    for (const [points, stretch] of variants) {
+      cliente.style.fontSize = points + 'pt';
+      cliente.style.fontStretch = stretch;
+      if (captions.every((c) => c.scrollWidth <= c.clientWidth)) return;
+    }
+  }
+
   function start() {
+    chooseWindowFont();
     const seed = seedFromAddress();
     Module._dla_pagina_abrir(seed === null ? 0 : 1, seed === null ? 0 : seed);
     ready = true;
@@ -163,12 +178,22 @@ const dlaGrande = (() => {
     grafico.fillStyle = '#000';
     grafico.strokeRect(left, top, w - left - right, h - top - bottom);
     for (let d = 1.3; d <= 2.001; d += 0.1) {
-      grafico.fillText(d.toFixed(1), 8, Y(d) + 4);
+      grafico.fillText(d.toFixed(1), 18, Y(d) + 4);
     }
+    // Powers of ten as 10², 10³, ...; a label at the right edge ends there rather than past it.
+    const superscript = (e) => String(e).replace(/[0-9]/g, (c) => '⁰¹²³⁴⁵⁶⁷⁸⁹'[c]);
     for (let e = 2; Math.log(10 ** e) <= lnMax + 1e-9; ++e) {
-      grafico.fillText('10^' + e, X(10 ** e) - 10, h - 12);
+      const label = '10' + superscript(e);
+      const width = grafico.measureText(label).width;
+      grafico.fillText(label, Math.min(X(10 ** e) - width / 2, w - right - width), h - 16);
     }
-    grafico.fillText('M (sítios)', w - 70, h - 2);
+    grafico.fillText('M (sítios)', w - right - grafico.measureText('M (sítios)').width, h - 2);
+    grafico.save();
+    grafico.translate(11, top + (h - top - bottom) / 2);
+    grafico.rotate(-Math.PI / 2);
+    grafico.textAlign = 'center';
+    grafico.fillText('dimensão do histórico', 0, 0);
+    grafico.restore();
     for (const [d, colour, label] of [[1.71, '#2a7', 'DLA isotrópico 1.71'], [1.5, '#c33', 'Kesten 3/2']]) {
       grafico.strokeStyle = colour;
       grafico.beginPath(); grafico.moveTo(left, Y(d)); grafico.lineTo(w - right, Y(d)); grafico.stroke();
