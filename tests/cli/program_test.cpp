@@ -533,6 +533,18 @@ TEST(Program, PipesAndStdoutAreWrittenThrough) {
     EXPECT_TRUE(test::readFile(all).starts_with("kept\nrun,seed,size,side,")) << test::readFile(all);
     EXPECT_TRUE(piped.err.starts_with("run 1/4  N=400  seed=7")) << piped.err;
 
+    // So is the file stderr appends to.
+    const std::string log = folder.file("log");
+    {
+        std::ofstream(log) << "kept\n";
+    }
+    const test::Finished logged =
+        test::runProgram({"--size", "100", "--seed", "1", "--fit", log, "-q"}, [&] {
+            ::dup2(::open(log.c_str(), O_WRONLY | O_APPEND), STDERR_FILENO);
+        });
+    EXPECT_EQ(logged.exitCode, 0);
+    EXPECT_TRUE(test::readFile(log).starts_with("kept\nrun,seed,size,side,")) << test::readFile(log);
+
     std::vector<std::string> toStdout = plan;
     toStdout.insert(toStdout.end(), {"--sites", "-"});
     EXPECT_EQ(runsIn(test::runProgram(toStdout).out), inOrder);
