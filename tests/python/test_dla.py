@@ -145,17 +145,13 @@ def test_data_files_read_back_through_numpy(tmp_path):
                "f.csv": ("run", "seed", "size", "side", "mean_mass", "ln_l_over_l0",
                          "ln_m_over_m0", "slope", "slope_standard_error", "r_squared"),
                "t.csv": table.dtype.names}
-    try:
-        import pandas
-    except ImportError:
-        pandas = None
+    import pandas
     for name, names in columns.items():
         read = np.genfromtxt(tmp_path / name, delimiter=",", names=True, dtype=None,
                              encoding="utf-8")
         assert read.dtype.names == names and len(read) > 1, name
         assert (tmp_path / name).read_text().splitlines()[1].startswith("# dla-cli "), name
-        if pandas is not None:
-            assert tuple(pandas.read_csv(tmp_path / name, comment="#").columns) == names, name
+        assert tuple(pandas.read_csv(tmp_path / name, comment="#").columns) == names, name
     fit = np.genfromtxt(tmp_path / "f.csv", delimiter=",", names=True)
     assert list(np.unique(fit["run"])) == [1, 2]
     assert list(fit["side"][fit["run"] == 2]) == [p["side"] for p in runs[1]["fit"]["points"]]
