@@ -52,8 +52,11 @@ struct BatchObserver {
     std::function<void(std::int64_t done, std::int64_t particles)> progress;
 };
 
-/// Makes every run of `plans` on `threads` worker threads (each with its own Lattice for the
-/// literal walker). The results do not depend on the number of threads. Without
+/// Most worker threads a batch is grown on.
+inline constexpr int kMostThreads = 256;
+
+/// Makes every run of `plans` on `threads` (1..kMostThreads) worker threads (each with its own
+/// Lattice for the literal walker). The results do not depend on the number of threads. Without
 /// batch.keepArrivals the records come without their arrivals, so that records waiting for an
 /// earlier, slower run hold little memory. An exception in a run is rethrown here once the
 /// workers have stopped.

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "batch/runner.h"
 #include "estimate/dimension_estimate.h"
 #include "formats/byte_count.h"
 #include "formats/picture.h"

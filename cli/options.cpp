@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "batch/runner.h"
 #include "batch/seed.h"
 #include "estimate/dimension_estimate.h"
 #include "files/output_file.h"

@@ -18,12 +18,10 @@
 /// The command line of dla-cli: what to grow, how often, and what to write.
 namespace dla::cli {
 
-/// Largest --threads that the tool takes (--runs: kMostRuns, batch/plan.h; --scale:
-/// kLargestImageScale, picture.h).
-inline constexpr int kMostThreads = 256;
-/// (--size, --particles and --kill-factor take the ranges of the jump walker's runs,
-/// large_growth.h; the literal walker stops at kLargestSystemSize. --image-size takes the
-/// downsampled picture's, picture.h.)
+/// (--threads takes 1..kMostThreads, batch/runner.h; --runs 1..kMostRuns, batch/plan.h; --scale
+/// 1..kLargestImageScale, picture.h. --size, --particles and --kill-factor take the ranges of the
+/// jump walker's runs, large_growth.h; the literal walker stops at kLargestSystemSize. --image-size
+/// takes the downsampled picture's, picture.h.)
 
 /// A batch's command line: its plan, and how it is grown and written.
 struct Options : Plan {
@@ -38,7 +36,7 @@ struct Options : Plan {
     /// The path of each per-run output given (--image, --plot, --sites, --history), by its
     /// option; with several runs each run writes its own numbered file (run_outputs.h).
     std::map<std::string, std::string, std::less<>> runOutputs;
-    int scale = 1;          ///< image pixels per lattice site along each axis, 1..kLargestImageScale
+    int scale = 1;  ///< image pixels per lattice site along each axis, 1..kLargestImageScale
     /// The longest side of a downsampled picture, in pixels, each pixel a block of sites; 0: one
     /// square of `scale` pixels a site.
     int imageSize = 0;

@@ -58,6 +58,8 @@ struct Kind {
     void (*write)(OutputFile&, const RunRecord&, const Context&);
     void (*fromRun)(OutputFile&, const Run&, const std::string& about) = nullptr;
     bool needsArrivals = false;  // the record keeps its arrivals for `write`
+    // Anything else the batch must keep or make of each run for `write`.
+    void (*prepare)(BatchSettings&, const Options&) = nullptr;
 };
 
 bool always(const RunRecord&) {
@@ -69,6 +71,12 @@ const Kind kKinds[] = {
      [](OutputFile& file, const RunRecord& record, const Context& c) {
          const Image drawn = record.picture ? Image{} : drawRun(record, c.options.scale);
          writePng(file, record.picture ? *record.picture : drawn, kProgram, c.about);
+     },
+     nullptr, false,
+     // A downsampled picture is drawn as the run ends, so that no arrivals wait for it.
+     [](BatchSettings& batch, const Options& options) {
+         batch.imageSize = options.imageSize;
+         if (options.imageSize == 0) batch.keepArrivals = true;
      }},
     {"--plot", [](const RunRecord& r) { return r.result.estimate && r.result.fit; },
      [](OutputFile& file, const RunRecord& record, const Context& c) {
@@ -162,11 +170,11 @@ RunOutputs::RunOutputs(const Options& options) : options_(options), total_(optio
 RunOutputs::~RunOutputs() = default;
 
 void RunOutputs::prepare(BatchSettings& batch) {
-    const bool image = !options_.runOutput("--image").empty();
-    batch.keepArrivals = image && options_.imageSize == 0;
-    batch.imageSize = image ? options_.imageSize : 0;
+    batch.keepArrivals = false;
+    batch.imageSize = 0;
     for (const auto& wanted : wanted_) {
         const Kind& kind = wanted->kind;
+        if (kind.prepare) kind.prepare(batch, options_);
         if (kind.fromRun && !wanted->output.shared()) {
             RunOutput& output = wanted->output;
             batch.exportRun = [this, &output, &kind](const RunPlan& plan, const Run& run) {

@@ -69,8 +69,7 @@ Rgb viridis(double t) {
 }
 
 Image renderAggregate(const std::vector<Site>& arrivals, int scale) {
-    int extent = 0;
-    for (const Site& s : arrivals) extent = std::max({extent, std::abs(s.x), std::abs(s.y)});
+    const auto extent = static_cast<int>(extentOf(arrivals));
     Image image;
     image.width = image.height = (2 * extent + 1) * scale;
     image.rgb.assign(
@@ -146,10 +145,14 @@ Image renderDownsampled(const std::deque<Site>& arrivals, int longest) {
     return image;
 }
 
-std::uint64_t imageBytes(std::int32_t systemSize, int scale) {
-    const auto h = static_cast<std::uint64_t>(halfSideOf(systemSize));
-    const std::uint64_t side = (2 * h + 3) * static_cast<std::uint64_t>(scale);
+std::uint64_t aggregateImageBytes(std::int64_t extent, int scale) {
+    const std::uint64_t side =
+        (2 * static_cast<std::uint64_t>(extent) + 1) * static_cast<std::uint64_t>(scale);
     return side * side * 3;
+}
+
+std::uint64_t imageBytes(std::int32_t systemSize, int scale) {
+    return aggregateImageBytes(std::int64_t{halfSideOf(systemSize)} + 1, scale);
 }
 
 }  // namespace dla

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <deque>
 #include <vector>
 
@@ -53,6 +55,19 @@ inline constexpr int kLargestImageSize = 8000;
 /// The most memory a picture may take: 1 GB, a full-size aggregate (N = 1000) at up to 18 pixels
 /// a site. Larger pictures are refused before any run rather than failing after one.
 inline constexpr std::uint64_t kLargestImageBytes = 1'000'000'000;
+
+/// The largest |x| or |y| of `sites`: renderAggregate draws 2e + 1 sites a side.
+template <class Sites>
+std::int64_t extentOf(const Sites& sites) {
+    std::int64_t extent = 0;
+    for (const Site& s : sites)
+        extent = std::max<std::int64_t>(
+            {extent, std::abs(std::int64_t{s.x}), std::abs(std::int64_t{s.y})});
+    return extent;
+}
+
+/// Bytes of renderAggregate's picture of sites of extent `extent`, at `scale`.
+std::uint64_t aggregateImageBytes(std::int64_t extent, int scale);
 
 /// Bytes of the picture of a run of size `systemSize` (>= 1) at `scale`: a run ends with a
 /// particle one site beyond the square of half-side h = round(N / 2), so its picture is

@@ -237,13 +237,11 @@ py::array_t<std::uint8_t> Result::picture(const py::object& size, const py::obje
     } else {
         const auto pixels =
             scale.is_none() ? 1 : *whole("scale", scale, {1, dla::kLargestImageScale});
-        std::int64_t extent = 0;
-        for (const dla::Site& s : arrivals)
-            extent = std::max<std::int64_t>({extent, std::abs(s.x), std::abs(s.y)});
-        const auto side = static_cast<std::uint64_t>((2 * extent + 1) * pixels);
-        if (side * side * 3 > dla::kLargestImageBytes)
+        const auto bytes =
+            dla::aggregateImageBytes(dla::extentOf(arrivals), static_cast<int>(pixels));
+        if (bytes > dla::kLargestImageBytes)
             throw py::value_error("the picture at scale " + std::to_string(pixels) + " needs " +
-                                  dla::formatBytes(side * side * 3) + ", more than the limit of " +
+                                  dla::formatBytes(bytes) + ", more than the limit of " +
                                   dla::formatBytes(dla::kLargestImageBytes) +
                                   "; give size for a smaller one");
         image = dla::renderAggregate({arrivals.begin(), arrivals.end()}, static_cast<int>(pixels));
@@ -252,6 +250,13 @@ py::array_t<std::uint8_t> Result::picture(const py::object& size, const py::obje
         {py::ssize_t{image.height}, py::ssize_t{image.width}, py::ssize_t{3}});
     std::copy(image.rgb.begin(), image.rgb.end(), array.mutable_data());
     return array;
+}
+
+// The seed asked for, or a fresh one for None.
+std::uint64_t seedOf(const py::object& seed) {
+    if (seed.is_none()) return dla::drawSeed();
+    return whole("seed", seed, py::int_(0), py::int_(std::numeric_limits<std::uint64_t>::max()))
+        .cast<std::uint64_t>();
 }
 
 // The settings that grow()'s keyword arguments ask for, each checked by its name; the engine's
@@ -274,10 +279,7 @@ dla::RunSettings settingsOf(const py::object& size, const py::object& particles,
         settings.size = static_cast<std::int32_t>(*n);
     settings.particles = whole("particles", particles, dla::particlesRange());
     if (!settings.size && !settings.particles) settings.size = dla::kDefaultSystemSize;
-    settings.seed = seed.is_none() ? dla::drawSeed()
-                                   : whole("seed", seed, py::int_(0),
-                                           py::int_(std::numeric_limits<std::uint64_t>::max()))
-                                         .cast<std::uint64_t>();
+    settings.seed = seedOf(seed);
     if (PyBool_Check(killFactor.ptr()) || py::isinstance<py::str>(killFactor) ||
         !PyNumber_Check(killFactor.ptr()))
         throw py::type_error("kill_factor must be a number, got " + typeName(killFactor));
@@ -331,18 +333,17 @@ Result grow(const py::object& size, const py::object& particles, const py::objec
 std::vector<Result> growMany(const py::iterable& seeds, const py::object& size,
                              const py::object& particles, const py::object& walk,
                              const py::object& killFactor, const py::object& threads) {
-    std::vector<dla::RunPlan> plans;
     dla::BatchSettings batch;
-    for (const py::handle seed : seeds) {
-        const dla::RunSettings settings =
-            settingsOf(size, particles, py::reinterpret_borrow<py::object>(seed), walk, killFactor);
-        if (plans.empty()) batch.growth = settings;
+    batch.growth = settingsOf(size, particles, py::int_(0), walk, killFactor);
+    std::vector<dla::RunPlan> plans;
+    for (const py::handle seed : seeds)
         plans.push_back({static_cast<std::int64_t>(plans.size()),
-                         settings.size.value_or(dla::kNoSize), settings.seed});
-    }
+                         batch.growth.size.value_or(dla::kNoSize),
+                         seedOf(py::reinterpret_borrow<py::object>(seed))});
     if (plans.empty()) throw py::value_error("seeds must hold at least one seed");
     const auto cores = static_cast<std::int64_t>(std::max(1u, std::thread::hardware_concurrency()));
-    const auto workers = threads.is_none() ? cores : *whole("threads", threads, {1, 256});
+    const auto workers =
+        threads.is_none() ? cores : *whole("threads", threads, {1, dla::kMostThreads});
     noteCost(batch.growth);
     batch.keepArrivals = false;
     std::vector<std::unique_ptr<Run>> runs(plans.size());
