@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "large/large_growth.h"
+#include "measure/statistics.h"
 #include "test_support.h"
 
 namespace dla::cli {
@@ -404,10 +405,18 @@ TEST(Program, JsonReadsBackAsTheFitFileAndTheRepeatedRun) {
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[0].begin().key(), "type");  // each line says first what it is
     std::vector<double> fromJson, fromCsv;
-    double dimensions = 0.0;
+    double dimensions = 0.0, histories = 0.0, anisotropies = 0.0;
+    struct Point {
+        double x, y;
+    };
+    std::vector<Point> massRadius;
     for (int i = 0; i < 4; ++i) {
         const Json& run = lines[static_cast<std::size_t>(i)];
         dimensions += run["dimension"].get<double>();
+        histories += run["history_dimension"].get<double>();
+        anisotropies += run["anisotropy"]["cos4"].get<double>();
+        massRadius.push_back({std::log(run["radius_of_gyration"].get<double>()),
+                              std::log(run["sites"].get<double>())});
         for (const Json& p : run["fit"]["points"]) {
             fromJson.insert(fromJson.end(), {i + 1.0, 3.0 + i, i < 2 ? 100.0 : 120.0, p["side"],
                                              p["mean_mass"], p["ln_l_over_l0"], p["ln_m_over_m0"],
@@ -429,6 +438,14 @@ TEST(Program, JsonReadsBackAsTheFitFileAndTheRepeatedRun) {
     EXPECT_DOUBLE_EQ(lines[4]["dimension"]["mean"].get<double>(), dimensions / 4);
     EXPECT_DOUBLE_EQ(lines[4]["dimension"]["sem"].get<double>(),
                      lines[4]["dimension"]["sd"].get<double>() / 2);  // sd / sqrt(4 runs)
+    EXPECT_DOUBLE_EQ(lines[4]["history_dimension"]["mean"].get<double>(), histories / 4);
+    EXPECT_DOUBLE_EQ(lines[4]["anisotropy_cos4"]["mean"].get<double>(), anisotropies / 4);
+    // Two sizes are enough for the mass-radius slope, over every run's point.
+    const auto fit = fitLine(massRadius);
+    const Json& slope = lines[4]["mass_radius"];
+    EXPECT_EQ(slope["points"], 4);
+    EXPECT_DOUBLE_EQ(slope["dimension"].get<double>(), fit->slope);
+    EXPECT_DOUBLE_EQ(slope["standard_error"].get<double>(), *fit->slopeStandardError);
     // The summary names the settings its runs shared: the jump walker's kill factor, none for
     // the literal walk's window rule, and the particle limit.
     EXPECT_EQ(lines[4]["kill_factor"], 2.0);

@@ -10,6 +10,7 @@
 #include "large/large_growth.h"
 #include "measure/anisotropy.h"
 #include "measure/growth_history.h"
+#include "measure/statistics.h"
 #include "window/growth.h"
 
 namespace dla {
@@ -89,6 +90,30 @@ TEST(GrowthHistoryTest, LineDiscAndRunningRadius) {
     ASSERT_EQ(crossHistory.points().size(), 2u);
     EXPECT_EQ(crossHistory.points()[0].sites, 10);
     EXPECT_EQ(crossHistory.points()[0].arms, (std::array<std::int32_t, 4>{3, 5, 2, 2}));
+}
+
+// The points sit at the rounded grid 10 * 10^(k/20), and the dimension is the slope over the
+// last decade's grid counts, both ends in, each radius worked out directly from the sites so far.
+// The sites turn a corner so that no two spans of the growth give the same slope.
+TEST(GrowthHistoryTest, PointsOnTheGridAndTheLastDecadeWhole) {
+    std::vector<Site> bent;
+    for (int x = 0; x < 300; ++x) bent.push_back({x, 0});
+    for (int y = 1; y <= 700; ++y) bent.push_back({0, y});
+    const GrowthHistory history = GrowthHistory::of(bent);
+    const std::vector<HistoryPoint>& points = history.points();
+    ASSERT_EQ(points.size(), 41u);
+    struct Point {
+        double x, y;
+    };
+    std::vector<Point> lastDecade;
+    for (int k = 0; k <= 40; ++k) {
+        const auto sites = std::llround(10 * std::pow(10.0, k / 20.0));
+        ASSERT_EQ(points[static_cast<std::size_t>(k)].sites, sites) << "point " << k;
+        if (k < 20) continue;
+        const std::vector<Site> prefix(bent.begin(), bent.begin() + sites);
+        lastDecade.push_back({std::log(radiusOfGyration(prefix)), std::log(double(sites))});
+    }
+    EXPECT_NEAR(*history.dimension(), fitLine(lastDecade)->slope, 1e-9);
 }
 
 // A plus sign reads axial, an X diagonal, a disc about isotropic; the seed alone reads nothing.
