@@ -32,5 +32,31 @@ TEST(Runner, ThreadsChangeNothingButTheTimings) {
     }
 }
 
+// One worker grows literal runs one after another on one lattice: each reports its own sites,
+// counts and estimate, as the same run grown alone does.
+TEST(Runner, LiteralRunsInARowOnOneLatticeEachGrowTheirOwn) {
+    Plan o;
+    o.sizes = {100};
+    o.runs = 3;
+    o.seed = 5;
+    BatchSettings batch;
+    batch.growth.walker = Walker::Literal;
+    const std::vector<RunPlan> plans = planRuns(o);
+    std::vector<RunRecord> records;
+    BatchObserver observer;
+    observer.record = [&](RunRecord&& r) { records.push_back(std::move(r)); };
+    runAll(plans, batch, 1, observer);
+    ASSERT_EQ(records.size(), 3u);
+    for (std::size_t i = 0; i < plans.size(); ++i) {
+        dla::Run alone(runSettings(plans[i], batch.growth));
+        alone.grow();
+        const RunResult& a = alone.result();
+        const RunRecord& r = records[i];
+        EXPECT_EQ(r.arrivals, std::vector<Site>(alone.arrivals().begin(), alone.arrivals().end()));
+        EXPECT_EQ(std::tuple(r.result.counts.steps, r.result.sites, r.result.estimate->dimension),
+                  std::tuple(a.counts.steps, a.sites, a.estimate->dimension));
+    }
+}
+
 }  // namespace
 }  // namespace dla

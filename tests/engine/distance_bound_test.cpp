@@ -108,6 +108,12 @@ TEST_P(LargeLatticeBound, IsALowerBoundExactNearTheAggregateAndAFunctionOfTheCel
         EXPECT_LE(grown.bound(far.x, far.y), exact);
         EXPECT_GE(grown.bound(far.x, far.y), exact / 2);
     }
+    // In line with the outermost cell, on its axis, the free space's bound is exact.
+    LargeLattice arm;
+    arm.occupy(0, 0);
+    arm.occupy(12'000, 0);
+    EXPECT_EQ(arm.bound(40'000, 0), 40'000 - 12'001);
+    EXPECT_EQ(arm.bound(40'000, -5'000), 40'000 - 12'001);
 }
 
 INSTANTIATE_TEST_SUITE_P(GrownOrScattered, LargeLatticeBound, ::testing::Bool());

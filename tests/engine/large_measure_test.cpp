@@ -55,6 +55,9 @@ TEST(LargeEstimateTest, MeasuresBeyondSixteenBitsAndRefusesWhatItCannot) {
     // A full line longer than every box: each accepted box holds exactly L sites, so M(L) = L.
     for (int i = -80'000; i <= 80'000; ++i) lattice.occupy(i, 0);
     EXPECT_EQ(spanningSystemSize(lattice), 160'000);
+    LargeLattice upright;  // spans by its farthest cell, along y here, on one side only
+    for (int i = -300; i <= 500; ++i) upright.occupy(0, i);
+    EXPECT_EQ(spanningSystemSize(upright), 1000);
     EXPECT_FALSE(largeBoxMassEstimate(99, lattice, random));
     for (const auto counter : {EstimateCounter::Dense, EstimateCounter::Sparse}) {
         const auto estimate = largeBoxMassEstimate(80'000, lattice, random, counter);
