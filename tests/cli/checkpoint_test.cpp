@@ -23,10 +23,14 @@ std::string lastLine(const std::string& text) {
 TEST(Checkpoint, IsCheckedAsOneWhole) {
     test::ScratchFolder folder;
     const std::string seven = folder.file("7"), five = folder.file("5");
-    for (const auto& [seed, path] : {std::pair{"7", seven}, std::pair{"5", five}}) {
-        ASSERT_EQ(run({"--particles", "2000", "--seed", seed, "--checkpoint", path}).status, 0);
+    // Seed 7's file is larger than one read of it (1 MiB), so that its CRC-32 spans reads.
+    for (const auto& [seed, particles, path] :
+         {std::tuple{"7", "200000", seven}, std::tuple{"5", "2000", five}}) {
+        ASSERT_EQ(run({"--particles", particles, "--seed", seed, "--checkpoint", path}).status, 0);
     }
+    ASSERT_EQ(run({"--resume", seven}).status, 0);
     const std::string a = test::readFile(seven), b = test::readFile(five);
+    ASSERT_GT(a.size(), std::size_t{1} << 20);
     // Its first line, the seconds grown (a double) and then the run's own state.
     const std::size_t header = std::string("dla-cli checkpoint 2\n").size() + 8;
     std::string flipped = a, older = a;
@@ -34,20 +38,22 @@ TEST(Checkpoint, IsCheckedAsOneWhole) {
     older[19] = '1';
     // Whole and sound, but written by another version of the walker: the run's state gives its
     // layout, then the walker's version. The CRC-32 is made anew for it.
+    const auto withCrc = [](std::string body) {
+        const auto crc = static_cast<std::uint32_t>(
+            ::crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size())));
+        return body.append(reinterpret_cast<const char*>(&crc), 4);
+    };
     std::string otherWalker = a.substr(0, a.size() - 4);
     otherWalker[header + 12] = 2;
-    const auto crc = static_cast<std::uint32_t>(
-        ::crc32(0, reinterpret_cast<const Bytef*>(otherWalker.data()),
-                static_cast<uInt>(otherWalker.size())));
-    otherWalker.append(reinterpret_cast<const char*>(&crc), 4);
     const std::pair<std::string, const char*> cases[] = {
         {a.substr(0, header) + b.substr(header), "CRC-32"},  // seed 7's header, seed 5's run
-        {flipped, "CRC-32"},
+        {flipped, "CRC-32"},  // in the first of its reads
+        {withCrc(a.substr(0, a.size() - 4) + "x"), "bytes after its end"},
         {a + "x", "CRC-32"},
         {a.substr(0, a.size() - 1), "CRC-32"},
         {older, "a checkpoint of format 1, and this dla-cli reads format 2 only"},
         {"dla", "not a dla-cli checkpoint"},
-        {otherWalker, "written by the jump walker's version 2; this program's walker is version 1"},
+        {withCrc(otherWalker), "written by the jump walker's version 2; this program's walker is version 1"},
     };
     for (const auto& [bytes, says] : cases) {
         const std::string path = folder.file("damaged");

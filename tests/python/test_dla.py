@@ -118,6 +118,11 @@ def test_data_files_read_back_through_numpy(tmp_path):
                    check=True, capture_output=True, cwd=tmp_path)
     second = dla.grow(size=150, seed=12)
     sites = np.load(tmp_path / "s.npy")
+    # The format's rule: magic, version, length and header together a multiple of 64 bytes,
+    # the header ending in a newline.
+    raw = (tmp_path / "s.npy").read_bytes()
+    header_end = 10 + int.from_bytes(raw[8:10], "little")
+    assert header_end % 64 == 0 and raw[header_end - 1:header_end] == b"\n"
     assert sites.dtype == np.int32 and sites.shape == (runs[1]["sites"], 3)
     assert np.array_equal(sites[:, :2], second.sites)
     assert np.array_equal(np.loadtxt(tmp_path / "s-02.csv", delimiter=",", skiprows=1, dtype=np.int32), sites)
@@ -152,6 +157,11 @@ def test_data_files_read_back_through_numpy(tmp_path):
         assert read.dtype.names == names and len(read) > 1, name
         assert (tmp_path / name).read_text().splitlines()[1].startswith("# dla-cli "), name
         assert tuple(pandas.read_csv(tmp_path / name, comment="#").columns) == names, name
+    # Each numbered file says which run it holds.
+    for run in (1, 2):
+        for kind in ("s", "h"):
+            said = (tmp_path / f"{kind}-0{run}.csv").read_text().splitlines()[1]
+            assert said.endswith(f", run {run} of 2, N = 150, seed {10 + run}"), said
     fit = np.genfromtxt(tmp_path / "f.csv", delimiter=",", names=True)
     assert list(np.unique(fit["run"])) == [1, 2]
     assert list(fit["side"][fit["run"] == 2]) == [p["side"] for p in runs[1]["fit"]["points"]]
