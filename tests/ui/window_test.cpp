@@ -267,6 +267,28 @@ class WindowTest : public QObject {
                          qRgb(call.colour.red, call.colour.green, call.colour.blue));
     }
 
+    // At N = 20 a site's disc is twenty pixels across: filled in its colour, not only outlined,
+    // the seed's dark green and every particle's light green (0, 255, 0).
+    void filledDiscs() {
+        run(QStringLiteral("20"));
+        const QImage image = canvas()->image();
+        const double perUnit = image.width() / 40.0;
+        const int half = int(perUnit / 2);
+        int discs = 0;
+        for (int b = -11; b <= 11; ++b) {
+            for (int a = -11; a <= 11; ++a) {
+                const int x = int((2 * a + 19) * perUnit), y = int((2 * b + 19) * perUnit);
+                if (!w->lattice().isOccupied(a, b) || !image.rect().contains(x + half, y + half))
+                    continue;
+                const QRgb colour = a == 0 && b == 0 ? qRgb(0, 128, 0) : kGreen;
+                for (const auto& [dx, dy] : {std::pair{0, 0}, {half, 0}, {0, -half}, {-half, half}})
+                    QCOMPARE(image.pixel(x + dx, y + dy), colour);
+                ++discs;
+            }
+        }
+        QVERIFY(discs > 20);
+    }
+
     // The estimate before any run (N is 1), and after one, in an information box, leaving the
     // Lattice and the canvas alone.
     void estimate() {
