@@ -212,6 +212,10 @@ bool Run::grow(RunObserver* observer, const std::atomic<bool>* stop) {
     return literal_->grown.finished;
 }
 
+bool Run::walksAsItsSettings() const {
+    return !large_ || large_->options().largestJump == LargeGrowthOptions{}.largestJump;
+}
+
 bool Run::finished() const {
     return large_ ? large_->finished() : literal_->grown.finished;
 }

@@ -200,6 +200,9 @@ class Run {
     const RunResult& result();
 
     const RunSettings& settings() const { return settings_; }
+    /// Whether the run walks as a new run of its settings would: a restored state may hold a
+    /// jump walker held to shorter jumps (LargeGrowthOptions::largestJump), which only tests make.
+    bool walksAsItsSettings() const;
     bool finished() const;
     std::int64_t particles() const;
     /// Seconds grown so far, this process's and those before a restore.

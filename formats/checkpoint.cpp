@@ -134,6 +134,9 @@ std::unique_ptr<Run> parse(std::istream& in) {
     if (!(grown >= 0.0) || grown > 1e12)
         throw std::runtime_error("damaged (a time grown outside 0..10^12 s)");
     std::unique_ptr<Run> run = Run::restore(in, grown);
+    // Another largest jump would grow another aggregate from the seed, or walk for minutes.
+    if (!run->walksAsItsSettings())
+        throw std::runtime_error("damaged (a largest jump that dla-cli's runs do not take)");
     (void)get<std::uint32_t>(in);
     if (in.peek() != std::char_traits<char>::eof())
         throw std::runtime_error("damaged (bytes after its end)");

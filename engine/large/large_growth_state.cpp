@@ -184,6 +184,14 @@ std::unique_ptr<LargeGrowth> LargeGrowth::restore(std::istream& in) {
     if (options.particleLimit && counters.particles > *options.particleLimit)
         refuse("more particles than its limit");
     const FastGenerator::State g = readGenerator(r);
+    // A seeded run draws from the one stream its seed gives it when it starts (the constructor's
+    // re-initialisation): a seed that does not give that stream would be reported with another
+    // seed's aggregate.
+    if (g.seed) {
+        FastGenerator start = FastGenerator::seeded(*g.seed);
+        start.reseed();
+        if (start.state().streamBase != g.streamBase) refuse("a seed that its generator is not of");
+    }
     const ShuffleTable table = readShuffleTable(r);
     const auto cells = r.get<std::uint64_t>();
     // Every particle adds at most one cell to the seed.

@@ -43,8 +43,9 @@ TEST(Checkpoint, IsCheckedAsOneWhole) {
             ::crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size())));
         return body.append(reinterpret_cast<const char*>(&crc), 4);
     };
-    std::string otherWalker = a.substr(0, a.size() - 4);
+    std::string otherWalker = a.substr(0, a.size() - 4), otherJump = otherWalker;
     otherWalker[header + 12] = 2;
+    otherJump[header + 40] = 1;  // a largest jump of 2^16, not 2^17
     const std::pair<std::string, const char*> cases[] = {
         {a.substr(0, header) + b.substr(header), "CRC-32"},  // seed 7's header, seed 5's run
         {flipped, "CRC-32"},  // in the first of its reads
@@ -53,6 +54,7 @@ TEST(Checkpoint, IsCheckedAsOneWhole) {
         {a.substr(0, a.size() - 1), "CRC-32"},
         {older, "a checkpoint of format 1, and this dla-cli reads format 2 only"},
         {"dla", "not a dla-cli checkpoint"},
+        {withCrc(otherJump), "a largest jump that dla-cli's runs do not take"},
         {withCrc(otherWalker), "written by the jump walker's version 2; this program's walker is version 1"},
     };
     for (const auto& [bytes, says] : cases) {

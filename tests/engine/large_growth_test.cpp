@@ -154,10 +154,10 @@ std::string savedAt(const LargeGrowthOptions& options, std::int64_t particles) {
 // States that no run reaches are refused before they are used, each for its own reason: a
 // generator that cannot move, a run without an end, options and counts out of range, cells
 // that no growth makes (memory then follows honest cells only), R and the end that the cells do
-// not give.
+// not give, a seed that did not start the generator.
 TEST(LargeGrowthTest, RestoreRefusesWhatNoRunReaches) {
     // Where the fields lie: the walker's version at 12, options from 16, R at 42, the flag at 46,
-    // particles at 47, the generator at 79 and 111, the shuffle table at 152, the cells' count
+    // particles at 47, the generator at 79 and 111, its seed at 144, the shuffle table at 152, the cells' count
     // at 944, cells at 952.
     const std::string open = savedAt({{}, 300, 2.7}, 200);
     const std::string ended = savedAt({60, {}, 2.0}, 0);
@@ -189,6 +189,8 @@ TEST(LargeGrowthTest, RestoreRefusesWhatNoRunReaches) {
         {edited(open, 30, std::nan("")), "kill factor"},
         {edited(open, 47, most), "count outside"},
         {edited(open, 47, std::int64_t{301}), "more particles than its limit"},
+        {edited(open, 22, std::int64_t{150}), "more particles than its limit"},
+        {edited(open, 144, std::uint64_t{4}), "a seed that its generator is not of"},
         {edited(open, 47, std::int64_t{5}), "more cells than particles"},
         {edited(open, 152 + 8 * 5, 5.0), "deviates that no draw gives"},
         {edited(open, 42, radius + 1), "launch radius its cells do not give"},
