@@ -467,6 +467,30 @@ TEST(Program, JsonReadsBackAsTheFitFileAndTheRepeatedRun) {
     EXPECT_EQ(alone, third);
 }
 
+// The documented defaults, written out, mean what leaving them out means: the same runs, the
+// same summary and the same picture.
+TEST(Program, DefaultsWrittenOutAreTheDefaults) {
+    test::ScratchFolder folder;
+    const auto ran = [&](const std::string& image, std::vector<std::string> args) {
+        args.insert(args.end(), {"--seed", "5", "--json", "--image", folder.file(image)});
+        std::vector<Json> lines = jsonLines(test::runProgram(args).out);
+        for (Json& line : lines)
+            for (const char* varies : {"grow_seconds", "estimate_seconds"}) line.erase(varies);
+        return std::pair(lines, test::readFile(folder.file(image)));
+    };
+    const auto implied = ran("a.png", {});
+    EXPECT_EQ(implied.first.size(), 2u);
+    EXPECT_EQ(ran("b.png", {"--size", "200", "--kill-factor", "2", "--runs", "1", "--walk",
+                            "jump", "--scale", "1"}),
+              implied);
+    // Nor does a default clash with what excludes any other value.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--walk", "literal", "--size", "20", "--kill-factor", "2"},
+          {"--particles", "100", "--image", folder.file("c.png"), "--image-size", "50", "--scale",
+           "1"}})
+        EXPECT_EQ(test::runProgram(args).exitCode, 0) << args[0];
+}
+
 // A run stopped by SIGTERM once its first checkpoint is there, then resumed from the file
 // the signal had written, grows the aggregate of the run that was never stopped.
 TEST(Program, InterruptedAndResumedRunGrowsTheSameAggregate) {
