@@ -17,6 +17,7 @@ setup(
     long_description_content_type="text/markdown",
     python_requires=">=3.9",
     install_requires=["numpy"],
+    extras_require={"progress": ["tqdm"]},  # progress=True's bar
     packages=["dla"],
     package_dir={"": "python"},
     package_data={"dla": ["py.typed", "*.pyi"]},

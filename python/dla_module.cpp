@@ -460,20 +460,10 @@ PYBIND11_MODULE(_dla, m) {
     m.def("grow_many", &growMany, py::arg("seeds"), py::arg("size") = py::none(),
           py::arg("particles") = py::none(), py::arg("walk") = "jump",
           py::arg("kill_factor") = dla::kWindowKillFactor, py::arg("threads") = py::none(),
-          "Grows one aggregate a seed, as dla.grow(seed=...) grows it, on `threads` threads "
-          "(default: every core) with the GIL released, and gives the results in the order of "
-          "the seeds: dla.grow_many(range(1, 21), size=200) are the runs of dla-cli --size 200 "
-          "--runs 20 --seed 1. Ctrl-C stops them all (KeyboardInterrupt).");
+          "The compiled part of dla.grow_many, which says what it does.");
     m.def("grow", &grow, py::arg("size") = py::none(), py::arg("particles") = py::none(),
           py::arg("seed") = py::none(), py::arg("walk") = "jump",
           py::arg("kill_factor") = dla::kWindowKillFactor, py::kw_only(),
           py::arg("progress") = py::none(),
-          "Grows one aggregate: to the system size `size` (a run ends with the first particle "
-          "outside the square of half-side size/2) or to `particles` particles, with the "
-          "'jump' walker (default) or the window's 'literal' one, walkers killed beyond "
-          "kill_factor R. Without a seed, one is drawn and kept in the result. An argument of the "
-          "wrong type raises TypeError, one outside its range ValueError, each naming it; "
-          "Ctrl-C stops the growth (KeyboardInterrupt). progress, if given, is called about ten "
-          "times a second with the particles stuck so far; an exception it raises stops the "
-          "growth and is raised.");
+          "The compiled part of dla.grow, which says what it does.");
 }

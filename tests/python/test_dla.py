@@ -214,6 +214,19 @@ def test_progress_sites_once_and_a_notebook_picture():
         dla.grow(size=100, progress=3)
 
 
+def test_progress_true_draws_a_tqdm_bar_where_tqdm_is(capsys, monkeypatch):
+    import inspect
+    assert list(inspect.signature(dla.grow).parameters)[:2] == ["size", "particles"]
+    result = dla.grow(particles=3000, seed=2, progress=True)
+    assert result.hash == dla.grow(particles=3000, seed=2).hash
+    assert "3000/3000" in capsys.readouterr().err
+    dla.grow(size=100, seed=2, progress=False)
+    assert capsys.readouterr().err == ""
+    monkeypatch.setitem(__import__("sys").modules, "tqdm.auto", None)
+    with pytest.raises(ImportError, match="tqdm is not installed"):
+        dla.grow(size=100, progress=True)
+
+
 def test_an_ensemble_is_dla_cli_s_runs_in_the_order_of_its_seeds():
     lines = cli_runs("--size", "100", "--runs", "3", "--seed", "5")
     results = dla.grow_many(range(5, 8), size=100, threads=2)
