@@ -62,6 +62,9 @@ std::string noEstimateReason(const RunRecord& record) {
 
 }  // namespace
 
+// What identifies and measures a run, in about 110 columns: the walk's counters (launch radius,
+// walkers killed, steps, jumps), its history dimension and anisotropy are in its JSON line and
+// CSV row, and the latter two in the summary.
 std::string runLine(const RunRecord& record, std::int64_t totalRuns) {
     const RunCounts& g = record.result.counts;
     std::string line =
@@ -69,12 +72,9 @@ std::string runLine(const RunRecord& record, std::int64_t totalRuns) {
         (record.plan.size == kNoSize ? std::string("-") : std::to_string(record.plan.size)) +
         "  seed=" + (record.plan.seed ? std::to_string(*record.plan.seed) : std::string("clock")) +
         "  particles=" + std::to_string(g.particles) +
-        "  sites=" + std::to_string(record.result.sites) + "  R=" + std::to_string(g.launchRadius) +
-        "  killed=" + std::to_string(g.walkersKilled) + "  steps=" + std::to_string(g.steps) +
-        "  jumps=" + std::to_string(g.jumps) + "  Rg=" + fixed(record.result.radiusOfGyration, 2);
+        "  Rg=" + fixed(record.result.radiusOfGyration, 2);
     if (const auto kill = record.settings.jumpKillFactor(); kill && *kill != kWindowKillFactor)
         line += "  K=" + formatDouble(*kill);
-    if (record.result.hash) line += "  hash=" + hashText(*record.result.hash);
     if (record.result.estimate) {
         line += "  D=" + fixed(record.result.estimate->dimension, 4);
         if (record.result.fit && record.result.fit->slopeStandardError)
@@ -84,13 +84,8 @@ std::string runLine(const RunRecord& record, std::int64_t totalRuns) {
     } else {
         line += "  D=- (" + noEstimateReason(record) + ")";
     }
-    line += "  Dh=" + fixed(record.result.historyDimension, 4) + "  cos4=" +
-            fixed(record.result.anisotropy ? std::optional(record.result.anisotropy->harmonic)
-                                           : std::nullopt,
-                  4);
-    line += "  grow " + fixed(record.result.growSeconds, 3) + " s  estimate " +
-            fixed(record.result.estimateSeconds, 3) + " s";
-    return line;
+    if (record.result.hash) line += "  hash=" + hashText(*record.result.hash);
+    return line + "  " + fixed(record.result.growSeconds + record.result.estimateSeconds, 2) + " s";
 }
 
 std::string summaryTable(const Summary& summary) {
