@@ -334,6 +334,7 @@ std::vector<Result> growMany(const py::iterable& seeds, const py::object& size,
                              const py::object& particles, const py::object& walk,
                              const py::object& killFactor, const py::object& threads) {
     dla::BatchSettings batch;
+    // Checked once for all the runs; each takes its seed from its plan.
     batch.growth = settingsOf(size, particles, py::int_(0), walk, killFactor);
     std::vector<dla::RunPlan> plans;
     for (const py::handle seed : seeds)
