@@ -4,6 +4,9 @@ import struct
 import zlib
 from typing import Callable, Iterable, List, Literal, Optional, Union
 
+import numpy as np
+import numpy.typing as npt
+
 from . import _dla
 from ._dla import Result, __version__
 
@@ -33,9 +36,10 @@ def grow(size: Optional[int] = None, particles: Optional[int] = None,
                      progress=None if progress is False else progress)
 
 
-def _grow_with_bar(size, particles, seed, walk, kill_factor):
+def _grow_with_bar(size: Optional[int], particles: Optional[int], seed: Optional[int],
+                   walk: Literal["jump", "literal"], kill_factor: float) -> Result:
     try:
-        from tqdm.auto import tqdm
+        from tqdm.auto import tqdm  # type: ignore[import]
     except ImportError:
         raise ImportError("progress=True draws a tqdm bar, and tqdm is not installed (apt "
                           "install python3-tqdm, or pip install tqdm); progress= also takes "
@@ -59,12 +63,12 @@ def grow_many(seeds: Iterable[int], size: Optional[int] = None,
     return _dla.grow_many(seeds, size, particles, walk, kill_factor, threads)
 
 
-def _png(rgb):
+def _png(rgb: "npt.NDArray[np.uint8]") -> bytes:
     """The bytes of a PNG of an (h, w, 3) uint8 array: the standard library's zlib is all a PNG
     needs, so that a notebook shows a result without an imaging package."""
     height, width, _ = rgb.shape
 
-    def chunk(kind, data):
+    def chunk(kind: bytes, data: bytes) -> bytes:
         return (struct.pack(">I", len(data)) + kind + data
                 + struct.pack(">I", zlib.crc32(kind + data)))
 
@@ -74,9 +78,9 @@ def _png(rgb):
             + chunk(b"IDAT", zlib.compress(rows, 6)) + chunk(b"IEND", b""))
 
 
-def _repr_png_(self):
+def _repr_png_(self: Result) -> bytes:
     """What Jupyter shows for a result: its picture, at most 600 pixels a side."""
     return _png(self.picture(size=600))
 
 
-Result._repr_png_ = _repr_png_
+setattr(Result, "_repr_png_", _repr_png_)

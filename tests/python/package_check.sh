@@ -39,6 +39,7 @@ import dla
 dla.grow(size="200")
 PY
 "$work/venv/bin/python" -m mypy --strict --no-error-summary "$work/client.py"
+"$work/venv/bin/python" -m mypy --strict --no-error-summary -p dla
 if "$work/venv/bin/python" -m mypy --no-error-summary "$work/wrong.py" >/dev/null; then
     echo "package_check: mypy took a string for size" >&2
     exit 1
