@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <limits>
 
+#include "estimate/dimension_estimate.h"
 #include "formats/json_schema.h"
 #include "large/large_growth.h"
+#include "measure/statistics.h"
 
 // Lines read back: each member checked before it is taken, a refusal naming where and why.
 namespace dla {
@@ -118,9 +120,33 @@ class Fields {
     std::string where_;
 };
 
+// Whether `estimate` and `line` are what a run's estimate makes of its points' sides and mean
+// masses: the sides of the size it was measured at, the logarithms of each side and mean mass
+// against the first, the slope (the run's dimension) and the line through them. The same
+// functions make them here as in the run, so each must match to the last bit.
+bool followsFromItsPoints(std::int32_t size, const DimensionEstimate& estimate, const LineFit& line,
+                          double dimension) {
+    const std::vector<std::int32_t> sides = boxSidesFor(size);
+    const std::vector<FitPoint>& points = estimate.points;
+    if (sides.empty() || points.size() != sides.size()) return false;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const FitPoint& p = points[i];
+        if (p.side != sides[i] || p.x != std::log(static_cast<double>(p.side) / sides[0]) ||
+            p.y != std::log(p.meanMass / points[0].meanMass))
+            return false;
+    }
+    const std::optional<LineFit> again = fitLine(points);
+    return again && leastSquaresSlope(points) == dimension && again->slope == line.slope &&
+           again->slopeStandardError == line.slopeStandardError && again->rSquared == line.rSquared;
+}
+
 void readFit(const Fields& fields, RunResult& result) {
     const std::optional<Fields> fit = fields.object("fit", "its fit", true);
     if (!fit) return;
+    if (!result.estimate) fit->fail("comes with no dimension");
+    const double dimension = result.estimate->dimension;
+    const auto size = fields.wholeOrNull("estimate_size", kSmallestMeasurableSize,
+                                         std::numeric_limits<std::int32_t>::max());
     LineFit line;
     line.slope = *fit->real("slope", false);
     line.slopeStandardError = fit->real("slope_standard_error", true);
@@ -135,6 +161,10 @@ void readFit(const Fields& fields, RunResult& result) {
                                    *p.real("mean_mass", false), *p.real("ln_l_over_l0", false),
                                    *p.real("ln_m_over_m0", false)});
     }
+    if (!size || !followsFromItsPoints(static_cast<std::int32_t>(*size), estimate, line, dimension))
+        fit->fail("is not the fit that its points' sides and mean masses give");
+    estimate.dimension = dimension;
+    result.measuredSize = static_cast<std::int32_t>(*size);
     result.estimate = std::move(estimate);
     result.fit = line;
 }

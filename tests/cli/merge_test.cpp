@@ -159,6 +159,17 @@ TEST_F(Merge, RefusesWithALineNamingTheProblem) {
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
         EXPECT_EQ(r.err.find("std::"), std::string::npos) << r.err;
     }
+    // Where the tables are asked for, a run's fit must be the one its points give.
+    for (const auto& [from, to] : {std::pair{"\"mean_mass\":", "\"mean_mass\":1"},
+                                   {"\"side\":", "\"side\":1"},
+                                   {"\"slope\":", "\"slope\":1"},
+                                   {"\"r_squared\":", "\"r_squared\":1"}}) {
+        const test::Ran r =
+            run({"merge", "--csv", folder_.file("t.csv"), p1, p3, part(2, 1, from, to)});
+        EXPECT_EQ(r.status, kExitFileError) << from;
+        EXPECT_NE(r.err.find("line 2: its fit: is not the fit that its points"), std::string::npos)
+            << r.err;
+    }
 }
 
 }  // namespace
