@@ -36,26 +36,28 @@ TEST(Checkpoint, IsCheckedAsOneWhole) {
     std::string flipped = a, older = a;
     flipped[a.size() / 2] ^= 1;
     older[19] = '1';
-    // Whole and sound, but written by another version of the walker: the run's state gives its
-    // layout, then the walker's version. The CRC-32 is made anew for it.
+    // A file's body with its CRC-32 made anew.
     const auto withCrc = [](std::string body) {
-        const auto crc = static_cast<std::uint32_t>(
-            ::crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size())));
+        const auto crc = static_cast<std::uint32_t>(::crc32(
+            0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size())));
         return body.append(reinterpret_cast<const char*>(&crc), 4);
     };
+    // Whole and sound, but written by another version of the walker (the run's state gives its
+    // layout, then the walker's version), or by a walker held to shorter jumps.
     std::string otherWalker = a.substr(0, a.size() - 4), otherJump = otherWalker;
     otherWalker[header + 12] = 2;
     otherJump[header + 40] = 1;  // a largest jump of 2^16, not 2^17
     const std::pair<std::string, const char*> cases[] = {
         {a.substr(0, header) + b.substr(header), "CRC-32"},  // seed 7's header, seed 5's run
-        {flipped, "CRC-32"},  // in the first of its reads
+        {flipped, "CRC-32"},                                 // in the first of its reads
         {withCrc(a.substr(0, a.size() - 4) + "x"), "bytes after its end"},
         {a + "x", "CRC-32"},
         {a.substr(0, a.size() - 1), "CRC-32"},
         {older, "a checkpoint of format 1, and this dla-cli reads format 2 only"},
         {"dla", "not a dla-cli checkpoint"},
         {withCrc(otherJump), "a largest jump that dla-cli's runs do not take"},
-        {withCrc(otherWalker), "written by the jump walker's version 2; this program's walker is version 1"},
+        {withCrc(otherWalker),
+         "written by the jump walker's version 2; this program's walker is version 1"},
     };
     for (const auto& [bytes, says] : cases) {
         const std::string path = folder.file("damaged");

@@ -157,8 +157,8 @@ std::string savedAt(const LargeGrowthOptions& options, std::int64_t particles) {
 // not give, a seed that did not start the generator.
 TEST(LargeGrowthTest, RestoreRefusesWhatNoRunReaches) {
     // Where the fields lie: the walker's version at 12, options from 16, R at 42, the flag at 46,
-    // particles at 47, the generator at 79 and 111, its seed at 144, the shuffle table at 152, the cells' count
-    // at 944, cells at 952.
+    // particles at 47, the generator at 79 and 111, its seed at 144, the shuffle table at 152,
+    // the cells' count at 944, cells at 952.
     const std::string open = savedAt({{}, 300, 2.7}, 200);
     const std::string ended = savedAt({60, {}, 2.0}, 0);
     std::int32_t radius = 0;
