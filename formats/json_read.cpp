@@ -131,9 +131,8 @@ bool followsFromItsPoints(std::int32_t size, const DimensionEstimate& estimate, 
     if (sides.empty() || points.size() != sides.size()) return false;
     for (std::size_t i = 0; i < points.size(); ++i) {
         const FitPoint& p = points[i];
-        if (p.side != sides[i] || p.x != std::log(static_cast<double>(p.side) / sides[0]) ||
-            p.y != std::log(p.meanMass / points[0].meanMass))
-            return false;
+        const FitPoint made = fitPointOf(p.side, p.meanMass, sides[0], points[0].meanMass);
+        if (p.side != sides[i] || p.x != made.x || p.y != made.y) return false;
     }
     const std::optional<LineFit> again = fitLine(points);
     return again && leastSquaresSlope(points) == dimension && again->slope == line.slope &&

@@ -323,8 +323,7 @@ bool measureBoxes(std::int32_t n, const View& view, MakeCorners&& makeCorners,
         for (const auto& [x0, y0] : corners) total += static_cast<double>(view.count(x0, y0, L));
         if (L == L0) M0 = total / kBoxesPerSide;
         total = total / kBoxesPerSide;
-        estimate.points.push_back(
-            {L, total, std::log(static_cast<double>(L) / L0), std::log(total / M0)});
+        estimate.points.push_back(fitPointOf(L, total, L0, M0));
     }
     estimate.draws = drawn;
     estimate.dimension = leastSquaresSlope(estimate.points);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -15,6 +16,13 @@ struct FitPoint {
     double x = 0.0;
     double y = 0.0;
 };
+
+/// The point of side L with mean mass M, against the first side's L0 and mean mass M0.
+inline FitPoint fitPointOf(std::int32_t side, double meanMass, std::int32_t firstSide,
+                           double firstMass) {
+    return {side, meanMass, std::log(static_cast<double>(side) / firstSide),
+            std::log(meanMass / firstMass)};
+}
 
 struct DimensionEstimate {
     double dimension = 0.0;        ///< least-squares slope of y on x
