@@ -32,7 +32,7 @@ class ParticleCount final : public dla::RunObserver {
 
 RunRecord recordOf(const RunPlan& plan, Run& run, const BatchSettings& batch) {
     RunRecord record{plan, run.settings(), run.result(), {}, {}};
-    const std::deque<Site>& arrivals = run.arrivals();
+    const SiteList& arrivals = run.arrivals();
     if (batch.keepArrivals) record.arrivals.assign(arrivals.begin(), arrivals.end());
     if (batch.imageSize > 0) record.picture = renderDownsampled(arrivals, batch.imageSize);
     if (batch.exportRun) batch.exportRun(plan, run);

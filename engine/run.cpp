@@ -51,7 +51,7 @@ struct Run::Literal final : Toolkit {
     Lattice& lattice;
     RandomSource<FastGenerator> random;
     GrowthResult grown;
-    std::deque<Site> arrivals;
+    SiteList arrivals;
     std::unordered_set<std::int64_t> seen;
     std::int64_t plotted = 0;
     bool started = false;
@@ -229,7 +229,7 @@ double Run::growSeconds() const {
     return grownSeconds_ + (growStart_ ? now() - *growStart_ : 0.0);
 }
 
-const std::deque<Site>& Run::arrivals() const {
+const SiteList& Run::arrivals() const {
     return large_ ? large_->lattice().arrivals() : literal_->arrivals;
 }
 
@@ -255,7 +255,7 @@ const RunResult& Run::result() {
     RunResult& r = result_.emplace();
     r.counts = counts();
     r.growSeconds = growSeconds();
-    const std::deque<Site>& sites = arrivals();
+    const SiteList& sites = arrivals();
     r.sites = static_cast<std::int64_t>(sites.size());
     r.radiusOfGyration = radiusOfGyration(sites);
     if (large_) {

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <iosfwd>
 #include <memory>
 #include <optional>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "base/growth_law.h"
+#include "base/site_list.h"
 #include "estimate/dimension_estimate.h"
 #include "measure/anisotropy.h"
 #include "measure/growth_history.h"
@@ -208,7 +208,7 @@ class Run {
     /// Seconds grown so far, this process's and those before a restore.
     double growSeconds() const;
     /// The occupied cells in the order they were first occupied, the seed first.
-    const std::deque<Site>& arrivals() const;
+    const SiteList& arrivals() const;
 
   private:
     struct Literal;

@@ -95,7 +95,7 @@ Image renderAggregate(const std::vector<Site>& arrivals, int scale) {
     return image;
 }
 
-Image renderDownsampled(const std::deque<Site>& arrivals, int longest) {
+Image renderDownsampled(const SiteList& arrivals, int longest) {
     std::int64_t extent = 0;
     for (const Site& s : arrivals)
         extent = std::max<std::int64_t>(

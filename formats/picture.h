@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <deque>
 #include <vector>
 
 #include "base/growth_law.h"
+#include "base/site_list.h"
 #include "base/toolkit.h"
 
 /// The aggregate as a picture: one square of `scale` pixels per site, or one pixel a block of
@@ -45,7 +45,7 @@ Image renderAggregate(const std::vector<Site>& arrivals, int scale);
 /// its brightness scaled by 0.25 + 0.75 sqrt(f), f the fraction of the block that is occupied,
 /// so that the dense core shows against the sparse tips; empty blocks are black and the seed's
 /// pixel is kSeedMark. Memory: 15 bytes a pixel, whatever the aggregate's extent.
-Image renderDownsampled(const std::deque<Site>& arrivals, int longest);
+Image renderDownsampled(const SiteList& arrivals, int longest);
 /// The largest scale a picture is drawn at, in pixels a side a site.
 inline constexpr int kLargestImageScale = 64;
 /// The longest sides a downsampled picture is asked for, in pixels.

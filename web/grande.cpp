@@ -79,7 +79,7 @@ class LargeView {
 
   private:
     void takeNewSites() {
-        const std::deque<Site>& arrivals = run_.arrivals();
+        const dla::SiteList& arrivals = run_.arrivals();
         std::int32_t reach = extent_;
         for (std::size_t i = shown_; i < arrivals.size(); ++i) {
             const Site s = arrivals[i];

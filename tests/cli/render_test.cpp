@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <deque>
 
 #include "formats/picture.h"
 #include "formats/png.h"
@@ -36,7 +35,7 @@ TEST(Picture, SitesAsSquaresColouredByArrivalWithYDownward) {
 
 TEST(Picture, DownsampledBlocksAverageArrivalOrderAndDimWithSparseness) {
     // Extent 4: 9 x 9 sites in blocks of 3, 3 x 3 pixels. Orders 0, 1/3, 2/3, 1.
-    const std::deque<Site> arrivals{{0, 0}, {4, 4}, {3, 4}, {-4, 0}, {0, 1}};
+    const SiteList arrivals{{0, 0}, {4, 4}, {3, 4}, {-4, 0}, {0, 1}};
     const Image image = renderDownsampled(arrivals, 3);
     ASSERT_EQ(image.width, 3);
     ASSERT_EQ(image.height, 3);
