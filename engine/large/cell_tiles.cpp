@@ -14,8 +14,9 @@ constexpr std::int32_t kLargestHalf = 1 << (25 - CellTiles::kShift);
 
 }  // namespace
 
-CellTiles::CellTiles(std::uint8_t blank) : blankByte_(blank) {
-    blank_.bytes.fill(blank);
+CellTiles::CellTiles(int blank) : blankPair_(static_cast<std::uint8_t>(blank * 0x11)) {
+    if (blank < 0 || blank > kLargestValue) throw std::invalid_argument("cell value beyond a nibble");
+    blank_.nibbles.fill(blankPair_);
     blank_.occupied.fill(0);
 }
 
@@ -29,7 +30,7 @@ CellTiles::Tile& CellTiles::make(std::int32_t tx, std::int32_t ty) {
     chunks_.back().emplace_back();
     slot = &chunks_.back().back();
     ++made_;
-    slot->bytes.fill(blankByte_);
+    slot->nibbles.fill(blankPair_);
     slot->occupied.fill(0);
     return *slot;
 }

@@ -11,9 +11,9 @@
 
 namespace dla {
 
-/// The cell layer of the growing lattice: for each cell an occupied bit and a byte, stored in
-/// tiles of 64 x 64 cells that exist only where something was written. A tile that does not
-/// exist reads as empty cells whose byte is the blank value. The tiles are found through a
+/// The cell layer of the growing lattice: for each cell an occupied bit and a value 0..15 in half
+/// a byte, stored in tiles of 64 x 64 cells that exist only where something was written. A tile
+/// that does not exist reads as empty cells whose value is the blank one. The tiles are found through a
 /// square directory around the origin that grows (by a quarter or more at a time) when a tile
 /// beyond it is made; memory follows what was written, not the coordinates it could reach.
 class CellTiles {
@@ -22,20 +22,28 @@ class CellTiles {
     static constexpr int kSide = 1 << kShift;
     static constexpr int kMask = kSide - 1;
 
+    /// Bytes of a tile's row of values.
+    static constexpr int kRowBytes = kSide / 2;
+    static constexpr int kLargestValue = 15;
+
     struct Tile {
-        std::array<std::uint8_t, kSide * kSide> bytes;  ///< row by row, x fastest
-        std::array<std::uint64_t, kSide> occupied;      ///< bit x of word y
+        /// Row by row, two cells a byte: x even in the low half, x odd in the high one.
+        std::array<std::uint8_t, kSide * kRowBytes> nibbles;
+        std::array<std::uint64_t, kSide> occupied;  ///< bit x of word y
+        void set(std::int32_t x, std::int32_t y, int value) {
+            std::uint8_t& pair = nibbles[offset(x, y)];
+            const int shift = (x & 1) * 4;
+            pair = static_cast<std::uint8_t>((pair & (0xF0 >> shift)) | (value << shift));
+        }
     };
 
-    /// Every cell empty, every byte `blank`.
-    explicit CellTiles(std::uint8_t blank);
+    /// Every cell empty, every value `blank` (0..kLargestValue).
+    explicit CellTiles(int blank);
     CellTiles(const CellTiles&) = delete;
     CellTiles& operator=(const CellTiles&) = delete;
 
-    /// The byte of cell (x, y), any int32 coordinates.
-    std::uint8_t byte(std::int32_t x, std::int32_t y) const {
-        return tileAt(x, y).bytes[offset(x, y)];
-    }
+    /// The value of cell (x, y), any int32 coordinates.
+    int value(std::int32_t x, std::int32_t y) const { return valueIn(tileAt(x, y), x, y); }
     bool isOccupied(std::int32_t x, std::int32_t y) const {
         return (tileAt(x, y).occupied[static_cast<std::size_t>(y & kMask)] >> (x & kMask)) & 1u;
     }
@@ -46,10 +54,10 @@ class CellTiles {
         std::int32_t tx = std::numeric_limits<std::int32_t>::min(), ty = tx;
         const Tile* tile = nullptr;
     };
-    std::uint8_t byte(std::int32_t x, std::int32_t y, Cursor& cursor) const {
+    int value(std::int32_t x, std::int32_t y, Cursor& cursor) const {
         const std::int32_t tx = x >> kShift, ty = y >> kShift;
         if (tx != cursor.tx || ty != cursor.ty) cursor = {tx, ty, &tileAt(x, y)};
-        return cursor.tile->bytes[offset(x, y)];
+        return valueIn(*cursor.tile, x, y);
     }
 
     /// The tile holding (x, y), the blank one when it was never made.
@@ -71,8 +79,9 @@ class CellTiles {
         return make(tx, ty);
     }
 
+    /// The byte of a tile that holds cell (x, y).
     static std::size_t offset(std::int32_t x, std::int32_t y) {
-        return static_cast<std::size_t>((y & kMask) * kSide + (x & kMask));
+        return static_cast<std::size_t>((y & kMask) * kRowBytes + ((x & kMask) >> 1));
     }
 
     /// Bytes held by the tiles and the directory.
@@ -81,10 +90,13 @@ class CellTiles {
     void clear();
 
   private:
+    static int valueIn(const Tile& tile, std::int32_t x, std::int32_t y) {
+        return (tile.nibbles[offset(x, y)] >> ((x & 1) * 4)) & 0xF;
+    }
     Tile& make(std::int32_t tx, std::int32_t ty);
     void growDirectory(std::int32_t reach);
 
-    std::uint8_t blankByte_;
+    std::uint8_t blankPair_;  ///< the blank value in both halves of a byte
     Tile blank_;
     std::int32_t half_ = 0;    ///< the directory covers tile coordinates -half_..half_ - 1
     std::uint32_t width_ = 0;  ///< 2 half_

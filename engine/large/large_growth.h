@@ -26,7 +26,7 @@ inline constexpr double kLargestKillFactor = 16.0;
 /// The version of the jump walker's moves. Every version grows aggregates with the same law; a
 /// seed repeats its aggregate, draw for draw, only within one version. A change to which deviate
 /// makes which move (the squares a walker may cross, how a jump is drawn) takes the next one.
-inline constexpr std::int32_t kJumpWalkerVersion = 1;
+inline constexpr std::int32_t kJumpWalkerVersion = 2;
 
 /// What a large run grows and how. At least one of systemSize and particleLimit ends it.
 struct LargeGrowthOptions {

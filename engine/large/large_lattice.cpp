@@ -19,21 +19,34 @@ constexpr std::int32_t kLargestCoordinate = (1 << 25) - 2 * kCap;
 // Distances from the cells around a newly occupied one to the nearest of its four neighbours,
 // capped: cells farther than kCap from the occupied cell are at kCap or more from all four. Each
 // row runs on by a tile's width less one of cap either side, so that every tile row the stamp
-// reaches is lowered whole: the bytes never exceed the cap, and its minimum changes nothing.
-constexpr int kStampWidth = kStampSide + 2 * CellTiles::kMask;
+// reaches is lowered whole: the values never exceed the cap, and its minimum changes nothing.
+// The tiles hold two cells a byte, the even x in the low half, so the stamp is packed the same
+// way twice: for an occupied cell at an even x, and for one at an odd x, a cell further along.
+constexpr int kReach = kCap + CellTiles::kMask;
+constexpr int kStampRowBytes = kReach + 1;  // cells -kReach..kReach, and one more for odd x
+static_assert(kReach % 2 == 0, "a tile's first column, even, begins a byte of either stamp");
 struct CellStamp {
-    std::array<std::uint8_t, kStampSide * kStampWidth> bytes{};
+    std::array<std::array<std::uint8_t, kStampSide * kStampRowBytes>, 2> packed{};
     constexpr CellStamp() {
         const auto chebyshev = [](int dx, int dy) {
             return std::max(dx < 0 ? -dx : dx, dy < 0 ? -dy : dy);
         };
-        constexpr int kReach = kCap + CellTiles::kMask;
-        for (int dy = -kCap; dy <= kCap; ++dy) {
-            for (int dx = -kReach; dx <= kReach; ++dx) {
-                const int d = std::min({chebyshev(dx - 1, dy), chebyshev(dx + 1, dy),
-                                        chebyshev(dx, dy - 1), chebyshev(dx, dy + 1), kCap});
-                bytes[static_cast<std::size_t>((dy + kCap) * kStampWidth + dx + kReach)] =
-                    static_cast<std::uint8_t>(d);
+        const auto distance = [&](int dx, int dy) {
+            return std::min({chebyshev(dx - 1, dy), chebyshev(dx + 1, dy), chebyshev(dx, dy - 1),
+                             chebyshev(dx, dy + 1), kCap});
+        };
+        for (int odd = 0; odd < 2; ++odd) {
+            // Byte k of a row holds the cells dx = first + 2k (low) and first + 2k + 1 (high),
+            // first of the occupied cell's parity, as a tile's first column is even.
+            const int first = -kReach - odd;
+            for (int dy = -kCap; dy <= kCap; ++dy) {
+                for (int k = 0; k < kStampRowBytes; ++k) {
+                    const int dx = first + 2 * k;
+                    packed[static_cast<std::size_t>(odd)]
+                          [static_cast<std::size_t>((dy + kCap) * kStampRowBytes + k)] =
+                              static_cast<std::uint8_t>(distance(dx, dy) |
+                                                        distance(dx + 1, dy) << 4);
+                }
             }
         }
     }
@@ -51,7 +64,7 @@ std::uint64_t cellHash(std::int32_t x, std::int32_t y) {
 }  // namespace
 
 LargeLattice::LargeLattice()
-    : cells_(static_cast<std::uint8_t>(kFineCap)),
+    : cells_(kFineCap),
       blocks_{BlockLevel(kBlockShifts[0], kBlockCap), BlockLevel(kBlockShifts[1], kBlockCap),
               BlockLevel(kBlockShifts[2], kBlockCap)} {}
 
@@ -91,7 +104,7 @@ void LargeLattice::stampCells(std::int32_t x, std::int32_t y) {
     std::int32_t left = x - kCap, right = x + kCap, bottom = y - kCap, top = y + kCap;
     const auto behind = [&](std::int32_t nx, std::int32_t ny) {
         if (!cells_.isOccupied(nx, ny)) return false;
-        cells_.tile(nx >> kShift, ny >> kShift).bytes[CellTiles::offset(nx, ny)] = 0;
+        cells_.tile(nx >> kShift, ny >> kShift).set(nx, ny, 0);
         return true;
     };
     if (behind(x - 1, y)) left = x;
@@ -108,18 +121,21 @@ void LargeLattice::stampCells(std::int32_t x, std::int32_t y) {
             if (tx < left >> kShift || tx > right >> kShift) continue;
             const std::int32_t from = std::max(bottom, ty << kShift),
                                to = std::min(top, (ty << kShift) + CellTiles::kMask);
-            // The stamp's bytes for the tile's first column, row y.
-            const std::uint8_t* stamp = kStamp.bytes.data() + kCap * kStampWidth +
-                                        ((tx << kShift) - x + kCap + CellTiles::kMask);
+            // The stamp's bytes for the tile's first column, row y: that column is
+            // (tx << kShift) - x cells from x, first + 2k for the byte k it begins.
+            const int odd = x & 1;
+            const std::uint8_t* stamp = kStamp.packed[static_cast<std::size_t>(odd)].data() +
+                                        kCap * kStampRowBytes +
+                                        (((tx << kShift) - x) + kReach + odd) / 2;
             for (std::int32_t row = from; row <= to; ++row) {
-                minInto(tile.bytes.data() + CellTiles::offset(0, row),
-                        stamp + (row - y) * kStampWidth, CellTiles::kSide);
+                minNibblesInto(tile.nibbles.data() + CellTiles::offset(0, row),
+                               stamp + (row - y) * kStampRowBytes, CellTiles::kRowBytes);
             }
         }
     }
 }
 
-// The bound once the cells' byte is saturated: the largest of kFineCap and the bounds of the
+// The bound once the cells' value is saturated: the largest of kFineCap and the bounds of the
 // block levels up to the first that is not saturated, from `level` on (whose K is `k`); the
 // levels below `level` are known to be saturated with smaller bounds.
 int LargeLattice::coarseBound(std::int32_t x, std::int32_t y, std::size_t level, int k) const {

@@ -5,10 +5,10 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <stdexcept>
 
 #include "base/growth_law.h"
+#include "base/site_list.h"
 #include "large/block_level.h"
 #include "large/cell_tiles.h"
 
@@ -21,7 +21,8 @@ namespace dla {
 /// an occupied neighbour ("near" cells; D = 0 on them). No cell within D(c) - 1 of c is near, so a
 /// walker on c can make D(c) - 1 single steps, in any order, before it could stick. bound() is a
 /// lower bound of D built from four levels:
-/// - cells (tiles of 64 x 64, CellTiles): F = min(D, kFineCap) in a byte, exact below kFineCap;
+/// - cells (tiles of 64 x 64, CellTiles): F = min(D, kFineCap) in half a byte, exact below
+///   kFineCap;
 /// - blocks of 8, 64 and 512 cells a side (BlockLevel, cap kBlockCap blocks), each about D less
 ///   two block sides;
 /// - beyond those, the free space outside the aggregate: every near cell lies within
@@ -36,11 +37,11 @@ namespace dla {
 /// the one that grew.
 class LargeLattice {
   public:
-    static constexpr int kFineCap = 24;
+    static constexpr int kFineCap = CellTiles::kLargestValue;
     static constexpr std::array<int, 3> kBlockShifts{3, 6, 9};
     static constexpr int kBlockCap = 32;
     /// From this K of the first block level on, D >= (K - 1) 8 + 1 >= kFineCap: the cells'
-    /// byte is saturated and below the level's bound.
+    /// value is saturated and below the level's bound.
     static constexpr int kBlocksBeyondCells = (kFineCap - 2) / (1 << kBlockShifts[0]) + 2;
     /// From this K of the second block level on, D >= (K - 1) 64 + 1 >= kBlockCap 8: the first
     /// level is saturated and its bound (at most (kBlockCap - 1) 8 + 4) below the second's.
@@ -92,11 +93,11 @@ class LargeLattice {
             return coarseBound(x, y, 0, first);
         }
         if (first >= kBlocksBeyondCells) return std::max(kFineCap, blocks_[0].bound(x, y, first));
-        return cells_.byte(x, y, cursor);
+        return cells_.value(x, y, cursor);
     }
 
     /// The occupied cells in the order they were first occupied.
-    const std::deque<Site>& arrivals() const { return arrivals_; }
+    const SiteList& arrivals() const { return arrivals_; }
     std::int64_t occupiedCount() const { return static_cast<std::int64_t>(arrivals_.size()); }
     /// A hash of the set of occupied cells, whatever their order.
     std::uint64_t hash() const { return hash_; }
@@ -117,7 +118,7 @@ class LargeLattice {
 
     CellTiles cells_;
     std::array<BlockLevel, 3> blocks_;
-    std::deque<Site> arrivals_;
+    SiteList arrivals_;
     std::int64_t largestNorm_ = 0;
     double reach_ = 1.0;  ///< sqrt(largestNorm_) + 1, or more
     std::uint64_t hash_ = 0;

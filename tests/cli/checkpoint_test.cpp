@@ -45,7 +45,7 @@ TEST(Checkpoint, IsCheckedAsOneWhole) {
     // Whole and sound, but written by another version of the walker (the run's state gives its
     // layout, then the walker's version), or by a walker held to shorter jumps.
     std::string otherWalker = a.substr(0, a.size() - 4), otherJump = otherWalker;
-    otherWalker[header + 12] = 2;
+    otherWalker[header + 12] = 1;
     otherJump[header + 40] = 1;  // a largest jump of 2^16, not 2^17
     const std::pair<std::string, const char*> cases[] = {
         {a.substr(0, header) + b.substr(header), "CRC-32"},  // seed 7's header, seed 5's run
@@ -57,7 +57,7 @@ TEST(Checkpoint, IsCheckedAsOneWhole) {
         {"dla", "not a dla-cli checkpoint"},
         {withCrc(otherJump), "a largest jump that dla-cli's runs do not take"},
         {withCrc(otherWalker),
-         "written by the jump walker's version 2; this program's walker is version 1"},
+         "written by the jump walker's version 1; this program's walker is version 2"},
     };
     for (const auto& [bytes, says] : cases) {
         const std::string path = folder.file("damaged");

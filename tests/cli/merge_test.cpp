@@ -98,16 +98,16 @@ TEST_F(Merge, PartsGiveTheSummaryAndTheFitsOfTheWhole) {
     EXPECT_EQ(run({"merge", "--fit", mergedFit, part(1), part(2), part(3)}).err,
               "dla-cli: --fit needs every size to be at least 100\n");
     // A part written before walker versions, which has none in any line, was grown by version
-    // 1 and merges with today's parts into the same summary.
-    const std::string version = ",\"walker_version\":1";
+    // 1, whose moves differ from today's: it does not merge with today's parts.
+    const std::string version = ",\"walker_version\":2";
     std::string before;
     for (std::string line : parts_[1]) {
         line.erase(line.find(version), version.size());
         before += line + "\n";
     }
     const test::Ran mixed = run({"merge", "--json", part(1), write(before), part(3)});
-    ASSERT_EQ(mixed.status, kExitOk) << mixed.err;
-    EXPECT_EQ(mixed.out, whole.out.substr(whole.out.rfind("\n{") + 1));
+    EXPECT_EQ(mixed.status, kExitFileError) << mixed.err;
+    EXPECT_NE(mixed.err.find("their \"walker_version\" differs"), std::string::npos) << mixed.err;
 }
 
 TEST_F(Merge, RefusesWithALineNamingTheProblem) {
@@ -126,13 +126,13 @@ TEST_F(Merge, RefusesWithALineNamingTheProblem) {
         {{p1, p3, part(2, 0, "\"size\":30", "\"size\":100")}, "size its plan gives another"},
         {{p1, p3, part(2, 1, "\"seed\":9", "\"seed\":10")}, "line 2: run 5 has a seed"},
         {{p1, p3,
-          part(2, -1, "\"jump\",\"walker_version\":1", "\"literal\",\"walker_version\":null")},
+          part(2, -1, "\"jump\",\"walker_version\":2", "\"literal\",\"walker_version\":null")},
          "plans: their \"walk\" differs"},
-        {{p1, p3, part(2, -1, "\"walker_version\":1", "\"walker_version\":2")},
+        {{p1, p3, part(2, -1, "\"walker_version\":2", "\"walker_version\":3")},
          "plans: their \"walker_version\" differs"},
-        {{p1, p3, part(2, 1, "\"walker_version\":1", "\"walker_version\":2")},
+        {{p1, p3, part(2, 1, "\"walker_version\":2", "\"walker_version\":3")},
          "line 2: run 5 was grown by another walker version"},
-        {{part(1, -1, "\"walker_version\":1", "\"walker_version\":0")},
+        {{part(1, -1, "\"walker_version\":2", "\"walker_version\":0")},
          "\"walker_version\" must be a whole number from 1"},
         {{p1, p3, part(2, 0, "\"kill_factor\":2.0", "\"kill_factor\":3.0")}, "a kill factor its"},
         {{p1, p3, part(2, 0, "\"particle_limit\":null", "\"particle_limit\":9")},
