@@ -4,11 +4,33 @@
 
 namespace dla {
 
-void SparseBoxCounter::sortRuns(std::vector<std::int32_t>& values,
-                                const std::vector<std::size_t>& start) {
-    for (std::size_t k = 0; k + 1 < start.size(); ++k)
-        std::sort(values.begin() + static_cast<std::ptrdiff_t>(start[k]),
-                  values.begin() + static_cast<std::ptrdiff_t>(start[k + 1]));
+void SparseBoxCounter::Lines::sortBands() {
+    for (std::size_t b = 0; b + 1 < start_.size(); ++b)
+        std::sort(low_.begin() + static_cast<std::ptrdiff_t>(start_[b]),
+                  low_.begin() + static_cast<std::ptrdiff_t>(start_[b + 1]));
+}
+
+std::size_t SparseBoxCounter::Lines::firstAtLeast(std::size_t b, std::int64_t low) const {
+    const auto first = low_.begin() + static_cast<std::ptrdiff_t>(start_[b]);
+    const auto last = low_.begin() + static_cast<std::ptrdiff_t>(start_[b + 1]);
+    return static_cast<std::size_t>(
+        std::lower_bound(first, last, low,
+                         [](std::uint16_t v, std::int64_t target) { return v < target; }) -
+        low_.begin());
+}
+
+std::size_t SparseBoxCounter::Lines::below(std::size_t k, std::int64_t v) const {
+    const std::size_t first = k * bands_;
+    if (v <= 0) return 0;
+    const auto band = static_cast<std::size_t>(v >> kBandShift);
+    if (band >= bands_) return start_[first + bands_] - start_[first];
+    return firstAtLeast(first + band, v & 0xFFFF) - start_[first];
+}
+
+bool SparseBoxCounter::Lines::holds(std::size_t k, std::int64_t v) const {
+    const std::size_t b = k * bands_ + static_cast<std::size_t>(v >> kBandShift);
+    const std::size_t i = firstAtLeast(b, v & 0xFFFF);
+    return i < start_[b + 1] && low_[i] == (v & 0xFFFF);
 }
 
 // One block more than the bounding box needs, so that the block index of xMax_ + 1 exists, and
@@ -29,16 +51,6 @@ void SparseBoxCounter::sumBlocks() {
                                                   blockTable_[(by - 1) * blocksWide_ + bx - 1];
 }
 
-std::size_t SparseBoxCounter::firstAtLeast(const std::vector<std::int32_t>& values,
-                                           std::size_t begin, std::size_t end, std::int64_t value) {
-    const auto first = values.begin() + static_cast<std::ptrdiff_t>(begin);
-    const auto last = values.begin() + static_cast<std::ptrdiff_t>(end);
-    return static_cast<std::size_t>(
-        std::lower_bound(first, last, value,
-                         [](std::int32_t v, std::int64_t target) { return v < target; }) -
-        values.begin());
-}
-
 std::int64_t SparseBoxCounter::dominated(std::int64_t x, std::int64_t y) const {
     x = std::clamp(x, xMin_, xMax_ + 1);
     y = std::clamp(y, yMin_, yMax_ + 1);
@@ -46,16 +58,11 @@ std::int64_t SparseBoxCounter::dominated(std::int64_t x, std::int64_t y) const {
     const std::int64_t bx = xMin_ + (bxIndex << blockShift_), by = yMin_ + (byIndex << blockShift_);
     auto total = blockTable_[static_cast<std::size_t>(byIndex) * blocksWide_ +
                              static_cast<std::size_t>(bxIndex)];
-    for (std::int64_t row = by; row < y; ++row) {
-        const auto r = static_cast<std::size_t>(row - yMin_);
-        total += static_cast<std::int64_t>(firstAtLeast(rowX_, rowStart_[r], rowStart_[r + 1], bx) -
-                                           rowStart_[r]);
-    }
-    for (std::int64_t column = bx; column < x; ++column) {
-        const auto c = static_cast<std::size_t>(column - xMin_);
+    for (std::int64_t row = by; row < y; ++row)
+        total += static_cast<std::int64_t>(rows_.below(static_cast<std::size_t>(row - yMin_), bx - xMin_));
+    for (std::int64_t column = bx; column < x; ++column)
         total += static_cast<std::int64_t>(
-            firstAtLeast(columnY_, columnStart_[c], columnStart_[c + 1], y) - columnStart_[c]);
-    }
+            columns_.below(static_cast<std::size_t>(column - xMin_), y - yMin_));
     return total;
 }
 
@@ -66,8 +73,7 @@ std::int64_t SparseBoxCounter::count(std::int32_t x0, std::int32_t y0, std::int3
 }
 
 std::size_t SparseBoxCounter::memoryBytes() const {
-    return (rowX_.capacity() + columnY_.capacity()) * sizeof(std::int32_t) +
-           (rowStart_.capacity() + columnStart_.capacity()) * sizeof(std::size_t) +
+    return rows_.memoryBytes() + columns_.memoryBytes() +
            blockTable_.capacity() * sizeof(std::int64_t);
 }
 

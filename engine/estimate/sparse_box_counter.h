@@ -11,9 +11,10 @@
 namespace dla {
 
 /// Counts the sites of a set in square boxes, with memory that follows the set rather than the
-/// square it spans: the sites sorted by row and by column (4 bytes a site each), an offset per
-/// row and per column of the bounding box (for an aggregate, which is connected, no more rows
-/// or columns than sites), and a summed-area table over blocks of B x B cells, 8 bytes a block
+/// square it spans: the sites sorted by row and by column (2 bytes a site each: a line is cut
+/// into bands of 2^16 cells, and a site keeps its place in its band), an offset per band of each
+/// row and column of the bounding box (for an aggregate, which is connected, no more rows or
+/// columns than sites, and one band a line up to 65536 cells across), and a summed-area table over blocks of B x B cells, 8 bytes a block
 /// of the bounding box. B is kSmallestBlock (0.5 byte per 1000 cells of the box) unless the
 /// table would then have more entries than 4 sites + 64 (a sparse, stretched set), in which case
 /// B doubles until it has not: the table never outgrows the sites. Integer counts, so every
@@ -37,8 +38,14 @@ class SparseBoxCounter {
           yMin_(bounds.yMin),
           yMax_(bounds.yMax) {
         if (sites_ == 0) return;
-        bucket(sites, yMin_, yMax_, true, rowX_, rowStart_);
-        bucket(sites, xMin_, xMax_, false, columnY_, columnStart_);
+        const auto row = [this](Site s) { return static_cast<std::size_t>(s.y - yMin_); };
+        const auto column = [this](Site s) { return static_cast<std::size_t>(s.x - xMin_); };
+        const auto along = [this](Site s) { return s.x - xMin_; };
+        const auto up = [this](Site s) { return s.y - yMin_; };
+        rows_.sort(sites, static_cast<std::size_t>(yMax_ - yMin_ + 1), xMax_ - xMin_ + 1, row,
+                   along);
+        columns_.sort(sites, static_cast<std::size_t>(xMax_ - xMin_ + 1), yMax_ - yMin_ + 1,
+                      column, up);
         makeBlocks();
         for (const Site s : sites) ++blockTable_[blockIndex(s) + blocksWide_ + 1];
         sumBlocks();
@@ -49,10 +56,8 @@ class SparseBoxCounter {
 
     /// Whether (x, y) is one of the sites: a binary search in its row.
     bool occupied(std::int32_t x, std::int32_t y) const {
-        if (y < yMin_ || y > yMax_) return false;
-        const auto row = static_cast<std::size_t>(y - yMin_);
-        const std::size_t i = firstAtLeast(rowX_, rowStart_[row], rowStart_[row + 1], x);
-        return i < rowStart_[row + 1] && rowX_[i] == x;
+        if (y < yMin_ || y > yMax_ || x < xMin_ || x > xMax_) return false;
+        return rows_.holds(static_cast<std::size_t>(y - yMin_), x - xMin_);
     }
 
     /// visit(x, y) for each site with both coordinates in low..high, row by row (y, then x,
@@ -62,10 +67,11 @@ class SparseBoxCounter {
         if (sites_ == 0) return;
         const std::int64_t top = std::min<std::int64_t>(high, yMax_);
         for (std::int64_t y = std::max<std::int64_t>(low, yMin_); y <= top; ++y) {
-            const std::size_t row = static_cast<std::size_t>(y - yMin_);
-            for (std::size_t i = firstAtLeast(rowX_, rowStart_[row], rowStart_[row + 1], low);
-                 i < rowStart_[row + 1] && rowX_[i] <= high; ++i)
-                visit(rowX_[i], static_cast<std::int32_t>(y));
+            rows_.forEachIn(static_cast<std::size_t>(y - yMin_), low - xMin_, high - xMin_,
+                            [&](std::int64_t x) {
+                                visit(static_cast<std::int32_t>(x + xMin_),
+                                      static_cast<std::int32_t>(y));
+                            });
         }
     }
 
@@ -74,23 +80,66 @@ class SparseBoxCounter {
     std::size_t memoryBytes() const;
 
   private:
-    // Sorts the sites by key with a counting pass: start[k - low] .. start[k - low + 1] holds
-    // the other coordinates of the sites of key k, increasing.
-    template <class Sites>
-    static void bucket(const Sites& sites, std::int64_t low, std::int64_t high, bool byRow,
-                       std::vector<std::int32_t>& values, std::vector<std::size_t>& start) {
-        const auto key = [&](Site s) {
-            return static_cast<std::size_t>((byRow ? s.y : s.x) - low);
-        };
-        start.assign(static_cast<std::size_t>(high - low + 2), 0);
-        for (const Site s : sites) ++start[key(s) + 1];
-        for (std::size_t k = 1; k < start.size(); ++k) start[k] += start[k - 1];
-        values.resize(start.back());
-        std::vector<std::size_t> next(start.begin(), start.end() - 1);
-        for (const Site s : sites) values[next[key(s)]++] = byRow ? s.x : s.y;
-        sortRuns(values, start);
-    }
-    static void sortRuns(std::vector<std::int32_t>& values, const std::vector<std::size_t>& start);
+    // The sites of each line (a row or a column of the bounding box) as their places along it,
+    // counted from the box's edge: place v of line k in band v >> 16 of the line, kept as its
+    // low 16 bits, the bands of a line one after another, each increasing.
+    class Lines {
+      public:
+        static constexpr int kBandShift = 16;
+
+        // `place(s)` and `line(s)` of each site, lines 0..lines - 1, places 0..span - 1.
+        template <class Sites, class Line, class Place>
+        void sort(const Sites& sites, std::size_t lines, std::int64_t span, Line line,
+                  Place place) {
+            bands_ = static_cast<std::size_t>((span - 1) >> kBandShift) + 1;
+            const auto key = [&](Site s) {
+                return line(s) * bands_ + static_cast<std::size_t>(place(s) >> kBandShift);
+            };
+            start_.assign(lines * bands_ + 1, 0);
+            for (const Site s : sites) ++start_[key(s) + 1];
+            for (std::size_t k = 1; k < start_.size(); ++k) start_[k] += start_[k - 1];
+            low_.resize(start_.back());
+            std::vector<std::size_t> next(start_.begin(), start_.end() - 1);
+            for (const Site s : sites)
+                low_[next[key(s)]++] = static_cast<std::uint16_t>(place(s) & 0xFFFF);
+            sortBands();
+        }
+        // Sites of line k at places below v.
+        std::size_t below(std::size_t k, std::int64_t v) const;
+        bool holds(std::size_t k, std::int64_t v) const;
+        // visit(v) for the sites of line k at places from..to, increasing.
+        template <class F>
+        void forEachIn(std::size_t k, std::int64_t from, std::int64_t to, F&& visit) const {
+            from = std::max<std::int64_t>(from, 0);
+            const auto last = static_cast<std::int64_t>(bands_ << kBandShift) - 1;
+            to = std::min(to, last);
+            if (from > to) return;
+            for (std::int64_t band = from >> kBandShift; band <= to >> kBandShift; ++band) {
+                const std::size_t b = k * bands_ + static_cast<std::size_t>(band);
+                const std::int64_t base = band << kBandShift;
+                for (std::size_t i = firstAtLeast(b, from - base); i < start_[b + 1]; ++i) {
+                    const std::int64_t v = base + low_[i];
+                    if (v > to) return;
+                    visit(v);
+                }
+            }
+        }
+        std::size_t memoryBytes() const {
+            return low_.capacity() * sizeof(std::uint16_t) +
+                   start_.capacity() * sizeof(std::size_t);
+        }
+
+      private:
+        void sortBands();
+        // The first place of band b (an index into start_) at or above `low` (< 2^16, or
+        // below 0 for the band's first).
+        std::size_t firstAtLeast(std::size_t b, std::int64_t low) const;
+
+        std::size_t bands_ = 1;
+        std::vector<std::uint16_t> low_;
+        std::vector<std::size_t> start_;  // band b of line k: low_[start_[k bands + b], ... + 1)
+    };
+
     void makeBlocks();
     void sumBlocks();
     std::size_t blockIndex(Site s) const {
@@ -98,15 +147,11 @@ class SparseBoxCounter {
                static_cast<std::size_t>((s.x - xMin_) >> blockShift_);
     }
     std::int64_t dominated(std::int64_t x, std::int64_t y) const;
-    static std::size_t firstAtLeast(const std::vector<std::int32_t>& values, std::size_t begin,
-                                    std::size_t end, std::int64_t value);
 
     std::size_t sites_ = 0;
     std::int64_t xMin_ = 0, xMax_ = -1, yMin_ = 0, yMax_ = -1;
-    std::vector<std::int32_t> rowX_;     // x of the sites, by row then x
-    std::vector<std::size_t> rowStart_;  // row y - yMin_ is rowX_[rowStart_[r], rowStart_[r + 1])
-    std::vector<std::int32_t> columnY_;  // y of the sites, by column then y
-    std::vector<std::size_t> columnStart_;
+    Lines rows_;     // the sites' x by row
+    Lines columns_;  // the sites' y by column
     int blockShift_ = kSmallestBlockShift;
     std::size_t blocksWide_ = 0;  // block table: (blocks + 1) a side, row by row
     std::vector<std::int64_t> blockTable_;

@@ -1,5 +1,6 @@
 #include "large/block_level.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -16,6 +17,7 @@ BlockLevel::BlockLevel(int shift, int cap) : shift_(shift), cap_(cap) {
     const int r = cap - 1;
     stampSide_ = static_cast<std::size_t>(2 * (r + kPad) + 1);
     stamp_.assign(stampSide_ * stampSide_, static_cast<std::uint8_t>(cap));
+    blank_.assign(kTileBlocks, static_cast<std::uint8_t>(cap));
     for (int dy = -r; dy <= r; ++dy) {
         for (int dx = -r; dx <= r; ++dx) {
             stamp_[static_cast<std::size_t>(dy + r + kPad) * stampSide_ +
@@ -25,57 +27,91 @@ BlockLevel::BlockLevel(int shift, int cap) : shift_(shift), cap_(cap) {
     }
 }
 
-void BlockLevel::markNew(std::int32_t x, std::int32_t y) {
+namespace {
+
+// Tiles are made in chunks, so that a tile costs no allocation of its own: chunks as large as
+// the tiles made so far, from 4 tiles up to 2 MB, so that a small aggregate's coarse levels hold
+// a few tiles rather than a chunk each.
+constexpr std::size_t kFirstChunkTiles = 4;
+constexpr std::size_t kChunkTiles = 512;
+
+}  // namespace
+
+void BlockLevel::markNew(std::int32_t bx, std::int32_t by) {
     const std::int32_t r = cap_ - 1;
-    const std::int32_t bx = x >> shift_, by = y >> shift_;
-    if (std::max({bx + r + 1, r - bx, by + r + 1, r - by}) > half_) {
-        grow(std::max({bx + r + 1, r - bx, by + r + 1, r - by}));
-    }
-    const auto cx = static_cast<std::uint32_t>(bx + half_),
-               cy = static_cast<std::uint32_t>(by + half_);
-    // The block is not marked yet (mark() saw to that). The stamp reaches blocks cx - r..cx + r,
-    // all inside the grid; a block beyond it was at cap already. So are the squares holding them,
-    // since the grid's width is a multiple of their side, and the padding covers those squares'
-    // blocks beyond the stamp: at most kPad a side.
-    const auto reach = static_cast<std::uint32_t>(r);
-    std::uint32_t left = cx - reach, right = cx + reach, bottom = cy - reach, top = cy + reach;
+    // The block is not marked yet (mark() saw to that). The stamp reaches blocks bx - r..bx + r;
+    // a block beyond it was at cap already. The squares holding them are lowered whole, the
+    // padding covering those squares' blocks beyond the stamp: at most kPad a side.
+    std::int32_t left = bx - r, right = bx + r, bottom = by - r, top = by + r;
     // A block on the far side of a marked neighbour, by one or more rows (or columns), is at
     // least as near that neighbour as the new mark: only the half of the stamp on this side of
     // it can lower anything. A new mark usually has one, most often the occupied cell's block.
-    if (grid_[at(cx - 1, cy)] == 0) left = cx;
-    if (grid_[at(cx + 1, cy)] == 0) right = cx;
-    if (grid_[at(cx, cy - 1)] == 0) bottom = cy;
-    if (grid_[at(cx, cy + 1)] == 0) top = cy;
-    const std::uint32_t corner = reach + kPad;  // cx, cy in the padded stamp
-    for (std::uint32_t sy = bottom / kSquare * kSquare; sy <= top; sy += kSquare) {
-        const std::uint8_t* row = stamp_.data() + (sy + corner - cy) * stampSide_;
-        for (std::uint32_t sx = left / kSquare * kSquare; sx <= right; sx += kSquare) {
-            minSquareInto(grid_.data() + at(sx, sy), row + (sx + corner - cx), stampSide_);
+    if (at(bx - 1, by) == 0) left = bx;
+    if (at(bx + 1, by) == 0) right = bx;
+    if (at(bx, by - 1) == 0) bottom = by;
+    if (at(bx, by + 1) == 0) top = by;
+    const std::int32_t corner = r + kPad;  // bx, by in the padded stamp
+    for (std::int32_t sy = bottom & ~kPad; sy <= top; sy += kSquare) {
+        const std::uint8_t* row =
+            stamp_.data() + static_cast<std::size_t>(sy + corner - by) * stampSide_;
+        for (std::int32_t sx = left & ~kPad; sx <= right; sx += kSquare) {
+            minSquareInto(tile(sx, sy) + inTile(sx, sy), row + (sx + corner - bx), stampSide_);
         }
     }
 }
 
-void BlockLevel::grow(std::int32_t reach) {
-    // Far beyond any memory, but it keeps the block indices inside their types.
-    constexpr std::int32_t kLargestWidth = 1 << 24;
-    std::int32_t half = std::max(reach, half_ + half_ / 4 + 4);
-    half = (half + kSquare - 1) / kSquare * kSquare;
-    if (2 * half > kLargestWidth) throw std::length_error("block level beyond its largest grid");
-    const auto width = static_cast<std::uint32_t>(2 * half);
-    std::vector<std::uint8_t, HugePageAllocator<std::uint8_t>> grid(
-        static_cast<std::size_t>(width) * width, static_cast<std::uint8_t>(cap_));
-    // Whole squares move, since both halves are multiples of their side.
-    const auto shift = static_cast<std::uint32_t>(half - half_);
-    for (std::uint32_t gy = 0; gy < width_; gy += kSquare) {
-        for (std::uint32_t gx = 0; gx < width_; gx += kSquare) {
-            std::copy_n(
-                grid_.begin() + static_cast<std::ptrdiff_t>(at(gx, gy)), kSquare * kSquare,
-                grid.begin() + static_cast<std::ptrdiff_t>(at(gx + shift, gy + shift, width)));
-        }
+std::uint8_t* BlockLevel::tile(std::int32_t bx, std::int32_t by) {
+    const std::int32_t tx = bx >> kTileShift, ty = by >> kTileShift;
+    const std::int32_t reach = std::max({tx + 1, -tx, ty + 1, -ty});
+    if (reach > half_) growDirectory(reach);
+    std::uint8_t*& slot = directory_[static_cast<std::size_t>(ty + half_) * width_ +
+                                     static_cast<std::size_t>(tx + half_)];
+    if (slot != blank_.data()) return slot;
+    if (left_ == 0) {
+        left_ = std::clamp(made_, kFirstChunkTiles, kChunkTiles);
+        chunks_.emplace_back(left_ * kTileBlocks, static_cast<std::uint8_t>(cap_));
+        held_ += left_ * kTileBlocks;
     }
-    grid_ = std::move(grid);
+    slot = chunks_.back().data() + chunks_.back().size() - left_ * kTileBlocks;
+    --left_;
+    ++made_;
+    return slot;
+}
+
+void BlockLevel::growDirectory(std::int32_t reach) {
+    // Far beyond any memory, but it keeps the block indices inside their types.
+    constexpr std::int32_t kLargestHalf = 1 << (24 - kTileShift);
+    if (reach > kLargestHalf) throw std::length_error("block level beyond its largest grid");
+    const std::int32_t half = std::min(std::max(reach, half_ + half_ / 4 + 4), kLargestHalf);
+    const auto width = static_cast<std::uint32_t>(2 * half);
+    std::vector<std::uint8_t*, HugePageAllocator<std::uint8_t*>> directory(
+        static_cast<std::size_t>(width) * width, blank_.data());
+    for (std::int32_t ty = -half_; ty < half_; ++ty) {
+        std::copy_n(
+            directory_.begin() +
+                static_cast<std::ptrdiff_t>(ty + half_) * static_cast<std::ptrdiff_t>(width_),
+            width_,
+            directory.begin() +
+                static_cast<std::ptrdiff_t>(ty + half) * static_cast<std::ptrdiff_t>(width) +
+                (half - half_));
+    }
+    directory_ = std::move(directory);
     half_ = half;
     width_ = width;
+}
+
+void BlockLevel::clear() {
+    directory_ = {};
+    chunks_ = {};
+    half_ = 0;
+    width_ = 0;
+    made_ = 0;
+    left_ = 0;
+    held_ = 0;
+}
+
+std::size_t BlockLevel::memoryBytes() const {
+    return held_ + directory_.size() * sizeof(std::uint8_t*);
 }
 
 }  // namespace dla

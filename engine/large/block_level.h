@@ -20,22 +20,21 @@ namespace dla {
 /// occupied neighbour, at most about two sides short of it. Both K and the bound depend only on
 /// the set of marked blocks, never on the order they came in.
 ///
-/// The blocks are a dense square grid around the origin, grown (by a quarter or more) when a
-/// mark needs room; a block outside it is more than cap blocks from every mark.
+/// The blocks are kept in tiles of 64 x 64 blocks that exist only where a mark's distances
+/// reached, found through a square directory around the origin that grows (by a quarter or more)
+/// when a tile beyond it is made: memory follows the aggregate, not the square around it. A block
+/// of no tile is more than cap - 1 blocks from every mark, and reads cap.
 class BlockLevel {
   public:
     /// `shift` in 1..20, `cap` in 2..255.
     BlockLevel(int shift, int cap);
+    BlockLevel(const BlockLevel&) = delete;
+    BlockLevel& operator=(const BlockLevel&) = delete;
 
     int cap() const { return cap_; }
 
     /// K of the block holding cell (x, y).
-    int blocks(std::int32_t x, std::int32_t y) const {
-        const auto bx = static_cast<std::uint32_t>((x >> shift_) + half_);
-        const auto by = static_cast<std::uint32_t>((y >> shift_) + half_);
-        if (bx >= width_ || by >= width_) return cap_;
-        return grid_[at(bx, by)];
-    }
+    int blocks(std::int32_t x, std::int32_t y) const { return at(x >> shift_, y >> shift_); }
 
     /// The lower bound (k - 1) side + 1 + e(x, y) for k = blocks(x, y) >= 1.
     int bound(std::int32_t x, std::int32_t y, int k) const {
@@ -47,43 +46,53 @@ class BlockLevel {
 
     /// Marks the block of cell (x, y), which has an occupied neighbour.
     void mark(std::int32_t x, std::int32_t y) {
-        // Nearly every mark falls on a block marked already, which the grid was grown around.
-        const auto bx = static_cast<std::uint32_t>((x >> shift_) + half_);
-        const auto by = static_cast<std::uint32_t>((y >> shift_) + half_);
-        if (bx < width_ && by < width_ && grid_[at(bx, by)] == 0) return;
-        markNew(x, y);
+        // Nearly every mark falls on a block marked already.
+        if (at(x >> shift_, y >> shift_) != 0) markNew(x >> shift_, y >> shift_);
     }
 
-    /// Bytes held by the grid.
-    std::size_t memoryBytes() const { return grid_.size(); }
-    /// Frees the grid: no block is marked any more.
-    void clear() {
-        grid_ = {};
-        half_ = 0;
-        width_ = 0;
-    }
+    /// Bytes held by the tiles and the directory.
+    std::size_t memoryBytes() const;
+    /// Frees the tiles and the directory: no block is marked any more.
+    void clear();
 
   private:
-    // The grid is stored in squares of 8 x 8 blocks, one cache line each, so that reads near
-    // one another share lines in both directions. bx, by count from the grid's corner.
+    static constexpr int kTileShift = 6;
+    static constexpr int kTileSide = 1 << kTileShift;
+    static constexpr int kTileBlocks = kTileSide * kTileSide;
+    // A tile is stored in squares of 8 x 8 blocks, one cache line each, so that reads near one
+    // another share lines in both directions.
     static constexpr int kSquare = 8;
     static constexpr int kPad = kSquare - 1;
-    static std::size_t at(std::uint32_t bx, std::uint32_t by, std::uint32_t width) {
-        return (static_cast<std::size_t>(by / kSquare) * width + (bx / kSquare) * kSquare) *
-                   kSquare +
-               (by % kSquare) * kSquare + bx % kSquare;
+    static std::size_t inTile(std::int32_t bx, std::int32_t by) {
+        const auto ox = static_cast<std::size_t>(bx & (kTileSide - 1));
+        const auto oy = static_cast<std::size_t>(by & (kTileSide - 1));
+        return ((oy / kSquare) * (kTileSide / kSquare) + ox / kSquare) * kSquare * kSquare +
+               (oy % kSquare) * kSquare + ox % kSquare;
     }
-    std::size_t at(std::uint32_t bx, std::uint32_t by) const { return at(bx, by, width_); }
-    void markNew(std::int32_t x, std::int32_t y);
-    void grow(std::int32_t reach);
+    /// The tile of block (bx, by), the blank one when it was never made.
+    const std::uint8_t* tileOf(std::int32_t bx, std::int32_t by) const {
+        const auto tx = static_cast<std::uint32_t>((bx >> kTileShift) + half_);
+        const auto ty = static_cast<std::uint32_t>((by >> kTileShift) + half_);
+        if (tx >= width_ || ty >= width_) return blank_.data();
+        return directory_[static_cast<std::size_t>(ty) * width_ + tx];
+    }
+    int at(std::int32_t bx, std::int32_t by) const { return tileOf(bx, by)[inTile(bx, by)]; }
+    std::uint8_t* tile(std::int32_t bx, std::int32_t by);
+    void markNew(std::int32_t bx, std::int32_t by);
+    void growDirectory(std::int32_t reach);
 
     int shift_;
     int cap_;
     std::size_t stampSide_;            ///< 2 (cap - 1 + kPad) + 1
     std::vector<std::uint8_t> stamp_;  ///< block distances around a new mark, kPad of cap around
-    std::int32_t half_ = 0;  ///< the grid covers blocks -half_..half_ - 1 a side; a multiple of 8
-    std::uint32_t width_ = 0;
-    std::vector<std::uint8_t, HugePageAllocator<std::uint8_t>> grid_;
+    std::vector<std::uint8_t> blank_;  ///< a tile of cap
+    std::int32_t half_ = 0;    ///< the directory covers tiles -half_..half_ - 1 a side
+    std::uint32_t width_ = 0;  ///< 2 half_
+    std::vector<std::uint8_t*, HugePageAllocator<std::uint8_t*>> directory_;
+    std::vector<std::vector<std::uint8_t, HugePageAllocator<std::uint8_t>>> chunks_;
+    std::size_t made_ = 0;  ///< tiles made
+    std::size_t left_ = 0;  ///< tiles of the last chunk not yet made
+    std::size_t held_ = 0;  ///< bytes of the chunks
 };
 
 }  // namespace dla

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 #include <tuple>
 #include <vector>
 
 #include "estimate/fractal_dimension.h"
 #include "estimate/large_estimate.h"
+#include "estimate/sparse_box_counter.h"
 #include "large/large_growth.h"
 #include "measure/anisotropy.h"
 #include "measure/growth_history.h"
@@ -65,6 +67,47 @@ TEST(LargeEstimateTest, MeasuresBeyondSixteenBitsAndRefusesWhatItCannot) {
         EXPECT_EQ(estimate->points.back().side, 36'000);
         EXPECT_NEAR(estimate->dimension, 1.0, 1e-12);
     }
+}
+
+// Sites spread over more than 2^16 cells each way, in clumps that straddle the places where a
+// line's bands meet: every count, membership and visit equals a count site by site.
+TEST(SparseBoxCounterTest, CountsAcrossBandsAsSiteBySite) {
+    std::mt19937_64 g(9);
+    const auto below = [&g](std::int32_t n) {
+        return static_cast<std::int32_t>(g() % static_cast<std::uint64_t>(n));
+    };
+    std::vector<Site> sites;
+    for (const Site centre : {Site{-70'000, 3}, Site{0, 0}, Site{65'535, -65'536},
+                              Site{131'072, 90'000}, Site{-5, 131'071}}) {
+        for (int i = 0; i < 300; ++i) {
+            const Site s{centre.x + below(41) - 20, centre.y + below(41) - 20};
+            if (std::find(sites.begin(), sites.end(), s) == sites.end()) sites.push_back(s);
+        }
+    }
+    const SparseBoxCounter boxes(sites, SiteBounds::of(sites));
+    const auto counted = [&](std::int64_t x0, std::int64_t y0, std::int64_t side) {
+        return std::count_if(sites.begin(), sites.end(), [&](Site s) {
+            return s.x >= x0 && s.x < x0 + side && s.y >= y0 && s.y < y0 + side;
+        });
+    };
+    for (int i = 0; i < 2000; ++i) {
+        const Site at = sites[static_cast<std::size_t>(below(static_cast<std::int32_t>(sites.size())))];
+        const std::int32_t side = 1 << below(19);
+        const Site corner{at.x - below(side + 1), at.y - below(side + 1)};
+        ASSERT_EQ(boxes.count(corner.x, corner.y, side), counted(corner.x, corner.y, side))
+            << corner.x << ", " << corner.y << ", " << side;
+        EXPECT_TRUE(boxes.occupied(at.x, at.y));
+        EXPECT_EQ(boxes.occupied(at.x + 1, at.y),
+                  std::find(sites.begin(), sites.end(), Site{at.x + 1, at.y}) != sites.end());
+    }
+    std::vector<Site> visited;
+    boxes.forEachIn(-65'540, 65'540, [&](std::int32_t x, std::int32_t y) { visited.push_back({x, y}); });
+    std::vector<Site> inside;
+    for (const Site s : sites)
+        if (std::max(std::abs(s.x), std::abs(s.y)) <= 65'540) inside.push_back(s);
+    std::sort(inside.begin(), inside.end(),
+              [](Site a, Site b) { return std::pair(a.y, a.x) < std::pair(b.y, b.x); });
+    EXPECT_EQ(visited, inside);
 }
 
 // Hand-built histories: a line grown from one end has dimension 1, a disc grown ring by ring 2;
