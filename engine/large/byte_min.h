@@ -47,17 +47,17 @@ inline void minInto(std::uint8_t* dst, const std::uint8_t* src, std::size_t n) {
     }
 }
 
-/// The same for bytes that hold two values of 4 bits each, half by half; n a multiple of 16.
-/// Each half is taken apart with a mask, so that a byte's minimum of masked values is the
-/// minimum of that half.
-inline void minNibblesInto(std::uint8_t* dst, const std::uint8_t* src, std::size_t n) {
+/// dst[i] = max(dst[i], src[i]) for bytes that hold two values of 4 bits each, half by half; n a
+/// multiple of 16. Each half is taken apart with a mask, so that a byte's maximum of masked
+/// values is the maximum of that half.
+inline void maxNibblesInto(std::uint8_t* dst, const std::uint8_t* src, std::size_t n) {
     for (std::size_t at = 0; at < n; at += 16) {
         std::uint8_t a[16], b[16];
         std::memcpy(a, dst + at, 16);
         std::memcpy(b, src + at, 16);
         for (std::size_t i = 0; i < 16; ++i) {
-            const auto low = std::min(a[i] & 0x0F, b[i] & 0x0F);
-            const auto high = std::min(a[i] & 0xF0, b[i] & 0xF0);
+            const auto low = std::max(a[i] & 0x0F, b[i] & 0x0F);
+            const auto high = std::max(a[i] & 0xF0, b[i] & 0xF0);
             a[i] = static_cast<std::uint8_t>(low | high);
         }
         std::memcpy(dst + at, a, 16);

@@ -14,11 +14,7 @@ constexpr std::int32_t kLargestHalf = 1 << (25 - CellTiles::kShift);
 
 }  // namespace
 
-CellTiles::CellTiles(int blank) : blankPair_(static_cast<std::uint8_t>(blank * 0x11)) {
-    if (blank < 0 || blank > kLargestValue) throw std::invalid_argument("cell value beyond a nibble");
-    blank_.nibbles.fill(blankPair_);
-    blank_.occupied.fill(0);
-}
+CellTiles::CellTiles() { blank_.nibbles.fill(0); }
 
 CellTiles::Tile& CellTiles::make(std::int32_t tx, std::int32_t ty) {
     const std::int32_t reach = std::max({tx + 1, -tx, ty + 1, -ty});
@@ -30,8 +26,7 @@ CellTiles::Tile& CellTiles::make(std::int32_t tx, std::int32_t ty) {
     chunks_.back().emplace_back();
     slot = &chunks_.back().back();
     ++made_;
-    slot->nibbles.fill(blankPair_);
-    slot->occupied.fill(0);
+    slot->nibbles.fill(0);
     return *slot;
 }
 

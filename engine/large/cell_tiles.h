@@ -11,9 +11,9 @@
 
 namespace dla {
 
-/// The cell layer of the growing lattice: for each cell an occupied bit and a value 0..15 in half
-/// a byte, stored in tiles of 64 x 64 cells that exist only where something was written. A tile
-/// that does not exist reads as empty cells whose value is the blank one. The tiles are found through a
+/// The cell layer of the growing lattice: for each cell a value 0..15 in half a byte, stored in
+/// tiles of 64 x 64 cells that exist only where something was written. A tile that does not
+/// exist reads as cells of value 0. The tiles are found through a
 /// square directory around the origin that grows (by a quarter or more at a time) when a tile
 /// beyond it is made; memory follows what was written, not the coordinates it could reach.
 class CellTiles {
@@ -29,7 +29,6 @@ class CellTiles {
     struct Tile {
         /// Row by row, two cells a byte: x even in the low half, x odd in the high one.
         std::array<std::uint8_t, kSide * kRowBytes> nibbles;
-        std::array<std::uint64_t, kSide> occupied;  ///< bit x of word y
         void set(std::int32_t x, std::int32_t y, int value) {
             std::uint8_t& pair = nibbles[offset(x, y)];
             const int shift = (x & 1) * 4;
@@ -37,17 +36,13 @@ class CellTiles {
         }
     };
 
-    /// Every cell empty, every value `blank` (0..kLargestValue).
-    explicit CellTiles(int blank);
+    /// Every cell of value 0.
+    CellTiles();
     CellTiles(const CellTiles&) = delete;
     CellTiles& operator=(const CellTiles&) = delete;
 
     /// The value of cell (x, y), any int32 coordinates.
     int value(std::int32_t x, std::int32_t y) const { return valueIn(tileAt(x, y), x, y); }
-    bool isOccupied(std::int32_t x, std::int32_t y) const {
-        return (tileAt(x, y).occupied[static_cast<std::size_t>(y & kMask)] >> (x & kMask)) & 1u;
-    }
-
     /// The last tile read through it, so that reads that stay in one tile find it at once.
     /// Valid while no tile is made.
     struct Cursor {
@@ -60,7 +55,7 @@ class CellTiles {
         return valueIn(*cursor.tile, x, y);
     }
 
-    /// The tile holding (x, y), the blank one when it was never made.
+    /// The tile holding (x, y), one of zeros when it was never made.
     const Tile& tileAt(std::int32_t x, std::int32_t y) const {
         const auto tx = static_cast<std::uint32_t>((x >> kShift) + half_);
         const auto ty = static_cast<std::uint32_t>((y >> kShift) + half_);
@@ -86,7 +81,7 @@ class CellTiles {
 
     /// Bytes held by the tiles and the directory.
     std::size_t memoryBytes() const;
-    /// Frees every tile and the directory: every cell reads as the blank one again.
+    /// Frees every tile and the directory: every cell reads 0 again.
     void clear();
 
   private:
@@ -96,7 +91,6 @@ class CellTiles {
     Tile& make(std::int32_t tx, std::int32_t ty);
     void growDirectory(std::int32_t reach);
 
-    std::uint8_t blankPair_;  ///< the blank value in both halves of a byte
     Tile blank_;
     std::int32_t half_ = 0;    ///< the directory covers tile coordinates -half_..half_ - 1
     std::uint32_t width_ = 0;  ///< 2 half_

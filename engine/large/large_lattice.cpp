@@ -17,12 +17,13 @@ constexpr int kStampSide = 2 * kCap + 1;
 constexpr std::int32_t kLargestCoordinate = (1 << 25) - 2 * kCap;
 
 // Distances from the cells around a newly occupied one to the nearest of its four neighbours,
-// capped: cells farther than kCap from the occupied cell are at kCap or more from all four. Each
-// row runs on by a tile's width less one of cap either side, so that every tile row the stamp
-// reaches is lowered whole: the values never exceed the cap, and its minimum changes nothing.
+// capped, as the tiles hold them (kCap - distance): cells farther than kCap from the occupied
+// cell are at kCap or more from all four. Each row runs on by a tile's width less one of 0
+// either side, so that every tile row the stamp reaches is raised whole: the values are never
+// below 0, and the maximum with it changes nothing.
 // The tiles hold two cells a byte, the even x in the low half, so the stamp is packed the same
 // way twice: for an occupied cell at an even x, and for one at an odd x, a cell further along.
-constexpr int kReach = kCap + CellTiles::kMask;
+constexpr int kReach = (kCap + CellTiles::kMask + 1) / 2 * 2;  // even, and a tile row past kCap
 constexpr int kStampRowBytes = kReach + 1;  // cells -kReach..kReach, and one more for odd x
 static_assert(kReach % 2 == 0, "a tile's first column, even, begins a byte of either stamp");
 struct CellStamp {
@@ -44,8 +45,8 @@ struct CellStamp {
                     const int dx = first + 2 * k;
                     packed[static_cast<std::size_t>(odd)]
                           [static_cast<std::size_t>((dy + kCap) * kStampRowBytes + k)] =
-                              static_cast<std::uint8_t>(distance(dx, dy) |
-                                                        distance(dx + 1, dy) << 4);
+                              static_cast<std::uint8_t>((kCap - distance(dx, dy)) |
+                                                        (kCap - distance(dx + 1, dy)) << 4);
                 }
             }
         }
@@ -64,8 +65,7 @@ std::uint64_t cellHash(std::int32_t x, std::int32_t y) {
 }  // namespace
 
 LargeLattice::LargeLattice()
-    : cells_(kFineCap),
-      blocks_{BlockLevel(kBlockShifts[0], kBlockCap), BlockLevel(kBlockShifts[1], kBlockCap),
+    : blocks_{BlockLevel(kBlockShifts[0], kBlockCap), BlockLevel(kBlockShifts[1], kBlockCap),
               BlockLevel(kBlockShifts[2], kBlockCap)} {}
 
 bool LargeLattice::occupy(std::int32_t x, std::int32_t y) {
@@ -73,11 +73,8 @@ bool LargeLattice::occupy(std::int32_t x, std::int32_t y) {
     if (std::abs(x) > kLargestCoordinate || std::abs(y) > kLargestCoordinate) {
         throw std::out_of_range("cell beyond the reach of the large lattice");
     }
-    CellTiles::Tile& tile = cells_.tile(x >> CellTiles::kShift, y >> CellTiles::kShift);
-    std::uint64_t& word = tile.occupied[static_cast<std::size_t>(y & CellTiles::kMask)];
-    const std::uint64_t bit = std::uint64_t{1} << (x & CellTiles::kMask);
-    if (word & bit) return false;
-    word |= bit;
+    if (cells_.value(x, y) == kOccupied) return false;
+    cells_.tile(x >> CellTiles::kShift, y >> CellTiles::kShift).set(x, y, kOccupied);
     arrivals_.push_back({x, y});
     hash_ += cellHash(x, y);
     const std::int64_t norm = std::int64_t{x} * x + std::int64_t{y} * y;
@@ -99,21 +96,19 @@ void LargeLattice::stampCells(std::int32_t x, std::int32_t y) {
     constexpr int kShift = CellTiles::kShift;
     // A cell beyond an occupied neighbour n, by a row (or column) or more, is at least as near
     // one of n's neighbours, near already, as it is to any neighbour of (x, y): of the stamp only
-    // the half on this side of n can lower anything, and n itself, which is near now. Nearly
+    // the half on this side of n can raise anything; n itself keeps kOccupied. Nearly
     // every cell comes next to one, the one it stuck to.
     std::int32_t left = x - kCap, right = x + kCap, bottom = y - kCap, top = y + kCap;
     const auto behind = [&](std::int32_t nx, std::int32_t ny) {
-        if (!cells_.isOccupied(nx, ny)) return false;
-        cells_.tile(nx >> kShift, ny >> kShift).set(nx, ny, 0);
-        return true;
+        return cells_.value(nx, ny) == kOccupied;
     };
     if (behind(x - 1, y)) left = x;
     if (behind(x + 1, y)) right = x;
     if (behind(x, y - 1)) bottom = y;
     if (behind(x, y + 1)) top = y;
-    // The stamp covers at most 2 x 2 tiles, all of them made even where nothing is lowered, so
+    // The stamp covers at most 2 x 2 tiles, all of them made even where nothing is raised, so
     // that the tiles that exist (and the memory reported) stay those of the whole stamps. A
-    // tile's rows follow one another in memory, one cache line each, so that the hardware's own
+    // tile's rows follow one another in memory, two a cache line, so that the hardware's own
     // prefetch finds them: asking for them first, row by row, made it slower.
     for (std::int32_t ty = (y - kCap) >> kShift; ty <= (y + kCap) >> kShift; ++ty) {
         for (std::int32_t tx = (x - kCap) >> kShift; tx <= (x + kCap) >> kShift; ++tx) {
@@ -128,7 +123,7 @@ void LargeLattice::stampCells(std::int32_t x, std::int32_t y) {
                                         kCap * kStampRowBytes +
                                         (((tx << kShift) - x) + kReach + odd) / 2;
             for (std::int32_t row = from; row <= to; ++row) {
-                minNibblesInto(tile.nibbles.data() + CellTiles::offset(0, row),
+                maxNibblesInto(tile.nibbles.data() + CellTiles::offset(0, row),
                                stamp + (row - y) * kStampRowBytes, CellTiles::kRowBytes);
             }
         }

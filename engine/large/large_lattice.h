@@ -21,15 +21,17 @@ namespace dla {
 /// an occupied neighbour ("near" cells; D = 0 on them). No cell within D(c) - 1 of c is near, so a
 /// walker on c can make D(c) - 1 single steps, in any order, before it could stick. bound() is a
 /// lower bound of D built from four levels:
-/// - cells (tiles of 64 x 64, CellTiles): F = min(D, kFineCap) in half a byte, exact below
-///   kFineCap;
+/// - cells (tiles of 64 x 64, CellTiles), half a byte each: kOccupied on an occupied cell, else
+///   kFineCap - F for F = min(D, kFineCap), exact below kFineCap (so that the stamps of new cells
+///   are taken in by a maximum, which leaves an occupied cell's value as it is, and a tile never
+///   made reads as far from everything);
 /// - blocks of 8, 64 and 512 cells a side (BlockLevel, cap kBlockCap blocks), each about D less
 ///   two block sides;
 /// - beyond those, the free space outside the aggregate: every near cell lies within
 ///   sqrt(max x^2 + y^2 over occupied cells) + 1 of the origin.
 /// Its value is F when F < kFineCap, else the largest of kFineCap and the bounds of the block
 /// levels up to the first one that is not saturated (and of the free space when all are); 0
-/// exactly on near cells. It is read from the 8-block level, which tells which level gives that
+/// exactly on near and occupied cells (an occupied cell is near unless it is the lone seed). It is read from the 8-block level, which tells which level gives that
 /// same value: the cells only where that level cannot settle it, the coarser levels only where it
 /// is saturated. Every level is a function of the set of occupied cells alone (minima over it, or
 /// over the blocks it marks), so the bound depends neither on the order the cells came in nor on
@@ -37,7 +39,8 @@ namespace dla {
 /// the one that grew.
 class LargeLattice {
   public:
-    static constexpr int kFineCap = CellTiles::kLargestValue;
+    static constexpr int kOccupied = CellTiles::kLargestValue;
+    static constexpr int kFineCap = kOccupied - 1;
     static constexpr std::array<int, 3> kBlockShifts{3, 6, 9};
     static constexpr int kBlockCap = 32;
     /// From this K of the first block level on, D >= (K - 1) 8 + 1 >= kFineCap: the cells'
@@ -65,7 +68,7 @@ class LargeLattice {
     bool isOccupied(std::int32_t x, std::int32_t y) const {
         if (shed_) [[unlikely]]
             throw std::logic_error("a cell asked of a lattice that has shed its cells");
-        return cells_.isOccupied(x, y);
+        return cells_.value(x, y) == kOccupied;
     }
 
     /// Frees the cells and the distance structure, nearly all the memory the lattice holds,
@@ -75,7 +78,8 @@ class LargeLattice {
     void shedCells();
     bool shed() const { return shed_; }
 
-    /// A lower bound of D(x, y), see above: 0 exactly when (x, y) has an occupied neighbour.
+    /// A lower bound of D(x, y), see above: 0 exactly when (x, y) is occupied or has an occupied
+    /// neighbour.
     int bound(std::int32_t x, std::int32_t y) const {
         CellTiles::Cursor cursor;
         return bound(x, y, cursor);
@@ -93,7 +97,7 @@ class LargeLattice {
             return coarseBound(x, y, 0, first);
         }
         if (first >= kBlocksBeyondCells) return std::max(kFineCap, blocks_[0].bound(x, y, first));
-        return cells_.value(x, y, cursor);
+        return std::max(kFineCap - cells_.value(x, y, cursor), 0);
     }
 
     /// The occupied cells in the order they were first occupied.

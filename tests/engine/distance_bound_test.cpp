@@ -10,13 +10,13 @@
 #include "large/large_lattice.h"
 #include "random/generators.h"
 
-// The large lattice's distance bound against D, the Chebyshev distance to the nearest cell with
-// an occupied neighbour, found by brute force.
+// The large lattice's distance bound against D, the Chebyshev distance to the nearest cell that
+// is occupied or has an occupied neighbour, found by brute force.
 namespace dla {
 namespace {
 
-// D on the square |x|, |y| <= reach by breadth-first search in king moves from the neighbours of
-// `cells`; -1 where no such cell lies in the square.
+// D on the square |x|, |y| <= reach by breadth-first search in king moves from `cells` and their
+// neighbours; -1 where no such cell lies in the square.
 std::vector<int> bruteForceDistances(const std::vector<Site>& cells, int reach) {
     const int side = 2 * reach + 1;
     std::vector<int> d(static_cast<std::size_t>(side) * static_cast<std::size_t>(side), -1);
@@ -25,7 +25,8 @@ std::vector<int> bruteForceDistances(const std::vector<Site>& cells, int reach) 
     };
     std::deque<Site> queue;
     for (const Site& c : cells) {
-        for (const Site n : {Site{c.x + 1, c.y}, {c.x - 1, c.y}, {c.x, c.y + 1}, {c.x, c.y - 1}}) {
+        for (const Site n :
+             {c, Site{c.x + 1, c.y}, {c.x - 1, c.y}, {c.x, c.y + 1}, {c.x, c.y - 1}}) {
             if (std::max(std::abs(n.x), std::abs(n.y)) > reach) continue;
             if (at(n.x, n.y) != 0) queue.push_back(n);
             at(n.x, n.y) = 0;
