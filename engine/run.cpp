@@ -76,7 +76,7 @@ double expectedParticles(std::int32_t systemSize) {
 }
 
 double expectedPeakBytes(double particles) {
-    return 8e6 + 26.0 * particles;
+    return 8e6 + 13.0 * particles;
 }
 
 std::string hashText(std::uint64_t hash) {

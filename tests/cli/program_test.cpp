@@ -182,7 +182,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{{"--particles", "3000000", "--seed", "1"},
                 1,
                 "out of memory (the system refused more)\n",
-                limit<RLIMIT_AS, 60'000'000>}));
+                limit<RLIMIT_AS, 40'000'000>}));
 
 struct Interruption {
     int signal;
@@ -386,7 +386,7 @@ TEST(Program, VeryLargeSizeSaysItsMemoryFirst) {
     EXPECT_EQ(f.exitCode, 128 + SIGTERM);
     EXPECT_TRUE(
         f.err.starts_with("dla-cli: --size 1000000 grows about 4.2 billion particles a "
-                          "run, which is expected to need about 109 GB of memory"))
+                          "run, which is expected to need about 54.6 GB of memory"))
         << f.err;
     EXPECT_NE(f.err.find("interrupted by SIGTERM"), std::string::npos) << f.err;
 }

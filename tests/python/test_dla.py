@@ -77,8 +77,8 @@ def test_bad_arguments_raise_errors_naming_them(kwargs, error, words):
 
 
 @pytest.mark.parametrize("particles, words", [
-    (5 * 10**7, "expected to need about 1.31 GB of memory$"),
-    (10**10, "about 260 GB of memory, more than the .* this machine has"),
+    (10**8, "expected to need about 1.31 GB of memory$"),
+    (10**10, "about 130 GB of memory, more than the .* this machine has"),
 ])
 def test_a_large_growth_says_its_memory_first(particles, words):
     with warnings.catch_warnings():
