@@ -3,6 +3,10 @@
 bars from independent runs, beside the published values it can be held against.
 
     PYTHONPATH=build/python /usr/bin/python3 docs/convergence.py [--quick]
+    /usr/bin/python3 docs/convergence.py --files RUN.json HISTORY.csv SITES.npy
+
+The second form measures one run that dla-cli grew and wrote out, too large to grow twice:
+`dla-cli --particles M --seed S --json --history HISTORY.csv --sites SITES.npy > RUN.json`.
 
 Each row grows `runs` aggregates of M particles (seeds 1, 2, ...) with the module's jump walker,
 on every core (a growth releases the GIL), and gives means with their standard errors:
@@ -29,9 +33,9 @@ import os
 import sys
 from concurrent.futures import ThreadPoolExecutor
 
-import numpy as np
+import json
 
-import dla
+import numpy as np
 
 PLAN = [(10**4, 40), (10**5, 20), (10**6, 12), (10**7, 4)]
 QUICK = [(10**4, 4), (10**5, 2)]
@@ -62,6 +66,8 @@ def width_exponent(sites):
 
 
 def measure(particles, seed):
+    import dla
+
     result = dla.grow(particles=particles, seed=seed)
     history = result.history
     reach = history["arms"].mean(axis=1)
@@ -97,5 +103,28 @@ def main(plan):
             print(f"| 10^{exponent} | {runs} | " + " | ".join(cells) + f" | {rg:.0f} |", flush=True)
 
 
+def measure_files(run_json, history_csv, sites_npy):
+    """The row of one run from dla-cli's run line, history and sites (read from the disk as
+    needed, not loaded whole)."""
+    with open(run_json, encoding="utf-8") as f:
+        run = json.loads(f.readline())
+    history = np.loadtxt(history_csv, delimiter=",", skiprows=2)
+    sites = np.load(sites_npy, mmap_mode="r")[:, :2]
+    nu_w = width_exponent(sites)
+    print("| particles M | runs | D (box mass) | D_h (history) | nu_arm | nu_w | <cos 4θ> | Rg |")
+    print("|---|---|---|---|---|---|---|---|")
+    exponent = int(math.floor(math.log10(run["particles"])))
+    leading = run["particles"] / 10**exponent
+    name = (f"{leading:g} x " if leading != 1 else "") + f"10^{exponent}"
+    cells = [run["dimension"], run["history_dimension"],
+             last_decade_slope(history[:, 0], history[:, 2:6].mean(axis=1)), nu_w,
+             run["anisotropy"]["cos4"]]
+    print(f"| {name} | 1 | " + " | ".join(f"{c:.3f}" for c in cells) +
+          f" | {run['radius_of_gyration']:.0f} |")
+
+
 if __name__ == "__main__":
-    main(QUICK if "--quick" in sys.argv else PLAN)
+    if sys.argv[1:2] == ["--files"]:
+        measure_files(*sys.argv[2:5])
+    else:
+        main(QUICK if "--quick" in sys.argv else PLAN)

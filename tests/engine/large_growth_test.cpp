@@ -72,9 +72,10 @@ TEST(SiteListTest, KeepsEverySiteInOrderNarrowOrWide) {
     sites[4] = {kEdge - 1, -kEdge};
     const SiteList narrow(sites.begin(), sites.end());
     EXPECT_LT(narrow.memoryBytes(), 6 * 4 * 4096 + 1024) << "four chunks of 6 bytes a site";
-    sites[5000] = {kEdge, 0};
+    // One site beyond 24 bits in each of the last three chunks, each chunk narrow until then.
     sites[4097] = {std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()};
-    sites[9000] = {0, -kEdge - 1};
+    sites[9000] = {kEdge, 0};
+    sites[3 * 4096 + 2] = {0, -kEdge - 1};
     SiteList list;
     for (const Site s : sites) list.push_back(s);
     ASSERT_EQ(list.size(), sites.size());
