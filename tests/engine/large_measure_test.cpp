@@ -108,6 +108,18 @@ TEST(SparseBoxCounterTest, CountsAcrossBandsAsSiteBySite) {
     std::sort(inside.begin(), inside.end(),
               [](Site a, Site b) { return std::pair(a.y, a.x) < std::pair(b.y, b.x); });
     EXPECT_EQ(visited, inside);
+    // Boxes reaching past the last site of lines exactly one band long.
+    const std::vector<Site> band{{0, 0},          {65'535, 0},      {7, 1},      {0, 65'535},
+                                 {65'535, 40'000}, {65'535, 50'000}, {3, 50'001}};
+    const SparseBoxCounter one(band, SiteBounds::of(band));
+    for (const std::int32_t x0 : {0, 30'000, 60'000})
+        for (const std::int32_t y0 : {0, 20'000, 45'000})
+            for (const std::int32_t side : {5'000, 20'000, 36'000, 70'000})
+                EXPECT_EQ(one.count(x0, y0, side),
+                          std::count_if(band.begin(), band.end(), [&](Site s) {
+                              return s.x >= x0 && s.x < x0 + side && s.y >= y0 && s.y < y0 + side;
+                          }))
+                    << x0 << ", " << y0 << ", " << side;
 }
 
 // Hand-built histories: a line grown from one end has dimension 1, a disc grown ring by ring 2;
