@@ -179,10 +179,10 @@ INSTANTIATE_TEST_SUITE_P(
                 1,
                 "out of memory (the system refused more; fewer --threads need less)",
                 limit<RLIMIT_AS, 70'000'000>},
-        Refused{{"--particles", "3000000", "--seed", "1"},
+        Refused{{"--particles", "10000000", "--seed", "1"},
                 1,
                 "out of memory (the system refused more)\n",
-                limit<RLIMIT_AS, 40'000'000>}));
+                limit<RLIMIT_AS, 60'000'000>}));
 
 struct Interruption {
     int signal;
