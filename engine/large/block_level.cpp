@@ -8,7 +8,12 @@
 
 namespace dla {
 
-BlockLevel::BlockLevel(int shift, int cap) : shift_(shift), cap_(cap) {
+BlockLevel::BlockLevel(int shift, int cap)
+    : shift_(shift),
+      cap_(cap),
+      blank_(kTileBlocks, static_cast<std::uint8_t>(cap)),
+      // Far beyond any memory, but it keeps the block indices inside their types.
+      directory_(blank_.data(), 1 << (24 - kTileShift), "block level beyond its largest grid") {
     if (shift < 1 || shift > 20 || cap < 2 || cap > 255) {
         throw std::invalid_argument("block level outside its range");
     }
@@ -17,7 +22,6 @@ BlockLevel::BlockLevel(int shift, int cap) : shift_(shift), cap_(cap) {
     const int r = cap - 1;
     stampSide_ = static_cast<std::size_t>(2 * (r + kPad) + 1);
     stamp_.assign(stampSide_ * stampSide_, static_cast<std::uint8_t>(cap));
-    blank_.assign(kTileBlocks, static_cast<std::uint8_t>(cap));
     for (int dy = -r; dy <= r; ++dy) {
         for (int dx = -r; dx <= r; ++dx) {
             stamp_[static_cast<std::size_t>(dy + r + kPad) * stampSide_ +
@@ -61,11 +65,7 @@ void BlockLevel::markNew(std::int32_t bx, std::int32_t by) {
 }
 
 std::uint8_t* BlockLevel::tile(std::int32_t bx, std::int32_t by) {
-    const std::int32_t tx = bx >> kTileShift, ty = by >> kTileShift;
-    const std::int32_t reach = std::max({tx + 1, -tx, ty + 1, -ty});
-    if (reach > half_) growDirectory(reach);
-    std::uint8_t*& slot = directory_[static_cast<std::size_t>(ty + half_) * width_ +
-                                     static_cast<std::size_t>(tx + half_)];
+    std::uint8_t*& slot = directory_.slot(bx >> kTileShift, by >> kTileShift);
     if (slot != blank_.data()) return slot;
     if (left_ == 0) {
         left_ = std::clamp(made_, kFirstChunkTiles, kChunkTiles);
@@ -78,40 +78,16 @@ std::uint8_t* BlockLevel::tile(std::int32_t bx, std::int32_t by) {
     return slot;
 }
 
-void BlockLevel::growDirectory(std::int32_t reach) {
-    // Far beyond any memory, but it keeps the block indices inside their types.
-    constexpr std::int32_t kLargestHalf = 1 << (24 - kTileShift);
-    if (reach > kLargestHalf) throw std::length_error("block level beyond its largest grid");
-    const std::int32_t half = std::min(std::max(reach, half_ + half_ / 4 + 4), kLargestHalf);
-    const auto width = static_cast<std::uint32_t>(2 * half);
-    std::vector<std::uint8_t*, HugePageAllocator<std::uint8_t*>> directory(
-        static_cast<std::size_t>(width) * width, blank_.data());
-    for (std::int32_t ty = -half_; ty < half_; ++ty) {
-        std::copy_n(
-            directory_.begin() +
-                static_cast<std::ptrdiff_t>(ty + half_) * static_cast<std::ptrdiff_t>(width_),
-            width_,
-            directory.begin() +
-                static_cast<std::ptrdiff_t>(ty + half) * static_cast<std::ptrdiff_t>(width) +
-                (half - half_));
-    }
-    directory_ = std::move(directory);
-    half_ = half;
-    width_ = width;
-}
-
 void BlockLevel::clear() {
-    directory_ = {};
+    directory_.clear();
     chunks_ = {};
-    half_ = 0;
-    width_ = 0;
     made_ = 0;
     left_ = 0;
     held_ = 0;
 }
 
 std::size_t BlockLevel::memoryBytes() const {
-    return held_ + directory_.size() * sizeof(std::uint8_t*);
+    return held_ + directory_.memoryBytes();
 }
 
 }  // namespace dla

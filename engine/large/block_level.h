@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "large/huge_page_allocator.h"
+#include "large/tile_directory.h"
 
 namespace dla {
 
@@ -71,24 +72,18 @@ class BlockLevel {
     }
     /// The tile of block (bx, by), the blank one when it was never made.
     const std::uint8_t* tileOf(std::int32_t bx, std::int32_t by) const {
-        const auto tx = static_cast<std::uint32_t>((bx >> kTileShift) + half_);
-        const auto ty = static_cast<std::uint32_t>((by >> kTileShift) + half_);
-        if (tx >= width_ || ty >= width_) return blank_.data();
-        return directory_[static_cast<std::size_t>(ty) * width_ + tx];
+        return directory_.find(bx >> kTileShift, by >> kTileShift);
     }
     int at(std::int32_t bx, std::int32_t by) const { return tileOf(bx, by)[inTile(bx, by)]; }
     std::uint8_t* tile(std::int32_t bx, std::int32_t by);
     void markNew(std::int32_t bx, std::int32_t by);
-    void growDirectory(std::int32_t reach);
 
     int shift_;
     int cap_;
     std::size_t stampSide_;            ///< 2 (cap - 1 + kPad) + 1
     std::vector<std::uint8_t> stamp_;  ///< block distances around a new mark, kPad of cap around
     std::vector<std::uint8_t> blank_;  ///< a tile of cap
-    std::int32_t half_ = 0;    ///< the directory covers tiles -half_..half_ - 1 a side
-    std::uint32_t width_ = 0;  ///< 2 half_
-    std::vector<std::uint8_t*, HugePageAllocator<std::uint8_t*>> directory_;
+    TileDirectory<std::uint8_t> directory_;
     std::vector<std::vector<std::uint8_t, HugePageAllocator<std::uint8_t>>> chunks_;
     std::size_t made_ = 0;  ///< tiles made
     std::size_t left_ = 0;  ///< tiles of the last chunk not yet made

@@ -14,13 +14,13 @@ constexpr std::int32_t kLargestHalf = 1 << (25 - CellTiles::kShift);
 
 }  // namespace
 
-CellTiles::CellTiles() { blank_.nibbles.fill(0); }
+CellTiles::CellTiles()
+    : directory_(&blank_, kLargestHalf, "lattice beyond 2^25 cells from the origin") {
+    blank_.nibbles.fill(0);
+}
 
 CellTiles::Tile& CellTiles::make(std::int32_t tx, std::int32_t ty) {
-    const std::int32_t reach = std::max({tx + 1, -tx, ty + 1, -ty});
-    if (reach > half_) growDirectory(reach);
-    Tile*& slot = directory_[static_cast<std::size_t>(ty + half_) * width_ +
-                             static_cast<std::size_t>(tx + half_)];
+    Tile*& slot = directory_.slot(tx, ty);
     if (slot != &blank_) return *slot;
     if (made_ % kChunk == 0) chunks_.emplace_back().reserve(kChunk);
     chunks_.back().emplace_back();
@@ -30,36 +30,14 @@ CellTiles::Tile& CellTiles::make(std::int32_t tx, std::int32_t ty) {
     return *slot;
 }
 
-void CellTiles::growDirectory(std::int32_t reach) {
-    if (reach > kLargestHalf) throw std::length_error("lattice beyond 2^25 cells from the origin");
-    const std::int32_t half = std::min(std::max(reach, half_ + half_ / 4 + 4), kLargestHalf);
-    const auto width = static_cast<std::uint32_t>(2 * half);
-    std::vector<Tile*, HugePageAllocator<Tile*>> directory(static_cast<std::size_t>(width) * width,
-                                                           &blank_);
-    for (std::int32_t ty = -half_; ty < half_; ++ty) {
-        std::copy_n(
-            directory_.begin() +
-                static_cast<std::ptrdiff_t>(ty + half_) * static_cast<std::ptrdiff_t>(width_),
-            width_,
-            directory.begin() +
-                static_cast<std::ptrdiff_t>(ty + half) * static_cast<std::ptrdiff_t>(width) +
-                (half - half_));
-    }
-    directory_ = std::move(directory);
-    half_ = half;
-    width_ = width;
-}
-
 void CellTiles::clear() {
-    directory_ = {};
+    directory_.clear();
     chunks_ = {};
-    half_ = 0;
-    width_ = 0;
     made_ = 0;
 }
 
 std::size_t CellTiles::memoryBytes() const {
-    return chunks_.size() * kChunk * sizeof(Tile) + directory_.size() * sizeof(Tile*);
+    return chunks_.size() * kChunk * sizeof(Tile) + directory_.memoryBytes();
 }
 
 }  // namespace dla

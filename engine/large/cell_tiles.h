@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "large/huge_page_allocator.h"
+#include "large/tile_directory.h"
 
 namespace dla {
 
@@ -57,21 +58,13 @@ class CellTiles {
 
     /// The tile holding (x, y), one of zeros when it was never made.
     const Tile& tileAt(std::int32_t x, std::int32_t y) const {
-        const auto tx = static_cast<std::uint32_t>((x >> kShift) + half_);
-        const auto ty = static_cast<std::uint32_t>((y >> kShift) + half_);
-        if (tx >= width_ || ty >= width_) return blank_;
-        return *directory_[static_cast<std::size_t>(ty) * width_ + tx];
+        return *directory_.find(x >> kShift, y >> kShift);
     }
     /// The tile of tile coordinates (tx, ty) = (x >> kShift, y >> kShift), made if need be.
     Tile& tile(std::int32_t tx, std::int32_t ty) {
         // Nearly always one that exists already.
-        const auto ux = static_cast<std::uint32_t>(tx + half_);
-        const auto uy = static_cast<std::uint32_t>(ty + half_);
-        if (ux < width_ && uy < width_) {
-            Tile* t = directory_[static_cast<std::size_t>(uy) * width_ + ux];
-            if (t != &blank_) return *t;
-        }
-        return make(tx, ty);
+        Tile* t = directory_.find(tx, ty);
+        return t != &blank_ ? *t : make(tx, ty);
     }
 
     /// The byte of a tile that holds cell (x, y).
@@ -89,12 +82,9 @@ class CellTiles {
         return (tile.nibbles[offset(x, y)] >> ((x & 1) * 4)) & 0xF;
     }
     Tile& make(std::int32_t tx, std::int32_t ty);
-    void growDirectory(std::int32_t reach);
 
     Tile blank_;
-    std::int32_t half_ = 0;    ///< the directory covers tile coordinates -half_..half_ - 1
-    std::uint32_t width_ = 0;  ///< 2 half_
-    std::vector<Tile*, HugePageAllocator<Tile*>> directory_;
+    TileDirectory<Tile> directory_;
     std::vector<std::vector<Tile, HugePageAllocator<Tile>>> chunks_;
     std::size_t made_ = 0;
 };
