@@ -14,10 +14,11 @@ namespace dla {
 /// square it spans: the sites sorted by row and by column (2 bytes a site each: a line is cut
 /// into bands of 2^16 cells, and a site keeps its place in its band), an offset per band of each
 /// row and column of the bounding box (for an aggregate, which is connected, no more rows or
-/// columns than sites, and one band a line up to 65536 cells across), and a summed-area table over blocks of B x B cells, 8 bytes a block
-/// of the bounding box. B is kSmallestBlock (0.5 byte per 1000 cells of the box) unless the
-/// table would then have more entries than 4 sites + 64 (a sparse, stretched set), in which case
-/// B doubles until it has not: the table never outgrows the sites. Integer counts, so every
+/// columns than sites, and one band a line up to 65536 cells across), and a summed-area table
+/// over blocks of B x B cells, 8 bytes a block of the bounding box. B is kSmallestBlock (0.5
+/// byte per 1000 cells of the box) unless the table would then have more entries than 4 sites +
+/// 64 (a sparse, stretched set), in which case B doubles until it has not: the table never
+/// outgrows the sites. Integer counts, so every
 /// result equals counting site by site.
 ///
 /// A count is four dominance counts P(x, y) = #{sites with x' < x, y' < y}. With bx, by the

@@ -70,7 +70,6 @@ std::uint8_t* BlockLevel::tile(std::int32_t bx, std::int32_t by) {
     if (left_ == 0) {
         left_ = std::clamp(made_, kFirstChunkTiles, kChunkTiles);
         chunks_.emplace_back(left_ * kTileBlocks, static_cast<std::uint8_t>(cap_));
-        held_ += left_ * kTileBlocks;
     }
     slot = chunks_.back().data() + chunks_.back().size() - left_ * kTileBlocks;
     --left_;
@@ -83,11 +82,12 @@ void BlockLevel::clear() {
     chunks_ = {};
     made_ = 0;
     left_ = 0;
-    held_ = 0;
 }
 
 std::size_t BlockLevel::memoryBytes() const {
-    return held_ + directory_.memoryBytes();
+    std::size_t bytes = directory_.memoryBytes();
+    for (const auto& chunk : chunks_) bytes += chunk.size();
+    return bytes;
 }
 
 }  // namespace dla

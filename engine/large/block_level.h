@@ -87,7 +87,6 @@ class BlockLevel {
     std::vector<std::vector<std::uint8_t, HugePageAllocator<std::uint8_t>>> chunks_;
     std::size_t made_ = 0;  ///< tiles made
     std::size_t left_ = 0;  ///< tiles of the last chunk not yet made
-    std::size_t held_ = 0;  ///< bytes of the chunks
 };
 
 }  // namespace dla

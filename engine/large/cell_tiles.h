@@ -30,6 +30,9 @@ class CellTiles {
     struct Tile {
         /// Row by row, two cells a byte: x even in the low half, x odd in the high one.
         std::array<std::uint8_t, kSide * kRowBytes> nibbles;
+        int get(std::int32_t x, std::int32_t y) const {
+            return (nibbles[offset(x, y)] >> ((x & 1) * 4)) & 0xF;
+        }
         void set(std::int32_t x, std::int32_t y, int value) {
             std::uint8_t& pair = nibbles[offset(x, y)];
             const int shift = (x & 1) * 4;
@@ -43,7 +46,7 @@ class CellTiles {
     CellTiles& operator=(const CellTiles&) = delete;
 
     /// The value of cell (x, y), any int32 coordinates.
-    int value(std::int32_t x, std::int32_t y) const { return valueIn(tileAt(x, y), x, y); }
+    int value(std::int32_t x, std::int32_t y) const { return tileAt(x, y).get(x, y); }
     /// The last tile read through it, so that reads that stay in one tile find it at once.
     /// Valid while no tile is made.
     struct Cursor {
@@ -53,7 +56,7 @@ class CellTiles {
     int value(std::int32_t x, std::int32_t y, Cursor& cursor) const {
         const std::int32_t tx = x >> kShift, ty = y >> kShift;
         if (tx != cursor.tx || ty != cursor.ty) cursor = {tx, ty, &tileAt(x, y)};
-        return valueIn(*cursor.tile, x, y);
+        return cursor.tile->get(x, y);
     }
 
     /// The tile holding (x, y), one of zeros when it was never made.
@@ -78,9 +81,6 @@ class CellTiles {
     void clear();
 
   private:
-    static int valueIn(const Tile& tile, std::int32_t x, std::int32_t y) {
-        return (tile.nibbles[offset(x, y)] >> ((x & 1) * 4)) & 0xF;
-    }
     Tile& make(std::int32_t tx, std::int32_t ty);
 
     Tile blank_;

@@ -25,7 +25,6 @@ constexpr std::int32_t kLargestCoordinate = (1 << 25) - 2 * kCap;
 // way twice: for an occupied cell at an even x, and for one at an odd x, a cell further along.
 constexpr int kReach = (kCap + CellTiles::kMask + 1) / 2 * 2;  // even, and a tile row past kCap
 constexpr int kStampRowBytes = kReach + 1;  // cells -kReach..kReach, and one more for odd x
-static_assert(kReach % 2 == 0, "a tile's first column, even, begins a byte of either stamp");
 struct CellStamp {
     std::array<std::array<std::uint8_t, kStampSide * kStampRowBytes>, 2> packed{};
     constexpr CellStamp() {
@@ -73,8 +72,9 @@ bool LargeLattice::occupy(std::int32_t x, std::int32_t y) {
     if (std::abs(x) > kLargestCoordinate || std::abs(y) > kLargestCoordinate) {
         throw std::out_of_range("cell beyond the reach of the large lattice");
     }
-    if (cells_.value(x, y) == kOccupied) return false;
-    cells_.tile(x >> CellTiles::kShift, y >> CellTiles::kShift).set(x, y, kOccupied);
+    CellTiles::Tile& tile = cells_.tile(x >> CellTiles::kShift, y >> CellTiles::kShift);
+    if (tile.get(x, y) == kOccupied) return false;
+    tile.set(x, y, kOccupied);
     arrivals_.push_back({x, y});
     hash_ += cellHash(x, y);
     const std::int64_t norm = std::int64_t{x} * x + std::int64_t{y} * y;
