@@ -31,9 +31,10 @@ namespace dla {
 ///   sqrt(max x^2 + y^2 over occupied cells) + 1 of the origin.
 /// Its value is F when F < kFineCap, else the largest of kFineCap and the bounds of the block
 /// levels up to the first one that is not saturated (and of the free space when all are); 0
-/// exactly on near and occupied cells (an occupied cell is near unless it is the lone seed). It is read from the 8-block level, which tells which level gives that
-/// same value: the cells only where that level cannot settle it, the coarser levels only where it
-/// is saturated. Every level is a function of the set of occupied cells alone (minima over it, or
+/// exactly on near and occupied cells (an occupied cell is near unless it is the lone seed). It is
+/// read from the 64-block level where that level alone settles it, elsewhere from the 8-block
+/// level, which tells which level gives that same value: the cells only where that level cannot
+/// settle it, the coarser levels only where it is saturated. Every level is a function of the set of occupied cells alone (minima over it, or
 /// over the blocks it marks), so the bound depends neither on the order the cells came in nor on
 /// which tiles or grid rows happen to exist: a lattice rebuilt from its cells answers exactly as
 /// the one that grew.
@@ -87,15 +88,15 @@ class LargeLattice {
     /// The same through a cursor that the caller keeps from one read to the next while the
     /// lattice does not change.
     int bound(std::int32_t x, std::int32_t y, CellTiles::Cursor& cursor) const {
-        // The first block level decides which level answers. Below its cap the second level is
-        // not saturated (kFirstSettles), and the cells are read only where the first level
-        // cannot settle the value.
+        // The second block level first, a small one: from kBlocksBeyondFirst on it settles the
+        // value alone (the first level is saturated there, kFirstSettles), which spares the far
+        // walkers the first level's larger tiles. Nearer in, the first level decides which level
+        // answers: below its cap the second is not saturated, and the cells are read only where
+        // the first cannot settle the value.
+        const int second = blocks_[1].blocks(x, y);
+        if (second >= kBlocksBeyondFirst) return levelBound(x, y, 1, second);
         const int first = blocks_[0].blocks(x, y);
-        if (first >= kBlockCap) [[unlikely]] {
-            const int second = blocks_[1].blocks(x, y);
-            if (second >= kBlocksBeyondFirst) return levelBound(x, y, 1, second);
-            return coarseBound(x, y, 0, first);
-        }
+        if (first >= kBlockCap) [[unlikely]] return coarseBound(x, y, 0, first);
         if (first >= kBlocksBeyondCells) return std::max(kFineCap, blocks_[0].bound(x, y, first));
         return std::max(kFineCap - cells_.value(x, y, cursor), 0);
     }

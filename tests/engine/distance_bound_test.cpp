@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <deque>
 #include <string>
@@ -100,14 +101,27 @@ TEST_P(LargeLatticeBound, IsALowerBoundExactNearTheAggregateAndAFunctionOfTheCel
     }
     EXPECT_EQ(wrong, 0);
     // Far beyond the aggregate: safe, and useful (within half of D, from the cells' neighbours).
-    for (const Site far : {Site{40000, 3}, Site{-25000, 25000}, Site{7, -90000}}) {
+    const auto nearest = [&cells](Site far) {
         int exact = 1 << 30;
         for (const Site& c : cells)
             for (const Site n :
                  {Site{c.x + 1, c.y}, {c.x - 1, c.y}, {c.x, c.y + 1}, {c.x, c.y - 1}})
                 exact = std::min(exact, std::max(std::abs(far.x - n.x), std::abs(far.y - n.y)));
-        EXPECT_LE(grown.bound(far.x, far.y), exact);
-        EXPECT_GE(grown.bound(far.x, far.y), exact / 2);
+        return exact;
+    };
+    for (const Site far : {Site{40000, 3}, Site{-25000, 25000}, Site{7, -90000}}) {
+        EXPECT_LE(grown.bound(far.x, far.y), nearest(far));
+        EXPECT_GE(grown.bound(far.x, far.y), nearest(far) / 2);
+    }
+    // Safe all the way out from the outermost cell, diagonals too, where the coarse levels
+    // give way to the free space.
+    for (int r = 10'000; r <= 50'000; r += 250) {
+        for (int k = 0; k < 16; ++k) {
+            const double angle = std::atan(1.0) * k / 2.0;
+            const Site far{static_cast<std::int32_t>(r * std::cos(angle)),
+                           static_cast<std::int32_t>(r * std::sin(angle))};
+            ASSERT_LE(grown.bound(far.x, far.y), nearest(far)) << far.x << ", " << far.y;
+        }
     }
     // In line with the outermost cell, on its axis, the free space's bound is exact.
     LargeLattice arm;
