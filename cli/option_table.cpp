@@ -237,8 +237,8 @@ void addPictureOptions(CLI::App& app, Options& o) {
 void addDataOptions(CLI::App& app, Options& o) {
     value(app, "--sites", "F",
           "the sites of every run, in the order they arrived: x, y and arrival index\n"
-          "(the seed 0), as numpy's .npy (an int32 array of shape (M, 3)) when F ends\n"
-          "in .npy, else as CSV; numbered like --image.",
+          "(the seed 0), as numpy's .npy (an int32 array of shape (M, 3), int64 past\n"
+          "2^31 sites) when F ends in .npy, else as CSV; numbered like --image.",
           kFileName, [&o](const std::string& v) { o.runOutputs["--sites"] = v; });
     value(app, "--history", "F.csv",
           "the growth history of every run: sites, radius of gyration and the reach\n"

@@ -4,24 +4,29 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 namespace dla {
 
-static_assert(std::endian::native == std::endian::little, "the .npy header says '<i4'");
+static_assert(std::endian::native == std::endian::little, "the .npy header says little-endian");
 
-bool sitesAsNpy(const std::string& path) {
-    return path.ends_with(".npy");
+SitesFormat sitesFormat(const std::string& path, std::int64_t rows) {
+    if (!path.ends_with(".npy")) return SitesFormat::Csv;
+    // Arrival indices run from 0 to rows - 1.
+    return rows - 1 > std::numeric_limits<std::int32_t>::max() ? SitesFormat::Npy64
+                                                                : SitesFormat::Npy32;
 }
 
 // The format of numpy's .npy files, version 1.0: a magic string, the header's length and a
 // Python dict literal padded to a multiple of 64 bytes, then the array's bytes. numpy reads the
 // dict with ast.literal_eval, which takes a comment after it.
-std::string sitesHeader(bool npy, std::int64_t rows, const std::string& about) {
+std::string sitesHeader(SitesFormat format, std::int64_t rows, const std::string& about) {
     // Every CSV file: the columns' names first, where numpy.genfromtxt(names=True), pandas and
     // spreadsheets look for them, then what made it, as comments.
-    if (!npy) return "x,y,arrival\n# " + about + "\n";
-    std::string dict = "{'descr': '<i4', 'fortran_order': False, 'shape': (" +
-                       std::to_string(rows) + ", 3), } # " + about;
+    if (format == SitesFormat::Csv) return "x,y,arrival\n# " + about + "\n";
+    std::string dict = std::string("{'descr': '") + (format == SitesFormat::Npy64 ? "<i8" : "<i4") +
+                       "', 'fortran_order': False, 'shape': (" + std::to_string(rows) +
+                       ", 3), } # " + about;
     const std::size_t fixed = 6 + 2 + 2 + 1;  // magic, version, length, newline
     dict.append((64 - (fixed + dict.size()) % 64) % 64, ' ');
     dict += '\n';
@@ -33,9 +38,14 @@ std::string sitesHeader(bool npy, std::int64_t rows, const std::string& about) {
     return header + dict;
 }
 
-void writeSiteRow(OutputFile& file, bool npy, const Site& s, std::int64_t arrival) {
-    if (npy) {
+void writeSiteRow(OutputFile& file, SitesFormat format, const Site& s, std::int64_t arrival) {
+    if (format == SitesFormat::Npy32) {
         const std::int32_t row[3]{s.x, s.y, static_cast<std::int32_t>(arrival)};
+        file.write({reinterpret_cast<const char*>(row), sizeof row});
+        return;
+    }
+    if (format == SitesFormat::Npy64) {
+        const std::int64_t row[3]{s.x, s.y, arrival};
         file.write({reinterpret_cast<const char*>(row), sizeof row});
         return;
     }

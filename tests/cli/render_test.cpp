@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
+#include "formats/exports.h"
 #include "formats/picture.h"
 #include "formats/png.h"
 #include "formats/svg_plot.h"
@@ -57,6 +59,43 @@ TEST(Picture, DownsampledBlocksAverageArrivalOrderAndDimWithSparseness) {
     const std::vector<Site> small{{0, 0}, {1, 0}, {1, 1}, {2, 1}, {-1, 0}, {-1, -1}};
     EXPECT_EQ(renderDownsampled({small.begin(), small.end()}, 100).rgb,
               renderAggregate(small, 1).rgb);
+}
+
+// numpy's .npy of the sites: int32 while every arrival index fits, int64 past 2^31 rows, each
+// row as its header says; CSV whatever the count.
+TEST(SitesFile, NpyRowsAreAsWideAsTheirHeaderSays) {
+    const std::int64_t most = std::int64_t{1} << 31;  // arrivals 0 .. 2^31 - 1
+    EXPECT_EQ(sitesFormat("s.npy", most), SitesFormat::Npy32);
+    EXPECT_EQ(sitesFormat("s.npy", most + 1), SitesFormat::Npy64);
+    EXPECT_EQ(sitesFormat("s.csv", most + 1), SitesFormat::Csv);
+    test::ScratchFolder folder;
+    for (const SitesFormat format : {SitesFormat::Npy32, SitesFormat::Npy64}) {
+        const std::string path = folder.file("s.npy"), header = sitesHeader(format, 3, "about");
+        {
+            OutputFile file(path);
+            file.write(header);
+            writeSiteRow(file, format, {-7, 9}, 2);
+            file.commit();
+        }
+        const std::string bytes = test::readFile(path);
+        const bool wide = format == SitesFormat::Npy64;
+        EXPECT_NE(header.find(wide ? "'<i8'" : "'<i4'"), std::string::npos);
+        EXPECT_EQ(header.size() % 64, 0u);
+        ASSERT_EQ(bytes.size(), header.size() + (wide ? 24 : 12));
+        std::int64_t row[3]{};
+        for (int k = 0; k < 3; ++k) {
+            if (wide) {
+                std::memcpy(&row[k], bytes.data() + header.size() + 8 * k, 8);
+            } else {
+                std::int32_t v = 0;
+                std::memcpy(&v, bytes.data() + header.size() + 4 * k, 4);
+                row[k] = v;
+            }
+        }
+        EXPECT_EQ(row[0], -7);
+        EXPECT_EQ(row[1], 9);
+        EXPECT_EQ(row[2], 2);
+    }
 }
 
 TEST(Plot, BothAxesAreLogarithmic) {
