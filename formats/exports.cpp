@@ -14,7 +14,7 @@ SitesFormat sitesFormat(const std::string& path, std::int64_t rows) {
     if (!path.ends_with(".npy")) return SitesFormat::Csv;
     // Arrival indices run from 0 to rows - 1.
     return rows - 1 > std::numeric_limits<std::int32_t>::max() ? SitesFormat::Npy64
-                                                                : SitesFormat::Npy32;
+                                                               : SitesFormat::Npy32;
 }
 
 // The format of numpy's .npy files, version 1.0: a magic string, the header's length and a

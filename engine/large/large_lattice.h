@@ -34,10 +34,10 @@ namespace dla {
 /// exactly on near and occupied cells (an occupied cell is near unless it is the lone seed). It is
 /// read from the 64-block level where that level alone settles it, elsewhere from the 8-block
 /// level, which tells which level gives that same value: the cells only where that level cannot
-/// settle it, the coarser levels only where it is saturated. Every level is a function of the set of occupied cells alone (minima over it, or
-/// over the blocks it marks), so the bound depends neither on the order the cells came in nor on
-/// which tiles or grid rows happen to exist: a lattice rebuilt from its cells answers exactly as
-/// the one that grew.
+/// settle it, the coarser levels only where it is saturated. Every level is a function of the
+/// set of occupied cells alone (minima over it, or over the blocks it marks), so the bound
+/// depends neither on the order the cells came in nor on which tiles or grid rows happen to
+/// exist: a lattice rebuilt from its cells answers exactly as the one that grew.
 class LargeLattice {
   public:
     static constexpr int kOccupied = CellTiles::kLargestValue;
@@ -96,7 +96,8 @@ class LargeLattice {
         const int second = blocks_[1].blocks(x, y);
         if (second >= kBlocksBeyondFirst) return levelBound(x, y, 1, second);
         const int first = blocks_[0].blocks(x, y);
-        if (first >= kBlockCap) [[unlikely]] return coarseBound(x, y, 0, first);
+        if (first >= kBlockCap) [[unlikely]]
+            return coarseBound(x, y, 0, first);
         if (first >= kBlocksBeyondCells) return std::max(kFineCap, blocks_[0].bound(x, y, first));
         return std::max(kFineCap - cells_.value(x, y, cursor), 0);
     }
